@@ -1,0 +1,31 @@
+# Shared by the scripts: the packages this project needs and the build.
+# shellcheck shell=bash
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# What building and running the program needs on Debian.
+build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev
+                libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation)
+run_packages=(xvfb xauth)
+
+# Installs the packages that are missing, as root, with apt-get.
+ensure_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# build DIR [cmake options...]: configures once, then builds.
+build() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir"
+}

@@ -1,0 +1,406 @@
+#include "form1.h"
+
+#include "average/average.h"
+#include "average/numbertext.h"
+#include "link/lineassembly.h"
+#include "link/serialcontrol.h"
+#include "nmea/gga.h"
+#include "nmea/systemclock.h"
+#include "settings/integertext.h"
+#include "settings/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quorvel {
+
+namespace {
+
+const QString AppName = QStringLiteral("Quorvel");
+const QString MainSection = QStringLiteral("Main");
+
+// The layout is given in twips; 15 twips are one pixel at 96 dots per inch.
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    constexpr int TwipsPerPixel = 15;
+    widget->setGeometry(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
+                        height / TwipsPerPixel);
+}
+
+QFont sansSerif(qreal pointSize)
+{
+    // Where this face is missing, a sans-serif of similar width keeps the
+    // captions inside their fixed boxes; failing those, the platform's own.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Helvetica")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+std::string decimalSeparator()
+{
+    return QLocale().decimalPoint().toStdString();
+}
+
+} // namespace
+
+Form1::Form1(link::SerialControl *serial, settings::SettingsStore &settings, nmea::SystemClock *clock,
+             QWidget *parent)
+    : QWidget(parent)
+    , MSComm1(serial)
+    , m_settings(settings)
+    , m_clock(clock)
+{
+    MSComm1->setParent(this);
+    m_clock->setParent(this);
+    createControls();
+    wireEvents();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    setWindowTitle(QStringLiteral("GPS Quorvel"));
+    setWindowIcon(QIcon(QStringLiteral(":/quorvel/quorvel.png")));
+    setFont(sansSerif(8));
+    resize(5775 / 15, 4830 / 15);
+
+    const auto button = [this](const QString &caption, int left, int top, int width, int height) {
+        auto *b = new QPushButton(caption, this);
+        b->setAutoDefault(false);
+        place(b, left, top, width, height);
+        return b;
+    };
+    const auto label = [this](const QString &caption, int left, int top, int width, int height) {
+        auto *l = new QLabel(caption, this);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        place(l, left, top, width, height);
+        return l;
+    };
+    const auto option = [this](const QString &caption, int left, int top, int width, int height) {
+        auto *o = new QRadioButton(caption, this);
+        place(o, left, top, width, height);
+        return o;
+    };
+    const auto textBox = [this](int left, int top, int width, int height) {
+        auto *t = new QLineEdit(this);
+        place(t, left, top, width, height);
+        return t;
+    };
+
+    // Created in focus order. The frame comes before the option buttons, so
+    // they stand on top of it; they belong to the window, not the frame.
+    CalcPos = button(tr("Calc Position"), 1800, 3240, 1215, 495);
+    Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
+    Label1 = label(tr("GPS Quorvel 1.0 \u00b7 NMEA 0183"), 120, 4080, 2895, 495);
+    Frame1 = new QGroupBox(tr("Port"), this);
+    place(Frame1, 4320, 120, 1335, 2415);
+    StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
+    Option1 = option(tr("COM 1"), 4440, 360, 1095, 495);
+    Option2 = option(tr("COM 2"), 4440, 840, 1095, 495);
+    Option3 = option(tr("COM 3"), 4440, 1320, 1095, 495);
+    Option4 = option(tr("COM 4"), 4440, 1800, 975, 495);
+    monitor = textBox(480, 2640, 5055, 375);
+    Label2 = label(tr("Currnet GPS Data"), 480, 2400, 1575, 495);
+    Latitidue = textBox(1920, 360, 2055, 495);
+    Longitude = textBox(1920, 1080, 2055, 495);
+    Elevation = textBox(1920, 1800, 2055, 495);
+    Label3 = label(tr("Latitude"), 600, 480, 1215, 495);
+    Label4 = label(tr("Longitude"), 600, 1200, 1215, 495);
+    Label5 = label(tr("Elevation"), 600, 1920, 1215, 495);
+    SyncClock = button(tr("Sync PC Clock"), 3360, 3240, 1215, 495);
+    UTCOffset = textBox(4800, 3450, 855, 285);
+    UTCOffset->setText(QStringLiteral("0"));
+    Label6 = label(tr("UTC Offset"), 4800, 3240, 855, 255);
+
+    for (QLineEdit *result : {Latitidue, Longitude, Elevation})
+        result->setFont(sansSerif(12));
+    for (QLabel *caption : {Label3, Label4, Label5})
+        caption->setFont(sansSerif(13.5));
+
+    // Labels and the frame never take the focus; Qt makes the four option
+    // buttons one stop once one of them is selected.
+    const QList<QWidget *> focusOrder{CalcPos, Exit, StartStop, Option1, Option2, Option3, Option4,
+                                      monitor, Latitidue, Longitude, Elevation, SyncClock, UTCOffset};
+    for (qsizetype i = 1; i < focusOrder.size(); ++i)
+        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+}
+
+void Form1::wireEvents()
+{
+    // Buttons
+    connect(CalcPos, &QPushButton::clicked, this, &Form1::CalcPos_Click);
+    connect(Exit, &QPushButton::clicked, this, &Form1::Exit_Click);
+    connect(StartStop, &QPushButton::clicked, this, &Form1::StartStop_Click);
+    connect(SyncClock, &QPushButton::clicked, this, &Form1::SyncClock_Click);
+
+    // An option button's handler runs whenever it becomes selected, by the
+    // user or by code (toggled, unlike clicked, covers both, and only once).
+    const auto onSelected = [this](QRadioButton *option, void (Form1::*handler)()) {
+        connect(option, &QRadioButton::toggled, this, [this, handler](bool checked) {
+            if (checked)
+                (this->*handler)();
+        });
+    };
+    onSelected(Option1, &Form1::Option1_Click);
+    onSelected(Option2, &Form1::Option2_Click);
+    onSelected(Option3, &Form1::Option3_Click);
+    onSelected(Option4, &Form1::Option4_Click);
+
+    // Every loss of focus counts, changed or not, which editingFinished misses.
+    UTCOffset->installEventFilter(this);
+
+    // Receiver link and clock
+    connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
+    connect(m_clock, &nmea::SystemClock::refused, this, &Form1::notify);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == UTCOffset && event->type() == QEvent::FocusOut) {
+        // Focus leaving the window (another program, a menu) is not focus
+        // moving to another control.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            UTCOffset_LostFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::Form_Load()
+{
+    resetForStartUp();
+
+    // A stored port that is not a number, or that the serial control does
+    // not serve, can only come from editing the settings by hand.
+    const QString portText =
+        m_settings.readSetting(AppName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
+    const std::optional<std::int16_t> port = settings::textToInteger(portText.toStdString(), decimalSeparator());
+    if (!port || !MSComm1->setCommPort(*port))
+        MSComm1->setCommPort(1);
+
+    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    const int selected = MSComm1->CommPort();
+    if (selected >= 1 && selected <= options.size())
+        options[selected - 1]->setChecked(true); // runs its handler now
+
+    UTCOffset->setText(
+        m_settings.readSetting(AppName, MainSection, QStringLiteral("UTCOffset"), QStringLiteral("0")));
+    const std::optional<std::int16_t> offset =
+        settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
+    if (!offset)
+        UTCOffset->setText(QStringLiteral("0"));
+    UtcOffsetHours = offset.value_or(0);
+
+    CalcPos->setFocus();
+}
+
+void Form1::Exit_Click()
+{
+    QCoreApplication::exit(0);
+}
+
+void Form1::CalcPos_Click()
+{
+    if (SampleCount == 0) {
+        showModalMessage(QString::fromLatin1(NoDataMessage));
+        return;
+    }
+
+    setCursor(Qt::WaitCursor);
+    const std::optional<average::MeanPosition> mean = average::averageSamples(*this);
+    if (!mean->isFinite()) {
+        unsetCursor();
+        showModalMessage(tr("The logged positions cannot be averaged: the receiver sent values "
+                            "too large to add up.\n\nCheck the receiver, then restart GPS Quorvel "
+                            "to clear the logged positions."));
+        return;
+    }
+    const std::string separator = decimalSeparator();
+    const auto show = [&separator](QLineEdit *box, double value) {
+        box->setText(QString::fromStdString(average::numberText(value, separator)));
+        box->setCursorPosition(0); // the degrees matter most: show the start
+    };
+    show(Latitidue, mean->latitude);
+    show(Longitude, mean->longitude);
+    show(Elevation, mean->elevation);
+    unsetCursor();
+}
+
+void Form1::StartStop_Click()
+{
+    if (Logging) {
+        Logging = false;
+        StartStop->setText(tr("Start Log"));
+    } else {
+        StartStop->setText(tr("Stop Log"));
+        Logging = true;
+    }
+    if (SyncPending || Logging)
+        openPort();
+    else
+        MSComm1->setPortOpen(false);
+}
+
+void Form1::SyncClock_Click()
+{
+    SyncPending = true;
+    SyncClock->setEnabled(false);
+    openPort();
+}
+
+void Form1::Option1_Click()
+{
+    SetCommPort(1);
+    saveSetting(QStringLiteral("Port"), 1);
+}
+
+void Form1::Option2_Click()
+{
+    SetCommPort(2);
+    saveSetting(QStringLiteral("Port"), 2);
+}
+
+void Form1::Option3_Click()
+{
+    SetCommPort(3);
+    saveSetting(QStringLiteral("Port"), 3);
+}
+
+void Form1::Option4_Click()
+{
+    SetCommPort(4);
+    saveSetting(QStringLiteral("Port"), 4);
+}
+
+void Form1::SetCommPort(int port)
+{
+    if (MSComm1->PortOpen())
+        MSComm1->setPortOpen(false);
+    MSComm1->setCommPort(port);
+    if (SyncPending || Logging)
+        openPort();
+}
+
+void Form1::openPort()
+{
+    if (MSComm1->setPortOpen(true))
+        return;
+    // The port is closed, so neither logging nor a sync can go on.
+    endPortUse();
+    notify(MSComm1->errorString());
+}
+
+void Form1::endPortUse()
+{
+    Logging = false;
+    StartStop->setText(tr("Start Log"));
+    SyncPending = false;
+    SyncClock->setEnabled(true);
+}
+
+void Form1::onDeviceLost()
+{
+    endPortUse();
+    notify(MSComm1->errorString());
+}
+
+void Form1::UTCOffset_LostFocus()
+{
+    const std::int16_t previous = UtcOffsetHours;
+    UtcOffsetHours = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator())
+                         .value_or(previous);
+    if (UtcOffsetHours > 12 || UtcOffsetHours < -12)
+        UtcOffsetHours = previous;
+    saveSetting(QStringLiteral("UTCOffset"), UtcOffsetHours);
+}
+
+void Form1::MSComm1_OnComm()
+{
+    if (MSComm1->InBufferCount() <= 0)
+        return;
+    const QByteArray batch = MSComm1->Input();
+
+    // The monitor box is the line buffer: it holds exactly the line while
+    // ProcessSentence reads it, and the partial line once the batch is done.
+    // It is written per line rather than per character, which the eye cannot
+    // tell apart and which keeps a full buffer well within one frame.
+    QString line = monitor->text();
+    link::assembleLines(line, batch, [this](const QString &complete) {
+        monitor->setText(complete);
+        ProcessSentence();
+    });
+    monitor->setText(line);
+}
+
+void Form1::ProcessSentence()
+{
+    const QString text = monitor->text();
+    if (text.size() < 7)
+        return;
+    const QByteArray latin1 = text.toLatin1();
+    const std::optional<nmea::GgaFix> fix = nmea::decodeGga({latin1.constData(), size_t(latin1.size())});
+    if (!fix)
+        return;
+
+    if (Logging)
+        storeSample(fix->latitude, fix->longitude, fix->altitude);
+
+    // A line whose time field is no valid time still counts as a sample, but
+    // cannot complete the sync.
+    if (SyncPending && fix->utc) {
+        m_clock->setTimeOfDay(QString::fromStdString(nmea::localTimeString(*fix->utc, UtcOffsetHours)));
+        SyncPending = false;
+        if (!Logging)
+            MSComm1->setPortOpen(false);
+        SyncClock->setEnabled(true);
+    }
+}
+
+void Form1::saveSetting(const QString &key, int value)
+{
+    if (m_settings.writeSetting(AppName, MainSection, key, QString::fromStdString(settings::integerText(value))))
+        return;
+    if (m_settingsFailureReported)
+        return;
+    m_settingsFailureReported = true;
+    notify(tr("The settings could not be saved to %1.\n\nGPS Quorvel goes on with the values in effect, "
+              "but will not remember them. Check that the folder is writable and the disk is not full.")
+               .arg(m_settings.location(AppName)));
+}
+
+void Form1::notify(const QString &text)
+{
+    if (!m_notice) {
+        m_notice = new QMessageBox(QMessageBox::Warning, AppName, text, QMessageBox::Ok, this);
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowModality(Qt::NonModal);
+    }
+    m_notice->setText(text);
+    m_notice->show();
+    m_notice->raise();
+}
+
+void Form1::showModalMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, AppName, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+} // namespace quorvel

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/appstate.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QPushButton;
+class QRadioButton;
+
+namespace quorvel::link {
+class SerialControl;
+}
+namespace quorvel::nmea {
+class SystemClock;
+}
+namespace quorvel::settings {
+class SettingsStore;
+}
+
+namespace quorvel {
+
+// The one window. It owns its controls, the serial control and the state
+// that all handlers share; each handler is named after its control and event.
+class Form1 : public QWidget, public AppState
+{
+    Q_OBJECT
+
+public:
+    // The window takes the serial control and the clock as children; the
+    // settings store must outlive it.
+    Form1(link::SerialControl *serial, settings::SettingsStore &settings, nmea::SystemClock *clock,
+          QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: restores the port and the UTC offset. Runs once, before the
+    // window is first shown.
+    void Form_Load();
+
+    // Controls, named as the rest of the program knows them.
+    QPushButton *CalcPos;
+    QPushButton *Exit;
+    QLabel *Label1;
+    QGroupBox *Frame1;
+    QPushButton *StartStop;
+    QRadioButton *Option1;
+    QRadioButton *Option2;
+    QRadioButton *Option3;
+    QRadioButton *Option4;
+    QLineEdit *monitor;
+    QLabel *Label2;
+    QLineEdit *Latitidue;
+    QLineEdit *Longitude;
+    QLineEdit *Elevation;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    QPushButton *SyncClock;
+    QLineEdit *UTCOffset;
+    QLabel *Label6;
+    link::SerialControl *const MSComm1;
+
+    static constexpr const char *NoDataMessage = "No data recevied from GPS";
+
+public Q_SLOTS:
+    void CalcPos_Click();
+    void Exit_Click();
+    void StartStop_Click();
+    void SyncClock_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Option4_Click();
+    void UTCOffset_LostFocus();
+    void MSComm1_OnComm();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void ProcessSentence();
+    void SetCommPort(int port);
+
+    void createControls();
+    void wireEvents();
+    // Opens the port if it is closed; when that fails, tells the user and
+    // turns back the flags that asked for it.
+    void openPort();
+    void endPortUse();
+    void onDeviceLost();
+    void saveSetting(const QString &key, int value);
+    // A message that does not wait for the user: one box, reused while open.
+    void notify(const QString &text);
+    void showModalMessage(const QString &text);
+
+    settings::SettingsStore &m_settings;
+    nmea::SystemClock *const m_clock;
+    QPointer<QMessageBox> m_notice;
+    bool m_settingsFailureReported = false;
+};
+
+} // namespace quorvel

@@ -1,0 +1,72 @@
+#include "average.h"
+
+#include "app/appstate.h"
+
+#include <cmath>
+
+namespace quorvel::average {
+
+namespace {
+
+constexpr double MinutesPerDegree = 60;
+constexpr double HalfTurn = 180 * MinutesPerDegree;
+constexpr double FullTurn = 360 * MinutesPerDegree;
+
+} // namespace
+
+bool MeanPosition::isFinite() const
+{
+    return std::isfinite(latitude) && std::isfinite(longitude) && std::isfinite(elevation);
+}
+
+double nmeaToMinutes(double nmea)
+{
+    const double magnitude = std::fabs(nmea);
+    const double degrees = std::trunc(magnitude / 100);
+    return std::copysign(degrees * MinutesPerDegree + (magnitude - degrees * 100), nmea);
+}
+
+double minutesToDisplay(double minutes)
+{
+    const double magnitude = std::fabs(minutes);
+    const double degrees = std::trunc(magnitude / MinutesPerDegree);
+    return std::copysign(degrees + (magnitude - degrees * MinutesPerDegree) / 100, minutes);
+}
+
+std::optional<MeanPosition> averageSamples(AppState &state)
+{
+    const int count = state.SampleCount;
+    if (count == 0)
+        return std::nullopt;
+
+    // The raw ddmm.mmmm numbers cannot be averaged across a whole degree
+    // (4759.999 and 4800.001 would give 47 degrees 80 minutes), so positions
+    // are summed as minutes of arc. Longitudes are taken on the side of the
+    // 180th meridian where the first sample lies, so that points on both
+    // sides of it average near it rather than near Greenwich.
+    const double lonReference = nmeaToMinutes(state.LonSamples[0]);
+    state.LatSum = 0;
+    state.LonSum = 0;
+    state.ElevSum = 0;
+    for (int i = 0; i < count; ++i) {
+        double lon = nmeaToMinutes(state.LonSamples[i]);
+        if (lon - lonReference > HalfTurn)
+            lon -= FullTurn;
+        else if (lon - lonReference < -HalfTurn)
+            lon += FullTurn;
+        state.LatSum += nmeaToMinutes(state.LatSamples[i]);
+        state.LonSum += lon;
+        state.ElevSum += state.ElevSamples[i];
+    }
+
+    double meanLon = state.LonSum / count;
+    if (meanLon > HalfTurn)
+        meanLon -= FullTurn;
+    else if (meanLon < -HalfTurn)
+        meanLon += FullTurn;
+
+    return MeanPosition{minutesToDisplay(state.LatSum / count), minutesToDisplay(meanLon),
+                        state.ElevSum / count};
+}
+
+} // namespace quorvel::average

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+
+namespace quorvel {
+struct AppState;
+}
+
+namespace quorvel::average {
+
+// A mean position in the form the window shows: whole degrees before the
+// decimal point, minutes / 100 after it (48.0704 is 48 degrees 7.04 minutes),
+// with south latitude and east longitude negative. Elevation is in the
+// receiver's unit.
+struct MeanPosition
+{
+    double latitude = 0;
+    double longitude = 0;
+    double elevation = 0;
+
+    bool isFinite() const;
+    friend bool operator==(const MeanPosition &, const MeanPosition &) = default;
+};
+
+// An NMEA ddmm.mmmm number as signed minutes of arc, and back.
+double nmeaToMinutes(double nmea);
+double minutesToDisplay(double minutes);
+
+// Averages the samples in the ring, leaving the sums in LatSum, LonSum and
+// ElevSum (latitude and longitude as minutes of arc). Returns nothing for an
+// empty ring.
+std::optional<MeanPosition> averageSamples(AppState &state);
+
+} // namespace quorvel::average

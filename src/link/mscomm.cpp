@@ -1,0 +1,126 @@
+#include "mscomm.h"
+
+#include "settings/settingsstore.h"
+
+namespace quorvel::link {
+
+MSComm::MSComm(const settings::SettingsStore &settings, QObject *parent)
+    : SerialControl(parent)
+    , m_settings(settings)
+{
+    m_port.setReadBufferSize(InBufferSize);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialControl::OnComm);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
+}
+
+bool MSComm::setCommPort(int port)
+{
+    if (port < 1 || port > MaxPortNumber)
+        return false;
+    m_portNumber = port;
+    return true;
+}
+
+int MSComm::CommPort() const
+{
+    return m_portNumber;
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString MSComm::deviceFor(int port) const
+{
+    const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    const QString device = m_settings.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"),
+                                                  QStringLiteral("COM%1").arg(port), fallback);
+    return device.trimmed().isEmpty() ? fallback : device.trimmed();
+}
+
+QString MSComm::portLabel() const
+{
+    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_port.portName());
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (open == m_port.isOpen())
+        return true;
+    if (!open) {
+        m_port.close();
+        return true;
+    }
+
+    m_port.setPortName(deviceFor(m_portNumber));
+    m_port.setBaudRate(QSerialPort::Baud4800);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (m_port.open(QIODevice::ReadOnly))
+        return true;
+
+    const QString device = m_port.portName();
+    const QString where = m_settings.location(QStringLiteral("Quorvel"));
+    QString remedy;
+    switch (m_port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        remedy = tr("Plug in the receiver, or name its device for COM %1 in %2, "
+                    "for example:\n[Ports]\nCOM%1=/dev/ttyUSB0")
+                     .arg(m_portNumber)
+                     .arg(where);
+        break;
+    case QSerialPort::PermissionError:
+        remedy = tr("Add your user to the group that owns %1 (usually dialout: "
+                    "sudo adduser $USER dialout), then log out and in again.")
+                     .arg(device);
+        break;
+    case QSerialPort::OpenError:
+        remedy = tr("Another program may be using the port: close it and try again.");
+        break;
+    default:
+        remedy = tr("Check the receiver's connection and try again.");
+        break;
+    }
+    m_errorString = tr("%1 could not be opened: %2.\n\n%3").arg(portLabel(), m_port.errorString(), remedy);
+    m_port.clearError();
+    return false;
+}
+
+int MSComm::InBufferCount() const
+{
+    return static_cast<int>(m_port.bytesAvailable());
+}
+
+QByteArray MSComm::Input()
+{
+    return m_port.readAll();
+}
+
+QString MSComm::errorString() const
+{
+    return m_errorString;
+}
+
+void MSComm::onError(QSerialPort::SerialPortError error)
+{
+    // Errors of a failed opening are reported by setPortOpen. Any error while
+    // open means the device is gone: a pulled USB adapter raises
+    // ResourceError, a pseudo-terminal whose other end closed raises an
+    // endless run of ReadError. Closing at the first one ends the run.
+    if (error == QSerialPort::NoError || !m_port.isOpen())
+        return;
+    m_errorString = tr("The receiver on %1 stopped answering: %2.\n\n"
+                       "The port has been closed and logging stopped; the logged positions are kept. "
+                       "Check the receiver's cable and press Start Log again.")
+                        .arg(portLabel(), m_port.errorString());
+    if (m_port.bytesAvailable() > 0)
+        Q_EMIT OnComm();
+    m_port.close();
+    m_port.clearError();
+    Q_EMIT deviceLost();
+}
+
+} // namespace quorvel::link

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace quorvel::link {
+
+// The serial communications control the window reads the receiver through:
+// a port number chosen while closed, an open state, and a receive buffer
+// that is drained in batches whenever OnComm is raised.
+class SerialControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Chooses the port for the next opening. Returns false, and keeps the
+    // previous number, for a number the control does not serve.
+    virtual bool setCommPort(int port) = 0;
+    virtual int CommPort() const = 0;
+
+    virtual bool PortOpen() const = 0;
+    // Opens or closes the port; asking for the state it already has changes
+    // nothing. Returns false when the port could not be opened; errorString()
+    // then says why and what to do.
+    virtual bool setPortOpen(bool open) = 0;
+
+    // Received bytes waiting, and all of them taken at once, one character
+    // per byte.
+    virtual int InBufferCount() const = 0;
+    virtual QByteArray Input() = 0;
+
+    // A message for the user about the last failed opening or the lost device.
+    virtual QString errorString() const = 0;
+
+Q_SIGNALS:
+    // Raised after bytes have arrived while the port is open.
+    void OnComm();
+    // The device failed while open (unplugged, read error). The port has been
+    // closed; bytes that arrived before the failure were offered first.
+    void deviceLost();
+};
+
+} // namespace quorvel::link

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDateTime>
+#include <QTime>
+#include <QTimeZone>
+
+#include <chrono>
+
+namespace quorvel::nmea {
+
+// How far to move the clock, now reading `now` (local time), so that it
+// shows `timeOfDay`. The date is the one of yesterday, today or tomorrow that
+// puts the new time nearest to `now`: within a day that is today, and a
+// clock at 23:59:58 told 00:00:01 moves 3 seconds ahead into tomorrow
+// rather than a day back.
+std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay);
+
+} // namespace quorvel::nmea

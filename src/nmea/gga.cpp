@@ -1,0 +1,176 @@
+#include "gga.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+namespace quorvel::nmea {
+
+namespace {
+
+constexpr bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c)
+{
+    if (isDigit(c))
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+int twoDigits(std::string_view text, std::size_t at)
+{
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+// GGA fields by position, counted from 1 after the sentence name.
+enum GgaField {
+    Time,
+    Latitude,
+    NorthSouth,
+    Longitude,
+    EastWest,
+    Quality,
+    Satellites,
+    Dilution,
+    Altitude,
+    FieldsRead
+};
+
+} // namespace
+
+Checksum verifyChecksum(std::string_view sentence)
+{
+    const std::size_t star = sentence.find('*');
+    if (star == std::string_view::npos)
+        return Checksum::Absent;
+    if (star == 0 || sentence.size() != star + 3)
+        return Checksum::Mismatch;
+    const int high = hexValue(sentence[star + 1]);
+    const int low = hexValue(sentence[star + 2]);
+    if (high < 0 || low < 0)
+        return Checksum::Mismatch;
+
+    unsigned char sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(sentence[i]);
+    return sum == high * 16 + low ? Checksum::Matches : Checksum::Mismatch;
+}
+
+std::optional<double> parseDecimal(std::string_view text)
+{
+    std::size_t i = 0;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        ++i;
+    const std::size_t integerStart = i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    if (i == integerStart)
+        return std::nullopt;
+    if (i < text.size()) {
+        if (text[i] != '.')
+            return std::nullopt;
+        const std::size_t fractionStart = ++i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        if (i == fractionStart || i != text.size())
+            return std::nullopt;
+    }
+
+    // from_chars takes a minus sign but not a plus sign.
+    const char *first = text.data() + (text[0] == '+' ? 1 : 0);
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt; // out of the double range
+    return value;
+}
+
+std::optional<TimeOfDay> parseTimeField(std::string_view field)
+{
+    if (field.size() < 6)
+        return std::nullopt;
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (!isDigit(field[i]))
+            return std::nullopt;
+    }
+    if (field.size() > 6) {
+        if (field[6] != '.')
+            return std::nullopt;
+        for (std::size_t i = 7; i < field.size(); ++i) {
+            if (!isDigit(field[i]))
+                return std::nullopt;
+        }
+    }
+    const TimeOfDay time{twoDigits(field, 0), twoDigits(field, 2), twoDigits(field, 4)};
+    if (time.hour > 23 || time.minute > 59 || time.second > 59)
+        return std::nullopt;
+    return time;
+}
+
+std::optional<GgaFix> decodeGga(std::string_view line)
+{
+    // '$' starts every sentence and appears nowhere inside one. Receivers that
+    // interleave binary frames with NMEA put the '$' right behind binary
+    // bytes, and a truncated sentence can run into the next one; in both
+    // cases the last '$' starts the only sentence that may be whole.
+    if (const std::size_t dollar = line.rfind('$'); dollar != std::string_view::npos)
+        line.remove_prefix(dollar);
+
+    // Any talker: the three characters before "GGA" and the one after it are
+    // not examined.
+    if (line.size() < 7 || line.substr(3, 3) != "GGA")
+        return std::nullopt;
+    if (verifyChecksum(line) == Checksum::Mismatch)
+        return std::nullopt;
+
+    const std::size_t star = line.find('*');
+    if (star != std::string_view::npos && star < 7)
+        return std::nullopt;
+    std::string_view rest = line.substr(7, star == std::string_view::npos ? star : star - 7);
+    std::array<std::string_view, FieldsRead> field;
+    for (std::string_view &f : field) {
+        // Every field read must be followed by a comma: a line cut off right
+        // after the altitude is taken as incomplete.
+        const std::size_t comma = rest.find(',');
+        if (comma == std::string_view::npos)
+            return std::nullopt;
+        f = rest.substr(0, comma);
+        rest.remove_prefix(comma + 1);
+    }
+
+    // Some receivers leave the quality field empty; only an explicit 0
+    // (no fix) rejects the line.
+    if (!field[Quality].empty() && field[Quality][0] == '0')
+        return std::nullopt;
+
+    const bool south = field[NorthSouth] == "S";
+    const bool east = field[EastWest] == "E";
+    if ((!south && field[NorthSouth] != "N") || (!east && field[EastWest] != "W"))
+        return std::nullopt;
+
+    const std::optional<double> latitude = parseDecimal(field[Latitude]);
+    const std::optional<double> longitude = parseDecimal(field[Longitude]);
+    const std::optional<double> altitude = parseDecimal(field[Altitude]);
+    if (!latitude || !longitude || !altitude)
+        return std::nullopt;
+
+    return GgaFix{south ? -*latitude : *latitude, east ? -*longitude : *longitude, *altitude,
+                  parseTimeField(field[Time])};
+}
+
+std::string localTimeString(TimeOfDay utc, int offsetHours)
+{
+    const int hour = ((utc.hour + offsetHours) % 24 + 24) % 24;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, utc.minute, utc.second);
+    return text;
+}
+
+} // namespace quorvel::nmea

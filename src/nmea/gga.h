@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvel::nmea {
+
+struct TimeOfDay
+{
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    friend bool operator==(const TimeOfDay &, const TimeOfDay &) = default;
+};
+
+// One position fix taken from a GGA sentence. Latitude and longitude are the
+// NMEA numbers themselves (ddmm.mmmm, dddmm.mmmm) with a sign: south latitude
+// and east longitude are negative, west longitude is positive.
+struct GgaFix
+{
+    double latitude = 0;
+    double longitude = 0;
+    double altitude = 0;
+    // The UTC time of the fix; absent when the time field is not a valid hhmmss.
+    std::optional<TimeOfDay> utc;
+
+    friend bool operator==(const GgaFix &, const GgaFix &) = default;
+};
+
+enum class Checksum { Absent, Matches, Mismatch };
+
+// Checks the "*hh" at the end of a sentence: the XOR of every character
+// between the start character ('$') and the '*', as two hex digits in either
+// case, with nothing after them.
+Checksum verifyChecksum(std::string_view sentence);
+
+// A complete decimal number: optional sign, digits, optionally a full stop
+// followed by digits. No blanks, no exponent, no locale.
+std::optional<double> parseDecimal(std::string_view text);
+
+// A UTC time field: six digits hhmmss within a day, optionally followed by a
+// fraction of a second, which is dropped.
+std::optional<TimeOfDay> parseTimeField(std::string_view field);
+
+// Decodes one received line as a GGA position fix, for example
+//   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+// Returns nothing for a line that is not GGA, whose checksum is wrong, whose
+// fix quality starts with '0', or whose position or altitude is missing or
+// malformed.
+std::optional<GgaFix> decodeGga(std::string_view line);
+
+// The local time of day "hh:mm:ss": the UTC time plus whole hours, wrapped
+// into 00..23.
+std::string localTimeString(TimeOfDay utc, int offsetHours);
+
+} // namespace quorvel::nmea

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace quorvel::nmea {
+
+// The PC clock, as the sync step sets it: the local time of day.
+class SystemClock : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Asks for the local time of day to become `timeString` ("hh:mm:ss").
+    // Returns at once; the system may take its time (a password prompt) and
+    // a refusal is reported later through refused().
+    virtual void setTimeOfDay(const QString &timeString) = 0;
+
+Q_SIGNALS:
+    // The clock was not set; `message` says why and what to do.
+    void refused(const QString &message);
+};
+
+} // namespace quorvel::nmea

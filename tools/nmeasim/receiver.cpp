@@ -1,0 +1,80 @@
+#include "receiver.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace nmeasim {
+
+namespace {
+
+// A survey mark near Munich: 48 degrees 7.038 minutes north, 11 degrees
+// 31.000 minutes east, 545.4 m above the geoid.
+constexpr double BaseLatitudeDeg = 48 + 7.038 / 60;
+constexpr double BaseLongitudeDeg = 11 + 31.000 / 60;
+constexpr double BaseAltitude = 545.4;
+constexpr double MetresPerDegreeLat = 111'320;
+constexpr int EpochsWithoutFix = 3;
+
+std::string format(const char *pattern, auto... values)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+// ddmm.mmmm (or dddmm.mmmm) with its hemisphere letter.
+std::string nmeaAngle(double degrees, int degreeDigits, char positive, char negative)
+{
+    const char hemisphere = degrees < 0 ? negative : positive;
+    degrees = std::fabs(degrees);
+    const int whole = static_cast<int>(degrees);
+    const double minutes = (degrees - whole) * 60;
+    return format(degreeDigits == 2 ? "%02d%07.4f,%c" : "%03d%07.4f,%c", whole, minutes, hemisphere);
+}
+
+} // namespace
+
+std::string withChecksum(const std::string &body)
+{
+    unsigned char sum = 0;
+    for (const char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    return format("$%s*%02X\r\n", body.c_str(), sum);
+}
+
+SimulatedReceiver::SimulatedReceiver(unsigned seed)
+    : m_random(seed)
+{
+}
+
+std::vector<std::string> SimulatedReceiver::epoch(long secondsSinceMidnight, int epochNumber)
+{
+    const long s = secondsSinceMidnight % 86400;
+    const std::string time = format("%02ld%02ld%02ld.00", s / 3600, s / 60 % 60, s % 60);
+    const bool fix = epochNumber >= EpochsWithoutFix;
+
+    const double latitude = BaseLatitudeDeg + m_metres(m_random) / MetresPerDegreeLat;
+    const double longitude = BaseLongitudeDeg
+        + m_metres(m_random) / (MetresPerDegreeLat * std::cos(BaseLatitudeDeg * M_PI / 180));
+    const double altitude = BaseAltitude + 2 * m_metres(m_random);
+
+    std::vector<std::string> sentences;
+    if (fix) {
+        sentences.push_back(withChecksum(format("GPGGA,%s,%s,%s,1,08,0.9,%.1f,M,46.9,M,,", time.c_str(),
+                                                nmeaAngle(latitude, 2, 'N', 'S').c_str(),
+                                                nmeaAngle(longitude, 3, 'E', 'W').c_str(), altitude)));
+        sentences.push_back(withChecksum("GPGSA,A,3,04,05,09,12,17,24,25,29,,,,,1.8,0.9,1.5"));
+        sentences.push_back(withChecksum(format("GPRMC,%s,A,%s,%s,0.0,0.0,071226,,,A", time.c_str(),
+                                                nmeaAngle(latitude, 2, 'N', 'S').c_str(),
+                                                nmeaAngle(longitude, 3, 'E', 'W').c_str())));
+    } else {
+        sentences.push_back(withChecksum(format("GPGGA,%s,,,,,0,00,99.9,,M,,M,,", time.c_str())));
+        sentences.push_back(withChecksum("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9"));
+        sentences.push_back(withChecksum(format("GPRMC,%s,V,,,,,,,071226,,,N", time.c_str())));
+    }
+    sentences.push_back(withChecksum("GPGSV,2,1,08,04,62,131,45,05,35,277,41,09,18,043,38,12,71,310,47"));
+    sentences.push_back(withChecksum("GPGSV,2,2,08,17,22,199,36,24,44,081,43,25,09,321,30,29,55,236,44"));
+    return sentences;
+}
+
+} // namespace nmeasim

@@ -1,0 +1,354 @@
+#include "app/form1.h"
+#include "support/fakes.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+const QByteArray Fix = "$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
+const QByteArray NoFix = "$GPGGA,143005.00,4807.038,N,01131.000,E,0,08,0.9,545.4,M,46.9,M,,\r\n";
+
+// A window with fake platform pieces, loaded from `stored` settings.
+struct Harness
+{
+    explicit Harness(const QHash<QString, QString> &stored = {})
+    {
+        settings.values = stored;
+        form = std::make_unique<Form1>(serial, settings, clock);
+        form->Form_Load();
+    }
+    // Closes the modal box the next handler opens, and returns its text and look.
+    QString answerModal(std::function<void()> handler)
+    {
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen = QStringLiteral("%1|%2|%3|%4").arg(box->windowTitle(), box->text()).arg(int(box->icon())).arg(int(box->standardButtons()));
+            box->accept();
+        });
+        handler();
+        return seen;
+    }
+    QStringList notices() const
+    {
+        QStringList texts;
+        for (QMessageBox *box : form->findChildren<QMessageBox *>())
+            if (box->isVisible())
+                texts << box->text();
+        return texts;
+    }
+
+    MemorySettingsStore settings;
+    FakeSerialControl *serial = new FakeSerialControl;
+    FakeClock *clock = new FakeClock;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<qreal>("pointSize"); // 0: the window's font
+
+        QTest::newRow("CalcPos") << "CalcPos" << "Calc Position" << QRect(1800, 3240, 1215, 495) << 0.0;
+        QTest::newRow("Exit") << "Exit" << "Exit" << QRect(3360, 4080, 1215, 495) << 0.0;
+        QTest::newRow("Frame1") << "Frame1" << "Port" << QRect(4320, 120, 1335, 2415) << 0.0;
+        QTest::newRow("StartStop") << "StartStop" << "Start Log" << QRect(120, 3240, 1215, 495) << 0.0;
+        QTest::newRow("Option1") << "Option1" << "COM 1" << QRect(4440, 360, 1095, 495) << 0.0;
+        QTest::newRow("Option4") << "Option4" << "COM 4" << QRect(4440, 1800, 975, 495) << 0.0;
+        QTest::newRow("monitor") << "monitor" << "" << QRect(480, 2640, 5055, 375) << 0.0;
+        QTest::newRow("Label2") << "Label2" << "Currnet GPS Data" << QRect(480, 2400, 1575, 495) << 0.0;
+        QTest::newRow("Latitidue") << "Latitidue" << "" << QRect(1920, 360, 2055, 495) << 12.0;
+        QTest::newRow("Elevation") << "Elevation" << "" << QRect(1920, 1800, 2055, 495) << 12.0;
+        QTest::newRow("Label4") << "Label4" << "Longitude" << QRect(600, 1200, 1215, 495) << 13.5;
+        QTest::newRow("SyncClock") << "SyncClock" << "Sync PC Clock" << QRect(3360, 3240, 1215, 495) << 0.0;
+        QTest::newRow("UTCOffset") << "UTCOffset" << "0" << QRect(4800, 3450, 855, 285) << 0.0;
+        QTest::newRow("Label6") << "Label6" << "UTC Offset" << QRect(4800, 3240, 855, 255) << 0.0;
+    }
+
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QRect, twips);
+        QFETCH(qreal, pointSize);
+        Harness h;
+        const QHash<QString, QWidget *> byName{
+            {"CalcPos", h.form->CalcPos}, {"Exit", h.form->Exit}, {"Frame1", h.form->Frame1},
+            {"StartStop", h.form->StartStop}, {"Option1", h.form->Option1}, {"Option4", h.form->Option4},
+            {"monitor", h.form->monitor}, {"Label2", h.form->Label2}, {"Latitidue", h.form->Latitidue},
+            {"Elevation", h.form->Elevation}, {"Label4", h.form->Label4}, {"SyncClock", h.form->SyncClock},
+            {"UTCOffset", h.form->UTCOffset}, {"Label6", h.form->Label6}};
+        QWidget *w = byName.value(name);
+        QVERIFY(w);
+        QString text = w->property("text").toString();
+        if (auto *frame = qobject_cast<QGroupBox *>(w))
+            text = frame->title();
+        QCOMPARE(text, caption);
+        QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+        QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
+        if (pointSize > 0)
+            QCOMPARE(w->font().pointSizeF(), pointSize);
+        h.form->resize(800, 600); // controls never move or resize
+        QCOMPARE(w->geometry().topLeft(), QPoint(twips.x() / 15, twips.y() / 15));
+    }
+
+    void window()
+    {
+        Harness h;
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("GPS Quorvel"));
+        QCOMPARE(h.form->size(), QSize(385, 322));
+        QVERIFY(!h.form->windowIcon().isNull());
+        for (QPushButton *b : h.form->findChildren<QPushButton *>())
+            QVERIFY(!b->isDefault() && !b->autoDefault());
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        QCOMPARE(QApplication::focusWidget(), h.form->CalcPos);
+
+        // Tab visits each stop once; labels and the frame are never one, the
+        // option buttons only once.
+        const QList<QWidget *> stops{h.form->Exit, h.form->StartStop, h.form->Option1, h.form->monitor,
+                                     h.form->Latitidue, h.form->Longitude, h.form->Elevation,
+                                     h.form->SyncClock, h.form->UTCOffset, h.form->CalcPos};
+        for (QWidget *expected : stops) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+        }
+    }
+
+    void startUp_data()
+    {
+        QTest::addColumn<QString>("port");   // stored text, or "-" for none
+        QTest::addColumn<QString>("offset"); // stored text, or "-" for none
+        QTest::addColumn<int>("commPort");
+        QTest::addColumn<int>("selected");   // option button, 0 for none
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("hours");
+        QTest::addColumn<QStringList>("writes");
+
+        QTest::newRow("first start") << "-" << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+        QTest::newRow("COM 3, five hours behind") << "3" << "-5" << 3 << 3 << "-5" << -5 << QStringList{"Port=3"};
+        QTest::newRow("port beyond the buttons") << "7" << "0" << 7 << 0 << "0" << 0 << QStringList{};
+        QTest::newRow("offset out of range is kept") << "1" << "20" << 1 << 1 << "20" << 20 << QStringList{"Port=1"};
+        QTest::newRow("unreadable values fall back") << "COM2" << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+        QTest::newRow("port the control refuses") << "300" << "2" << 1 << 1 << "2" << 2 << QStringList{"Port=1"};
+    }
+
+    void startUp()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, offset);
+        QFETCH(int, commPort);
+        QFETCH(int, selected);
+        QFETCH(QString, box);
+        QFETCH(int, hours);
+        QFETCH(QStringList, writes);
+        QHash<QString, QString> stored;
+        if (port != "-")
+            stored["Quorvel/Main/Port"] = port;
+        if (offset != "-")
+            stored["Quorvel/Main/UTCOffset"] = offset;
+        Harness h(stored);
+        QCOMPARE(h.serial->CommPort(), commPort);
+        const QList<QRadioButton *> options{h.form->Option1, h.form->Option2, h.form->Option3, h.form->Option4};
+        for (int i = 0; i < options.size(); ++i)
+            QCOMPARE(options[i]->isChecked(), i + 1 == selected);
+        QCOMPARE(h.form->UTCOffset->text(), box);
+        QCOMPARE(int(h.form->UtcOffsetHours), hours);
+        QCOMPARE(h.settings.writes, writes);
+        QVERIFY(!h.serial->PortOpen() && !h.form->Logging && !h.form->SyncPending);
+        QCOMPARE(h.form->SampleCount, 0);
+    }
+
+    void offsetOnFocusLoss_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("hours"); // in effect and saved; the previous offset is 2
+
+        QTest::newRow("upper bound") << "12" << 12;
+        QTest::newRow("lower bound") << "-12" << -12;
+        QTest::newRow("out of range keeps 2") << "13" << 2;
+        QTest::newRow("plus sign") << "+5" << 5;
+        QTest::newRow("leading zero") << "05" << 5;
+        QTest::newRow("blanks") << " 5 " << 5;
+        QTest::newRow("half rounds to even") << "12.5" << 12;
+        QTest::newRow("rounds to 13, refused") << "12.6" << 2;
+        QTest::newRow("not a number keeps 2") << "five" << 2;
+        QTest::newRow("unchanged is saved again") << "2" << 2;
+    }
+
+    void offsetOnFocusLoss()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, hours);
+        Harness h({{"Quorvel/Main/UTCOffset", "2"}});
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        h.form->UTCOffset->setFocus();
+        h.form->UTCOffset->setText(typed);
+        h.settings.writes.clear();
+        QTest::keyClick(h.form->UTCOffset, Qt::Key_Tab);
+        QCOMPARE(int(h.form->UtcOffsetHours), hours);
+        QCOMPARE(h.settings.writes, QStringList{"UTCOffset=" + QString::number(hours)});
+        QCOMPARE(h.form->UTCOffset->text(), typed); // the box keeps what was typed
+    }
+
+    void exitStoresOffsetFirst()
+    {
+        Harness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        h.form->UTCOffset->setFocus();
+        h.form->UTCOffset->setText("-3");
+        QTimer::singleShot(0, [&h] { QTest::mouseClick(h.form->Exit, Qt::LeftButton); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(h.settings.values.value("Quorvel/Main/UTCOffset"), QStringLiteral("-3"));
+    }
+
+    // Lines reach the decoder whole, however the receiver's bytes are batched.
+    void receiveAndLog()
+    {
+        Harness h;
+        h.form->monitor->setText("$GP"); // typed by the user: part of the line
+        h.form->StartStop_Click();
+        QVERIFY(h.serial->PortOpen());
+        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Stop Log"));
+        h.serial->receive(Fix.mid(3, 20));
+        QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.left(23)));
+        h.serial->receive(Fix.mid(23) + NoFix + Fix + "\x80$GPGGA,1");
+        QCOMPARE(h.form->SampleCount, 2);
+        QCOMPARE(h.form->monitor->text(), QString::fromLatin1("\x80$GPGGA,1"));
+        QCOMPARE(h.form->LatSamples[1], 4807.038);
+
+        h.form->StartStop_Click(); // stopping keeps the ring and the partial line
+        QVERIFY(!h.serial->PortOpen());
+        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Start Log"));
+        h.form->StartStop_Click();
+        h.serial->receive(Fix); // completes "\x80$GPGGA,1$GPGGA,...", whose last sentence is whole
+        QCOMPARE(h.form->SampleCount, 3);
+        QCOMPARE(h.form->SampleIndex, 3);
+    }
+
+    void switchPortWhileLogging()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix.left(30));
+        const int openings = h.serial->openings;
+        h.form->Option3->click();
+        QCOMPARE(h.serial->CommPort(), 3);
+        QVERIFY(h.serial->PortOpen());
+        QCOMPARE(h.serial->openings, openings + 2); // closed, then opened on COM 3
+        QCOMPARE(h.settings.writes.last(), QStringLiteral("Port=3"));
+        h.serial->receive(Fix.mid(30));
+        QCOMPARE(h.form->SampleCount, 1);
+    }
+
+    void portThatCannotOpen()
+    {
+        Harness h;
+        h.serial->refusedPorts = {2};
+        h.form->Option2->click();
+        h.form->StartStop_Click();
+        QVERIFY(!h.serial->PortOpen() && !h.form->Logging);
+        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Start Log"));
+        QCOMPARE(h.notices(), QStringList{"COM 2 cannot be opened"});
+        QVERIFY(h.form->Option2->isChecked());
+
+        h.form->SyncClock_Click();
+        QVERIFY(!h.form->SyncPending && h.form->SyncClock->isEnabled());
+        QCOMPARE(h.notices().size(), 1); // one box, not a stack of them
+    }
+
+    void deviceLost()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix + Fix.left(10));
+        h.serial->loseDevice();
+        QVERIFY(!h.form->Logging && !h.form->SyncPending);
+        QVERIFY(h.form->SyncClock->isEnabled());
+        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Start Log"));
+        QCOMPARE(h.notices().size(), 1);
+        QCOMPARE(h.form->SampleCount, 1);
+        QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.left(10)));
+    }
+
+    void calcPosition()
+    {
+        Harness h;
+        h.form->Latitidue->setText("typed");
+        QCOMPARE(h.answerModal([&h] { h.form->CalcPos_Click(); }),
+                 QStringLiteral("Quorvel|No data recevied from GPS|%1|%2").arg(int(QMessageBox::NoIcon)).arg(int(QMessageBox::Ok)));
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("typed"));
+
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        h.form->storeSample(4807.040, -1131.002, 545.6);
+        h.form->storeSample(4807.042, -1131.004, 545.5);
+        QStringList order;
+        for (QLineEdit *box : {h.form->Latitidue, h.form->Longitude, h.form->Elevation}) {
+            connect(box, &QLineEdit::textChanged, this, [&order, &h, box] {
+                order << box->objectName() + (h.form->cursor().shape() == Qt::WaitCursor ? "" : " without hourglass");
+            });
+            box->setObjectName(box == h.form->Latitidue ? "lat" : box == h.form->Longitude ? "lon" : "elev");
+        }
+        h.form->CalcPos_Click();
+        QCOMPARE(order, (QStringList{"lat", "lon", "elev"}));
+        QCOMPARE(h.form->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48.0704"));
+        QCOMPARE(h.form->Longitude->text(), QStringLiteral("-11.31002"));
+        QCOMPARE(h.form->Elevation->text(), QStringLiteral("545.5"));
+
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        h.form->CalcPos_Click();
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48,0704"));
+    }
+
+    void absurdMeanIsReported()
+    {
+        Harness h;
+        h.form->Elevation->setText("kept");
+        h.form->storeSample(4807, 1131, 1.7e308);
+        h.form->storeSample(4807, 1131, 1.7e308);
+        QVERIFY(h.answerModal([&h] { h.form->CalcPos_Click(); }).contains("cannot be averaged"));
+        QCOMPARE(h.form->Elevation->text(), QStringLiteral("kept"));
+    }
+
+    void settingsThatCannotBeSaved()
+    {
+        Harness h;
+        h.settings.readOnly = true;
+        h.form->Option2->click();
+        h.form->UTCOffset_LostFocus();
+        QCOMPARE(h.notices().size(), 1);
+        QCOMPARE(h.serial->CommPort(), 2); // goes on with the value in effect
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

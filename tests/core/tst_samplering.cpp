@@ -1,0 +1,57 @@
+#include "app/appstate.h"
+
+#include <QTest>
+
+using quorvel::AppState;
+
+class TestSampleRing : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wrap_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("slot0"); // latitude in slot 0: the number of the sample there
+
+        QTest::newRow("first sample") << 1 << 1 << 1 << 1.0;
+        QTest::newRow("5000th fills the ring") << 5000 << 0 << 5000 << 1.0;
+        QTest::newRow("5001st replaces the oldest") << 5001 << 1 << 5000 << 5001.0;
+        QTest::newRow("twice round") << 10'003 << 3 << 5000 << 10'001.0;
+    }
+
+    void wrap()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, index);
+        QFETCH(int, count);
+        QFETCH(double, slot0);
+        auto state = std::make_unique<AppState>();
+        for (int i = 1; i <= stored; ++i)
+            state->storeSample(i, -i, i / 10.0);
+        QCOMPARE(state->SampleIndex, index);
+        QCOMPARE(state->SampleCount, count);
+        QCOMPARE(state->LatSamples[0], slot0);
+        QCOMPARE(state->LonSamples[0], -slot0);
+        QCOMPARE(state->ElevSamples[0], slot0 / 10);
+        QCOMPARE(state->LatSamples[AppState::RingSize], 0.0); // the spare slot is never written
+    }
+
+    void startUpEmptiesRingButKeepsValues()
+    {
+        auto state = std::make_unique<AppState>();
+        state->Logging = state->SyncPending = true;
+        state->storeSample(1, 2, 3);
+        state->resetForStartUp();
+        QCOMPARE(state->SampleCount, 0);
+        QCOMPARE(state->SampleIndex, 0);
+        QVERIFY(!state->Logging && !state->SyncPending);
+        state->storeSample(4, 5, 6);
+        QCOMPARE(state->LatSamples[0], 4.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSampleRing)
+#include "tst_samplering.moc"

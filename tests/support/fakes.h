@@ -1,0 +1,92 @@
+#pragma once
+
+// Stand-ins for the serial control, the settings store and the clock, so the
+// window can be driven from tests without hardware or a real clock.
+
+#include "link/serialcontrol.h"
+#include "nmea/systemclock.h"
+#include "settings/settingsstore.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace quorvel::test {
+
+class FakeSerialControl final : public link::SerialControl
+{
+public:
+    bool setCommPort(int port) override
+    {
+        if (port < 1 || port > 255)
+            return false;
+        commPort = port;
+        return true;
+    }
+    int CommPort() const override { return commPort; }
+    bool PortOpen() const override { return open; }
+    bool setPortOpen(bool wanted) override
+    {
+        if (wanted && !open && refusedPorts.contains(commPort))
+            return false;
+        if (wanted != open)
+            ++openings;
+        open = wanted;
+        return true;
+    }
+    int InBufferCount() const override { return int(buffer.size()); }
+    QByteArray Input() override { return std::exchange(buffer, {}); }
+    QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
+
+    // Bytes from the receiver; like a real port, nothing arrives while closed.
+    void receive(const QByteArray &bytes)
+    {
+        if (!open)
+            return;
+        buffer += bytes;
+        Q_EMIT OnComm();
+    }
+    void loseDevice()
+    {
+        open = false;
+        Q_EMIT deviceLost();
+    }
+
+    int commPort = 1;
+    bool open = false;
+    int openings = 0; // state changes, opening or closing
+    QByteArray buffer;
+    QList<int> refusedPorts;
+};
+
+class MemorySettingsStore final : public settings::SettingsStore
+{
+public:
+    QString readSetting(const QString &application, const QString &section, const QString &key,
+                        const QString &defaultValue) const override
+    {
+        return values.value(application + '/' + section + '/' + key, defaultValue);
+    }
+    bool writeSetting(const QString &application, const QString &section, const QString &key,
+                      const QString &value) override
+    {
+        writes << key + '=' + value;
+        if (readOnly)
+            return false;
+        values[application + '/' + section + '/' + key] = value;
+        return true;
+    }
+    QString location(const QString &) const override { return QStringLiteral("memory"); }
+
+    QHash<QString, QString> values; // "Quorvel/Main/Port" -> "3"
+    QStringList writes;             // "Port=3", in order
+    bool readOnly = false;
+};
+
+class FakeClock final : public nmea::SystemClock
+{
+public:
+    void setTimeOfDay(const QString &timeString) override { settings << timeString; }
+    QStringList settings;
+};
+
+} // namespace quorvel::test

@@ -41,7 +41,7 @@ QString MSComm::deviceFor(int port) const
 
 QString MSComm::portLabel() const
 {
-    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_port.portName());
+    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_device);
 }
 
 bool MSComm::setPortOpen(bool open)
@@ -53,7 +53,8 @@ bool MSComm::setPortOpen(bool open)
         return true;
     }
 
-    m_port.setPortName(deviceFor(m_portNumber));
+    m_device = deviceFor(m_portNumber);
+    m_port.setPortName(m_device);
     m_port.setBaudRate(QSerialPort::Baud4800);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -62,7 +63,6 @@ bool MSComm::setPortOpen(bool open)
     if (m_port.open(QIODevice::ReadOnly))
         return true;
 
-    const QString device = m_port.portName();
     const QString where = m_settings.location(QStringLiteral("Quorvel"));
     QString remedy;
     switch (m_port.error()) {
@@ -75,7 +75,7 @@ bool MSComm::setPortOpen(bool open)
     case QSerialPort::PermissionError:
         remedy = tr("Add your user to the group that owns %1 (usually dialout: "
                     "sudo adduser $USER dialout), then log out and in again.")
-                     .arg(device);
+                     .arg(m_device);
         break;
     case QSerialPort::OpenError:
         remedy = tr("Another program may be using the port: close it and try again.");

@@ -43,6 +43,7 @@ private:
     const settings::SettingsStore &m_settings;
     QSerialPort m_port;
     int m_portNumber = 1;
+    QString m_device; // of the last opening
     QString m_errorString;
 };
 

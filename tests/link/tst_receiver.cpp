@@ -1,0 +1,199 @@
+// The window on real pseudo-terminals: the serial control, the settings file
+// and the line assembly together, as a receiver on a cable would drive them.
+
+#include "app/form1.h"
+#include "link/mscomm.h"
+#include "settings/nativesettingsstore.h"
+#include "support/fakes.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace quorvel;
+
+namespace {
+
+// The receiver's end of a pseudo-terminal; the program opens the other end.
+class Receiver
+{
+public:
+    Receiver()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
+            device = QString::fromLocal8Bit(ptsname(m_master));
+    }
+    ~Receiver() { hangUp(); }
+
+    // Sends everything, letting the program read while the terminal is full.
+    bool send(QByteArrayView bytes)
+    {
+        while (!bytes.isEmpty()) {
+            const ssize_t n = write(m_master, bytes.data(), size_t(bytes.size()));
+            if (n > 0)
+                bytes = bytes.sliced(n);
+            else if (errno == EAGAIN)
+                QTest::qWait(1);
+            else
+                return false;
+        }
+        return true;
+    }
+    void hangUp()
+    {
+        if (m_master >= 0)
+            close(m_master);
+        m_master = -1;
+    }
+
+    QString device;
+
+private:
+    int m_master = -1;
+};
+
+QByteArray readLog(const QString &name)
+{
+    QFile log(QStringLiteral(NMEA_CORPUS "/") + name);
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestReceiver : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    std::unique_ptr<settings::NativeSettingsStore> m_settings;
+    Receiver m_com1;
+    Receiver m_com2;
+
+    std::unique_ptr<Form1> startWindow()
+    {
+        auto form = std::make_unique<Form1>(new link::MSComm(*m_settings), *m_settings, new test::FakeClock);
+        form->Form_Load();
+        return form;
+    }
+
+    int notices(const Form1 &form)
+    {
+        int visible = 0;
+        for (QMessageBox *box : form.findChildren<QMessageBox *>())
+            visible += box->isVisible();
+        return visible;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Never the user's own settings.
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        m_settings = std::make_unique<settings::NativeSettingsStore>();
+        QVERIFY(!m_com1.device.isEmpty() && !m_com2.device.isEmpty());
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM1", m_com1.device));
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM2", m_com2.device));
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM3", "/dev/quorvel-no-such-device"));
+    }
+
+    void init()
+    {
+        QVERIFY(m_settings->writeSetting("Quorvel", "Main", "Port", "1"));
+        QVERIFY(m_settings->writeSetting("Quorvel", "Main", "UTCOffset", "0"));
+    }
+
+    void settingsFile()
+    {
+        auto form = startWindow();
+        form->UTCOffset->setText(QStringLiteral("-5"));
+        form->UTCOffset_LostFocus();
+        QFile file(m_config.filePath(QStringLiteral("Quorvel/Quorvel.conf")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("[Main]\nPort=1\nUTCOffset=-5\n"));
+
+        // A folder that cannot be made (a file stands in its way) fails the write.
+        QFile blocker(m_config.filePath(QStringLiteral("Blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QVERIFY(!m_settings->writeSetting("Blocked", "Main", "Port", "1"));
+    }
+
+    void streamRealLog()
+    {
+        const QByteArray log = readLog(QStringLiteral("haicom-305N.log"));
+        if (log.isEmpty())
+            QSKIP("the receiver logs are not beside this checkout");
+        auto form = startWindow();
+        form->StartStop_Click();
+        QVERIFY(form->MSComm1->PortOpen());
+        for (qsizetype at = 0; at < log.size(); at += 37) // sentences split across batches
+            QVERIFY(m_com1.send(log.mid(at, 37)));
+        QTRY_COMPARE(form->SampleCount, 68);
+
+        // The mean, computed here from the log's own text.
+        double lat = 0, lon = 0, alt = 0;
+        for (const QByteArray &line : log.split('\n')) {
+            const QList<QByteArray> f = line.split(',');
+            if (line.startsWith("$GPGGA") && f.size() > 9 && f[6] != "0") {
+                lat -= f[2].toDouble(); // south
+                lon -= f[4].toDouble(); // east
+                alt += f[9].toDouble();
+            }
+        }
+        form->CalcPos_Click();
+        QVERIFY(qAbs(form->Latitidue->text().toDouble() - lat / 68 / 100) < 1e-12);
+        QVERIFY(qAbs(form->Longitude->text().toDouble() - lon / 68 / 100) < 1e-12);
+        QVERIFY(qAbs(form->Elevation->text().toDouble() - alt / 68) < 1e-9);
+    }
+
+    void switchPortsMidSentence()
+    {
+        auto form = startWindow();
+        form->StartStop_Click();
+        const QByteArray fix = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        QVERIFY(m_com1.send(fix.left(25)));
+        QTRY_COMPARE(form->monitor->text(), QString::fromLatin1(fix.left(25)));
+        form->Option2->click();
+        QCOMPARE(form->MSComm1->CommPort(), 2);
+        QVERIFY(m_com2.send(fix.mid(25)));
+        QTRY_COMPARE(form->SampleCount, 1);
+        QCOMPARE(m_settings->readSetting("Quorvel", "Main", "Port", ""), QStringLiteral("2"));
+    }
+
+    void missingDeviceIsExplained()
+    {
+        auto form = startWindow();
+        form->Option3->click();
+        form->StartStop_Click();
+        QVERIFY(!form->Logging && !form->MSComm1->PortOpen());
+        const QString message = form->findChild<QMessageBox *>()->text();
+        QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"), qPrintable(message));
+    }
+
+    // Must run last: it hangs up COM 1 for good.
+    void receiverGoneMidLog()
+    {
+        auto form = startWindow();
+        form->StartStop_Click();
+        const QByteArray fix = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        QVERIFY(m_com1.send(fix + fix + "$GPGSA"));
+        QTRY_COMPARE(form->monitor->text(), QStringLiteral("$GPGSA"));
+        m_com1.hangUp();
+        QTRY_VERIFY(!form->Logging);
+        QVERIFY(!form->MSComm1->PortOpen());
+        QTest::qWait(50); // a flood of read errors would stack messages here
+        QCOMPARE(notices(*form), 1);
+        QCOMPARE(form->SampleCount, 2);
+        QCOMPARE(form->monitor->text(), QStringLiteral("$GPGSA"));
+    }
+};
+
+QTEST_MAIN(TestReceiver)
+#include "tst_receiver.moc"

@@ -339,6 +339,60 @@ private Q_SLOTS:
         QCOMPARE(h.form->Elevation->text(), QStringLiteral("kept"));
     }
 
+    void clockSync_data()
+    {
+        QTest::addColumn<bool>("logging");
+        QTest::addColumn<QString>("offset"); // typed into the box after the button was pressed
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QStringList>("clockSettings");
+        QTest::addColumn<int>("samples");
+
+        const QByteArray gga = "$GPGGA,%1,4807.038,N,01131.000,E,%2,08,0.9,545.4,M,46.9,M,,\r\n";
+        const auto line = [&gga](const char *time, char quality = '1') {
+            return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
+        };
+        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05"} << 0;
+        QTest::newRow("logging on: stored, then set") << true << "10" << line("143005") << QStringList{"00:30:05"} << 1;
+        QTest::newRow("five hours behind") << false << "-5" << line("030000") << QStringList{"22:00:00"} << 0;
+        QTest::newRow("fraction dropped") << false << "0" << line("221530.99") << QStringList{"22:15:30"} << 0;
+        QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
+        QTest::newRow("bad time keeps waiting, sample counts") << true << "0" << line("1430xx") + line("143006")
+                                                              << QStringList{"14:30:06"} << 2;
+        QTest::newRow("only the first fix sets the clock") << false << "0" << line("143005") + line("143006")
+                                                          << QStringList{"14:30:05"} << 0;
+    }
+
+    void clockSync()
+    {
+        QFETCH(bool, logging);
+        QFETCH(QString, offset);
+        QFETCH(QByteArray, lines);
+        QFETCH(QStringList, clockSettings);
+        QFETCH(int, samples);
+        Harness h({{"Quorvel/Main/UTCOffset", "3"}});
+        if (logging)
+            h.form->StartStop_Click();
+        h.form->SyncClock_Click();
+        QVERIFY(h.form->SyncPending && !h.form->SyncClock->isEnabled() && h.serial->PortOpen());
+        h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
+        h.form->UTCOffset_LostFocus();
+
+        h.serial->receive(lines);
+        QCOMPARE(h.clock->settings, clockSettings);
+        QCOMPARE(h.form->SampleCount, samples);
+        const bool done = !clockSettings.isEmpty();
+        QCOMPARE(h.form->SyncPending, !done);
+        QCOMPARE(h.form->SyncClock->isEnabled(), done);
+        QCOMPARE(h.serial->PortOpen(), logging || !done);
+    }
+
+    void clockRefusalIsShown()
+    {
+        Harness h;
+        Q_EMIT h.clock->refused("automatic time synchronization is enabled");
+        QCOMPARE(h.notices(), QStringList{"automatic time synchronization is enabled"});
+    }
+
     void settingsThatCannotBeSaved()
     {
         Harness h;

@@ -1,0 +1,161 @@
+// The clock backend against a mocked systemd-timedated on a private bus. The
+// test refuses to run with the right to set the time, so that no fault can
+// ever reach this machine's real clock.
+
+#include "nmea/clockadjustment.h"
+#include "nmea/timedatedclock.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <linux/capability.h>
+
+using quorvel::nmea::TimedatedClock;
+
+namespace {
+
+const QString Service = QStringLiteral("org.freedesktop.timedate1");
+const QString Python = QStringLiteral("/usr/bin/python3"); // Debian's, which has dbusmock
+
+bool mayDoSetTheTime()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return true;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("CapEff:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << CAP_SYS_TIME);
+    }
+    return true;
+}
+
+void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(3000))
+        process.kill();
+    process.waitForFinished();
+}
+
+} // namespace
+
+class TestTimedated : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QProcess m_bus;
+    QProcess m_mock;
+
+    // Starts the mock, answering SetTime with `error` when one is given.
+    void startMock(const QString &error = {})
+    {
+        stop(m_mock);
+        QFile::remove(m_dir.filePath("calls.log"));
+        m_mock.start(Python, {"-m", "dbusmock", "--system", "-t", "timedated", "-l", m_dir.filePath("calls.log")});
+        QVERIFY(m_mock.waitForStarted());
+        QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
+        QTRY_VERIFY(bus->isServiceRegistered(Service));
+        if (error.isEmpty())
+            return;
+        QDBusInterface mock(Service, "/org/freedesktop/timedate1", "org.freedesktop.DBus.Mock", QDBusConnection::systemBus());
+        const QDBusMessage reply = mock.call("AddMethod", Service, "SetTime", "xbb", "",
+                                             QStringLiteral("raise dbus.exceptions.DBusException('refused', name='%1')").arg(error));
+        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+    }
+
+    QStringList calls()
+    {
+        QFile log(m_dir.filePath("calls.log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        QStringList setTime;
+        for (const QByteArray &line : log.readAll().split('\n'))
+            if (line.contains(" SetTime "))
+                setTime << QString::fromLatin1(line.mid(line.indexOf("SetTime")));
+        return setTime;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (mayDoSetTheTime())
+            QFAIL("This test must run without CAP_SYS_TIME: capsh --drop=cap_sys_time -- -c 'exec tst_timedated'");
+        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty() || !QFile::exists(Python))
+            QSKIP("dbus-daemon or python3-dbusmock is not installed");
+        m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        QVERIFY(m_bus.waitForReadyRead(5000));
+        const QByteArray address = m_bus.readLine().trimmed();
+        QVERIFY(!address.isEmpty());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        QVERIFY(QDBusConnection::systemBus().isConnected());
+    }
+
+    void cleanupTestCase()
+    {
+        stop(m_mock);
+        stop(m_bus);
+    }
+
+    void sendsRelativeInteractiveSetTime()
+    {
+        startMock();
+        TimedatedClock clock;
+        QSignalSpy refused(&clock, &TimedatedClock::refused);
+        const QDateTime now = QDateTime::currentDateTime();
+        const QTime target = now.time().addSecs(2 * 3600);
+        const qint64 expectedUs = quorvel::nmea::clockAdjustment(now, target).count() * 1000;
+        clock.setTimeOfDay(target.toString("hh:mm:ss"));
+        QTRY_COMPARE(calls().size(), 1);
+        const QStringList args = calls().first().split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(args.size(), 4); // SetTime usec relative interactive
+        QVERIFY2(qAbs(args[1].toLongLong() - expectedUs) < 1'000'000, qPrintable(calls().first()));
+        QCOMPARE(args[2], QStringLiteral("True"));
+        QCOMPARE(args[3], QStringLiteral("True"));
+        QTest::qWait(100);
+        QCOMPARE(refused.size(), 0);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("automatic sync on") << "org.freedesktop.timedate1.AutomaticTimeSyncEnabled" << "timedatectl set-ntp false";
+        QTest::newRow("not authorised") << "org.freedesktop.DBus.Error.AccessDenied" << "not allowed to set the time";
+        QTest::newRow("other") << "org.example.Error.Strange" << "org.example.Error.Strange";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, error);
+        QFETCH(QString, mentions);
+        startMock(error);
+        TimedatedClock clock;
+        QSignalSpy refused(&clock, &TimedatedClock::refused);
+        clock.setTimeOfDay("12:00:00");
+        QVERIFY(refused.wait(5000));
+        QVERIFY2(refused.first().first().toString().contains(mentions), qPrintable(refused.first().first().toString()));
+    }
+
+    // Without timedated the kernel is asked, which refuses: no CAP_SYS_TIME.
+    void withoutTimedated()
+    {
+        stop(m_mock);
+        QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered(Service));
+        TimedatedClock clock;
+        QSignalSpy refused(&clock, &TimedatedClock::refused);
+        clock.setTimeOfDay("12:00:00");
+        QVERIFY(refused.wait(5000));
+        QVERIFY(refused.first().first().toString().contains("CAP_SYS_TIME"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTimedated)
+#include "tst_timedated.moc"

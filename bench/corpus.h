@@ -36,7 +36,8 @@ inline QByteArray nmeaStream(qsizetype size)
         char sum = 0;
         for (const char c : body)
             sum ^= c;
-        epoch += '$' + body + '*' + QByteArray::number(uchar(sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
+        epoch += '$' + body + '*' + QByteArray::number(uchar(sum), 16).rightJustified(2, '0').toUpper()
+            + "\r\n";
     }
     QByteArray stream;
     while (stream.size() < size)

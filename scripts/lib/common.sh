@@ -7,8 +7,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev
                 libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation)
 run_packages=(xvfb xauth)
-# The clock test runs a mocked timedated on a private bus, without the right to set the time.
-test_packages=(dbus python3-dbusmock libcap2-bin)
+# The clock test runs a mocked timedated on a private bus, without the right
+# to set the time; the fuzzers need clang; the smoke test a virtual display.
+test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-14-dev clang-format appstream
+               desktop-file-utils xvfb xauth x11-utils imagemagick)
 
 # Installs the packages that are missing, as root, with apt-get.
 ensure_packages() {

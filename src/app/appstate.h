@@ -11,9 +11,9 @@ struct AppState
 {
     static constexpr std::int16_t RingSize = 5000;
 
-    bool Logging = false;     // each valid fix is stored in the ring
+    bool Logging = false; // each valid fix is stored in the ring
     bool SyncPending = false; // a clock sync was requested and not yet done
-    double LatSum = 0;        // accumulators of the last averaging run
+    double LatSum = 0; // accumulators of the last averaging run
     double LonSum = 0;
     std::int16_t SampleIndex = 0; // ring slot that the next sample goes to
     std::int16_t SampleCount = 0; // valid samples, at slots 0 .. SampleCount - 1

@@ -39,9 +39,9 @@ QFont sansSerif(qreal pointSize)
     // Where this face is missing, a sans-serif of similar width keeps the
     // captions inside their fixed boxes; failing those, the platform's own.
     static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                    QStringLiteral("Helvetica")});
+        QFont::insertSubstitutions(
+            QStringLiteral("MS Sans Serif"),
+            {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
         return true;
     }();
     Q_UNUSED(substituted);
@@ -135,7 +135,7 @@ void Form1::createControls()
 
     // Labels and the frame never take the focus; Qt makes the four option
     // buttons one stop once one of them is selected.
-    const QList<QWidget *> focusOrder{CalcPos, Exit, StartStop, Option1, Option2, Option3, Option4,
+    const QList<QWidget *> focusOrder{CalcPos, Exit,      StartStop, Option1,   Option2,   Option3,  Option4,
                                       monitor, Latitidue, Longitude, Elevation, SyncClock, UTCOffset};
     for (qsizetype i = 1; i < focusOrder.size(); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
@@ -189,9 +189,10 @@ void Form1::Form_Load()
 
     // A stored port that is not a number, or that the serial control does
     // not serve, can only come from editing the settings by hand.
-    const QString portText =
-        m_settings.readSetting(AppName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
-    const std::optional<std::int16_t> port = settings::textToInteger(portText.toStdString(), decimalSeparator());
+    const QString portText
+        = m_settings.readSetting(AppName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
+    const std::optional<std::int16_t> port
+        = settings::textToInteger(portText.toStdString(), decimalSeparator());
     if (!port || !MSComm1->setCommPort(*port))
         MSComm1->setCommPort(1);
 
@@ -202,8 +203,8 @@ void Form1::Form_Load()
 
     UTCOffset->setText(
         m_settings.readSetting(AppName, MainSection, QStringLiteral("UTCOffset"), QStringLiteral("0")));
-    const std::optional<std::int16_t> offset =
-        settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
+    const std::optional<std::int16_t> offset
+        = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
     if (!offset)
         UTCOffset->setText(QStringLiteral("0"));
     UtcOffsetHours = offset.value_or(0);
@@ -324,8 +325,8 @@ void Form1::onDeviceLost()
 void Form1::UTCOffset_LostFocus()
 {
     const std::int16_t previous = UtcOffsetHours;
-    UtcOffsetHours = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator())
-                         .value_or(previous);
+    UtcOffsetHours
+        = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator()).value_or(previous);
     if (UtcOffsetHours > 12 || UtcOffsetHours < -12)
         UtcOffsetHours = previous;
     saveSetting(QStringLiteral("UTCOffset"), UtcOffsetHours);
@@ -375,7 +376,8 @@ void Form1::ProcessSentence()
 
 void Form1::saveSetting(const QString &key, int value)
 {
-    if (m_settings.writeSetting(AppName, MainSection, key, QString::fromStdString(settings::integerText(value))))
+    if (m_settings.writeSetting(AppName, MainSection, key,
+                                QString::fromStdString(settings::integerText(value))))
         return;
     if (m_settingsFailureReported)
         return;

@@ -78,8 +78,7 @@ void TimedatedClock::setWithKernel(std::chrono::milliseconds adjustment)
                           "(CAP_SYS_TIME, for example as an administrator).")
                            .arg(QString::fromLocal8Bit(std::strerror(error))));
     } else {
-        Q_EMIT refused(
-            tr("The PC clock was not set: %1.").arg(QString::fromLocal8Bit(std::strerror(error))));
+        Q_EMIT refused(tr("The PC clock was not set: %1.").arg(QString::fromLocal8Bit(std::strerror(error))));
     }
 }
 
@@ -99,8 +98,7 @@ QString TimedatedClock::explainRefusal(const QDBusError &error)
                   "or run GPS Quorvel with that right.")
             .arg(error.message());
     }
-    return tr("The PC clock was not set: the time service answered \"%1\" (%2).")
-        .arg(error.message(), name);
+    return tr("The PC clock was not set: the time service answered \"%1\" (%2).").arg(error.message(), name);
 }
 
 } // namespace quorvel::nmea

@@ -24,8 +24,8 @@ QString NativeSettingsStore::readSetting(const QString &application, const QStri
     return open(application).value(keyPath(section, key), defaultValue).toString();
 }
 
-bool NativeSettingsStore::writeSetting(const QString &application, const QString &section,
-                                       const QString &key, const QString &value)
+bool NativeSettingsStore::writeSetting(const QString &application, const QString &section, const QString &key,
+                                       const QString &value)
 {
     QSettings store = open(application);
     store.setValue(keyPath(section, key), value);

@@ -11,11 +11,12 @@ public:
     virtual ~SettingsStore() = default;
 
     // The stored text, or `defaultValue` when application, section or key is absent.
-    virtual QString readSetting(const QString &application, const QString &section,
-                                const QString &key, const QString &defaultValue) const = 0;
+    virtual QString readSetting(const QString &application, const QString &section, const QString &key,
+                                const QString &defaultValue) const = 0;
     // Stores the text at once. Returns false when it could not be written.
-    virtual bool writeSetting(const QString &application, const QString &section,
-                              const QString &key, const QString &value) = 0;
+    virtual bool writeSetting(const QString &application, const QString &section, const QString &key,
+                              const QString &value)
+        = 0;
     // Where the values are kept, for messages that tell the user where to look.
     virtual QString location(const QString &application) const = 0;
 };

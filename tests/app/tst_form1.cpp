@@ -36,7 +36,10 @@ struct Harness
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            seen = QStringLiteral("%1|%2|%3|%4").arg(box->windowTitle(), box->text()).arg(int(box->icon())).arg(int(box->standardButtons()));
+            seen = QStringLiteral("%1|%2|%3|%4")
+                       .arg(box->windowTitle(), box->text())
+                       .arg(int(box->icon()))
+                       .arg(int(box->standardButtons()));
             box->accept();
         });
         handler();
@@ -73,20 +76,34 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("twips");
         QTest::addColumn<qreal>("pointSize"); // 0: the window's font
 
-        QTest::newRow("CalcPos") << "CalcPos" << "Calc Position" << QRect(1800, 3240, 1215, 495) << 0.0;
-        QTest::newRow("Exit") << "Exit" << "Exit" << QRect(3360, 4080, 1215, 495) << 0.0;
-        QTest::newRow("Frame1") << "Frame1" << "Port" << QRect(4320, 120, 1335, 2415) << 0.0;
-        QTest::newRow("StartStop") << "StartStop" << "Start Log" << QRect(120, 3240, 1215, 495) << 0.0;
-        QTest::newRow("Option1") << "Option1" << "COM 1" << QRect(4440, 360, 1095, 495) << 0.0;
-        QTest::newRow("Option4") << "Option4" << "COM 4" << QRect(4440, 1800, 975, 495) << 0.0;
-        QTest::newRow("monitor") << "monitor" << "" << QRect(480, 2640, 5055, 375) << 0.0;
-        QTest::newRow("Label2") << "Label2" << "Currnet GPS Data" << QRect(480, 2400, 1575, 495) << 0.0;
-        QTest::newRow("Latitidue") << "Latitidue" << "" << QRect(1920, 360, 2055, 495) << 12.0;
-        QTest::newRow("Elevation") << "Elevation" << "" << QRect(1920, 1800, 2055, 495) << 12.0;
-        QTest::newRow("Label4") << "Label4" << "Longitude" << QRect(600, 1200, 1215, 495) << 13.5;
-        QTest::newRow("SyncClock") << "SyncClock" << "Sync PC Clock" << QRect(3360, 3240, 1215, 495) << 0.0;
-        QTest::newRow("UTCOffset") << "UTCOffset" << "0" << QRect(4800, 3450, 855, 285) << 0.0;
-        QTest::newRow("Label6") << "Label6" << "UTC Offset" << QRect(4800, 3240, 855, 255) << 0.0;
+        QTest::newRow("CalcPos") << "CalcPos"
+                                 << "Calc Position" << QRect(1800, 3240, 1215, 495) << 0.0;
+        QTest::newRow("Exit") << "Exit"
+                              << "Exit" << QRect(3360, 4080, 1215, 495) << 0.0;
+        QTest::newRow("Frame1") << "Frame1"
+                                << "Port" << QRect(4320, 120, 1335, 2415) << 0.0;
+        QTest::newRow("StartStop") << "StartStop"
+                                   << "Start Log" << QRect(120, 3240, 1215, 495) << 0.0;
+        QTest::newRow("Option1") << "Option1"
+                                 << "COM 1" << QRect(4440, 360, 1095, 495) << 0.0;
+        QTest::newRow("Option4") << "Option4"
+                                 << "COM 4" << QRect(4440, 1800, 975, 495) << 0.0;
+        QTest::newRow("monitor") << "monitor"
+                                 << "" << QRect(480, 2640, 5055, 375) << 0.0;
+        QTest::newRow("Label2") << "Label2"
+                                << "Currnet GPS Data" << QRect(480, 2400, 1575, 495) << 0.0;
+        QTest::newRow("Latitidue") << "Latitidue"
+                                   << "" << QRect(1920, 360, 2055, 495) << 12.0;
+        QTest::newRow("Elevation") << "Elevation"
+                                   << "" << QRect(1920, 1800, 2055, 495) << 12.0;
+        QTest::newRow("Label4") << "Label4"
+                                << "Longitude" << QRect(600, 1200, 1215, 495) << 13.5;
+        QTest::newRow("SyncClock") << "SyncClock"
+                                   << "Sync PC Clock" << QRect(3360, 3240, 1215, 495) << 0.0;
+        QTest::newRow("UTCOffset") << "UTCOffset"
+                                   << "0" << QRect(4800, 3450, 855, 285) << 0.0;
+        QTest::newRow("Label6") << "Label6"
+                                << "UTC Offset" << QRect(4800, 3240, 855, 255) << 0.0;
     }
 
     void controls()
@@ -97,10 +114,10 @@ private Q_SLOTS:
         QFETCH(qreal, pointSize);
         Harness h;
         const QHash<QString, QWidget *> byName{
-            {"CalcPos", h.form->CalcPos}, {"Exit", h.form->Exit}, {"Frame1", h.form->Frame1},
+            {"CalcPos", h.form->CalcPos},     {"Exit", h.form->Exit},       {"Frame1", h.form->Frame1},
             {"StartStop", h.form->StartStop}, {"Option1", h.form->Option1}, {"Option4", h.form->Option4},
-            {"monitor", h.form->monitor}, {"Label2", h.form->Label2}, {"Latitidue", h.form->Latitidue},
-            {"Elevation", h.form->Elevation}, {"Label4", h.form->Label4}, {"SyncClock", h.form->SyncClock},
+            {"monitor", h.form->monitor},     {"Label2", h.form->Label2},   {"Latitidue", h.form->Latitidue},
+            {"Elevation", h.form->Elevation}, {"Label4", h.form->Label4},   {"SyncClock", h.form->SyncClock},
             {"UTCOffset", h.form->UTCOffset}, {"Label6", h.form->Label6}};
         QWidget *w = byName.value(name);
         QVERIFY(w);
@@ -108,7 +125,8 @@ private Q_SLOTS:
         if (auto *frame = qobject_cast<QGroupBox *>(w))
             text = frame->title();
         QCOMPARE(text, caption);
-        QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+        QCOMPARE(w->geometry(),
+                 QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
         QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
         if (pointSize > 0)
             QCOMPARE(w->font().pointSizeF(), pointSize);
@@ -130,9 +148,9 @@ private Q_SLOTS:
 
         // Tab visits each stop once; labels and the frame are never one, the
         // option buttons only once.
-        const QList<QWidget *> stops{h.form->Exit, h.form->StartStop, h.form->Option1, h.form->monitor,
-                                     h.form->Latitidue, h.form->Longitude, h.form->Elevation,
-                                     h.form->SyncClock, h.form->UTCOffset, h.form->CalcPos};
+        const QList<QWidget *> stops{
+            h.form->Exit,      h.form->StartStop, h.form->Option1,   h.form->monitor,   h.form->Latitidue,
+            h.form->Longitude, h.form->Elevation, h.form->SyncClock, h.form->UTCOffset, h.form->CalcPos};
         for (QWidget *expected : stops) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), expected);
@@ -141,20 +159,26 @@ private Q_SLOTS:
 
     void startUp_data()
     {
-        QTest::addColumn<QString>("port");   // stored text, or "-" for none
+        QTest::addColumn<QString>("port"); // stored text, or "-" for none
         QTest::addColumn<QString>("offset"); // stored text, or "-" for none
         QTest::addColumn<int>("commPort");
-        QTest::addColumn<int>("selected");   // option button, 0 for none
+        QTest::addColumn<int>("selected"); // option button, 0 for none
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("hours");
         QTest::addColumn<QStringList>("writes");
 
-        QTest::newRow("first start") << "-" << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
-        QTest::newRow("COM 3, five hours behind") << "3" << "-5" << 3 << 3 << "-5" << -5 << QStringList{"Port=3"};
-        QTest::newRow("port beyond the buttons") << "7" << "0" << 7 << 0 << "0" << 0 << QStringList{};
-        QTest::newRow("offset out of range is kept") << "1" << "20" << 1 << 1 << "20" << 20 << QStringList{"Port=1"};
-        QTest::newRow("unreadable values fall back") << "COM2" << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
-        QTest::newRow("port the control refuses") << "300" << "2" << 1 << 1 << "2" << 2 << QStringList{"Port=1"};
+        QTest::newRow("first start") << "-"
+                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+        QTest::newRow("COM 3, five hours behind") << "3"
+                                                  << "-5" << 3 << 3 << "-5" << -5 << QStringList{"Port=3"};
+        QTest::newRow("port beyond the buttons") << "7"
+                                                 << "0" << 7 << 0 << "0" << 0 << QStringList{};
+        QTest::newRow("offset out of range is kept") << "1"
+                                                     << "20" << 1 << 1 << "20" << 20 << QStringList{"Port=1"};
+        QTest::newRow("unreadable values fall back") << "COM2"
+                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+        QTest::newRow("port the control refuses") << "300"
+                                                  << "2" << 1 << 1 << "2" << 2 << QStringList{"Port=1"};
     }
 
     void startUp()
@@ -173,7 +197,8 @@ private Q_SLOTS:
             stored["Quorvel/Main/UTCOffset"] = offset;
         Harness h(stored);
         QCOMPARE(h.serial->CommPort(), commPort);
-        const QList<QRadioButton *> options{h.form->Option1, h.form->Option2, h.form->Option3, h.form->Option4};
+        const QList<QRadioButton *> options{h.form->Option1, h.form->Option2, h.form->Option3,
+                                            h.form->Option4};
         for (int i = 0; i < options.size(); ++i)
             QCOMPARE(options[i]->isChecked(), i + 1 == selected);
         QCOMPARE(h.form->UTCOffset->text(), box);
@@ -304,7 +329,9 @@ private Q_SLOTS:
         Harness h;
         h.form->Latitidue->setText("typed");
         QCOMPARE(h.answerModal([&h] { h.form->CalcPos_Click(); }),
-                 QStringLiteral("Quorvel|No data recevied from GPS|%1|%2").arg(int(QMessageBox::NoIcon)).arg(int(QMessageBox::Ok)));
+                 QStringLiteral("Quorvel|No data recevied from GPS|%1|%2")
+                     .arg(int(QMessageBox::NoIcon))
+                     .arg(int(QMessageBox::Ok)));
         QCOMPARE(h.form->Latitidue->text(), QStringLiteral("typed"));
 
         h.form->storeSample(4807.038, -1131.000, 545.4);
@@ -313,7 +340,8 @@ private Q_SLOTS:
         QStringList order;
         for (QLineEdit *box : {h.form->Latitidue, h.form->Longitude, h.form->Elevation}) {
             connect(box, &QLineEdit::textChanged, this, [&order, &h, box] {
-                order << box->objectName() + (h.form->cursor().shape() == Qt::WaitCursor ? "" : " without hourglass");
+                order << box->objectName()
+                        + (h.form->cursor().shape() == Qt::WaitCursor ? "" : " without hourglass");
             });
             box->setObjectName(box == h.form->Latitidue ? "lat" : box == h.form->Longitude ? "lon" : "elev");
         }
@@ -352,14 +380,16 @@ private Q_SLOTS:
             return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
         };
         QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05"} << 0;
-        QTest::newRow("logging on: stored, then set") << true << "10" << line("143005") << QStringList{"00:30:05"} << 1;
+        QTest::newRow("logging on: stored, then set")
+            << true << "10" << line("143005") << QStringList{"00:30:05"} << 1;
         QTest::newRow("five hours behind") << false << "-5" << line("030000") << QStringList{"22:00:00"} << 0;
-        QTest::newRow("fraction dropped") << false << "0" << line("221530.99") << QStringList{"22:15:30"} << 0;
+        QTest::newRow("fraction dropped")
+            << false << "0" << line("221530.99") << QStringList{"22:15:30"} << 0;
         QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
-        QTest::newRow("bad time keeps waiting, sample counts") << true << "0" << line("1430xx") + line("143006")
-                                                              << QStringList{"14:30:06"} << 2;
-        QTest::newRow("only the first fix sets the clock") << false << "0" << line("143005") + line("143006")
-                                                          << QStringList{"14:30:05"} << 0;
+        QTest::newRow("bad time keeps waiting, sample counts")
+            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06"} << 2;
+        QTest::newRow("only the first fix sets the clock")
+            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05"} << 0;
     }
 
     void clockSync()

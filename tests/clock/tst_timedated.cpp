@@ -7,7 +7,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -59,15 +59,20 @@ class TestTimedated : public QObject
     {
         stop(m_mock);
         QFile::remove(m_dir.filePath("calls.log"));
-        m_mock.start(Python, {"-m", "dbusmock", "--system", "-t", "timedated", "-l", m_dir.filePath("calls.log")});
+        m_mock.start(Python,
+                     {"-m", "dbusmock", "--system", "-t", "timedated", "-l", m_dir.filePath("calls.log")});
         QVERIFY(m_mock.waitForStarted());
         QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
         QTRY_VERIFY(bus->isServiceRegistered(Service));
         if (error.isEmpty())
             return;
-        QDBusInterface mock(Service, "/org/freedesktop/timedate1", "org.freedesktop.DBus.Mock", QDBusConnection::systemBus());
-        const QDBusMessage reply = mock.call("AddMethod", Service, "SetTime", "xbb", "",
-                                             QStringLiteral("raise dbus.exceptions.DBusException('refused', name='%1')").arg(error));
+        QDBusMessage addMethod = QDBusMessage::createMethodCall(Service, "/org/freedesktop/timedate1",
+                                                                "org.freedesktop.DBus.Mock", "AddMethod");
+        addMethod << Service << "SetTime"
+                  << "xbb"
+                  << ""
+                  << QStringLiteral("raise dbus.exceptions.DBusException('refused', name='%1')").arg(error);
+        const QDBusMessage reply = QDBusConnection::systemBus().call(addMethod);
         QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
     }
 
@@ -87,7 +92,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         if (mayDoSetTheTime())
-            QFAIL("This test must run without CAP_SYS_TIME: capsh --drop=cap_sys_time -- -c 'exec tst_timedated'");
+            QFAIL("This test must run without CAP_SYS_TIME: capsh --drop=cap_sys_time -- -c 'exec "
+                  "tst_timedated'");
         if (QStandardPaths::findExecutable("dbus-daemon").isEmpty() || !QFile::exists(Python))
             QSKIP("dbus-daemon or python3-dbusmock is not installed");
         m_bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
@@ -127,9 +133,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("automatic sync on") << "org.freedesktop.timedate1.AutomaticTimeSyncEnabled" << "timedatectl set-ntp false";
-        QTest::newRow("not authorised") << "org.freedesktop.DBus.Error.AccessDenied" << "not allowed to set the time";
-        QTest::newRow("other") << "org.example.Error.Strange" << "org.example.Error.Strange";
+        QTest::newRow("automatic sync on") << "org.freedesktop.timedate1.AutomaticTimeSyncEnabled"
+                                           << "timedatectl set-ntp false";
+        QTest::newRow("not authorised") << "org.freedesktop.DBus.Error.AccessDenied"
+                                        << "not allowed to set the time";
+        QTest::newRow("other") << "org.example.Error.Strange"
+                               << "org.example.Error.Strange";
     }
 
     void refusals()
@@ -141,7 +150,8 @@ private Q_SLOTS:
         QSignalSpy refused(&clock, &TimedatedClock::refused);
         clock.setTimeOfDay("12:00:00");
         QVERIFY(refused.wait(5000));
-        QVERIFY2(refused.first().first().toString().contains(mentions), qPrintable(refused.first().first().toString()));
+        QVERIFY2(refused.first().first().toString().contains(mentions),
+                 qPrintable(refused.first().first().toString()));
     }
 
     // Without timedated the kernel is asked, which refuses: no CAP_SYS_TIME.

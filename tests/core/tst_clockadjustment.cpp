@@ -17,9 +17,12 @@ private Q_SLOTS:
 
         QTest::newRow("same day, ahead") << QTime(14, 30, 0) << QTime(14, 30, 5) << qint64(5000);
         QTest::newRow("same day, behind") << QTime(14, 30, 5, 500) << QTime(14, 30, 5) << qint64(-500);
-        QTest::newRow("hours apart, same day") << QTime(8, 0, 0) << QTime(19, 0, 0) << qint64(11 * 3600 * 1000);
-        QTest::newRow("clock before midnight, GPS after") << QTime(23, 59, 58) << QTime(0, 0, 1) << qint64(3000);
-        QTest::newRow("clock after midnight, GPS before") << QTime(0, 0, 1) << QTime(23, 59, 58) << qint64(-3000);
+        QTest::newRow("hours apart, same day")
+            << QTime(8, 0, 0) << QTime(19, 0, 0) << qint64(11 * 3600 * 1000);
+        QTest::newRow("clock before midnight, GPS after")
+            << QTime(23, 59, 58) << QTime(0, 0, 1) << qint64(3000);
+        QTest::newRow("clock after midnight, GPS before")
+            << QTime(0, 0, 1) << QTime(23, 59, 58) << qint64(-3000);
     }
 
     void nearestDate()

@@ -21,9 +21,13 @@ QString describe(const std::optional<GgaFix> &fix)
 {
     if (!fix)
         return QStringLiteral("no fix");
-    const QString time = fix->utc ? QString::fromStdString(localTimeString(*fix->utc, 0)) : QStringLiteral("no time");
-    return QStringLiteral("%1 %2 %3 %4").arg(fix->latitude, 0, 'g', 12).arg(fix->longitude, 0, 'g', 12)
-        .arg(fix->altitude, 0, 'g', 12).arg(time);
+    const QString time
+        = fix->utc ? QString::fromStdString(localTimeString(*fix->utc, 0)) : QStringLiteral("no time");
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(fix->latitude, 0, 'g', 12)
+        .arg(fix->longitude, 0, 'g', 12)
+        .arg(fix->altitude, 0, 'g', 12)
+        .arg(time);
 }
 
 const QByteArray Munich = "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
@@ -42,42 +46,72 @@ private Q_SLOTS:
 
         const QString munich = QStringLiteral("4807.038 -1131 545.4 12:35:19");
         QTest::newRow("worked example, south and east")
-            << QByteArray("$GPGGA,221530.00,3412.5000,S,15112.2500,E,1,07,1.2,48.6,M,21.3,M,,") << "-3412.5 -15112.25 48.6 22:15:30";
+            << QByteArray("$GPGGA,221530.00,3412.5000,S,15112.2500,E,1,07,1.2,48.6,M,21.3,M,,")
+            << "-3412.5 -15112.25 48.6 22:15:30";
         QTest::newRow("with checksum") << sentence(Munich) << munich;
         QTest::newRow("checksum in lower case") << QByteArray("$" + Munich + "0008*4f") << munich;
-        QTest::newRow("north and west are positive") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,W,1,08,0.9,545.4,M,,") << "4807.038 1131 545.4 12:35:19";
-        QTest::newRow("any talker, any 7th character") << QByteArray("XYZGGA;123519,4807.038,N,01131.000,E,1,08,0.9,545.4,") << munich;
-        QTest::newRow("differential fix") << QByteArray("$GNGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,") << munich;
-        QTest::newRow("empty quality passes") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,,08,0.9,545.4,M,") << munich;
-        QTest::newRow("empty satellites keep later fields in place") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,,,545.4,M,") << munich;
-        QTest::newRow("signed negative altitude") << QByteArray("$GPGGA,193221,1923.1,N,09907.2,W,1,08,0.9,-30.40,M,") << "1923.1 9907.2 -30.4 19:32:21";
-        QTest::newRow("plus sign, zero padding") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,+000545.4,M,") << munich;
-        QTest::newRow("fraction dropped from the time") << QByteArray("$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << "4807.038 -1131 545.4 14:30:05";
+        QTest::newRow("north and west are positive")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,W,1,08,0.9,545.4,M,,")
+            << "4807.038 1131 545.4 12:35:19";
+        QTest::newRow("any talker, any 7th character")
+            << QByteArray("XYZGGA;123519,4807.038,N,01131.000,E,1,08,0.9,545.4,") << munich;
+        QTest::newRow("differential fix")
+            << QByteArray("$GNGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,") << munich;
+        QTest::newRow("empty quality passes")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,,08,0.9,545.4,M,") << munich;
+        QTest::newRow("empty satellites keep later fields in place")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,,,545.4,M,") << munich;
+        QTest::newRow("signed negative altitude")
+            << QByteArray("$GPGGA,193221,1923.1,N,09907.2,W,1,08,0.9,-30.40,M,")
+            << "1923.1 9907.2 -30.4 19:32:21";
+        QTest::newRow("plus sign, zero padding")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,+000545.4,M,") << munich;
+        QTest::newRow("fraction dropped from the time")
+            << QByteArray("$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 14:30:05";
         QTest::newRow("sentence behind binary bytes") << "\x80\xb5" + sentence(Munich) << munich;
-        QTest::newRow("time out of range: fix kept, no time") << QByteArray("$GPGGA,246000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << "4807.038 -1131 545.4 no time";
-        QTest::newRow("empty time: fix kept, no time") << QByteArray("$GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << "4807.038 -1131 545.4 no time";
-        QTest::newRow("short time: fix kept, no time") << QByteArray("$GPGGA,1235,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << "4807.038 -1131 545.4 no time";
+        QTest::newRow("time out of range: fix kept, no time")
+            << QByteArray("$GPGGA,246000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 no time";
+        QTest::newRow("empty time: fix kept, no time")
+            << QByteArray("$GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 no time";
+        QTest::newRow("short time: fix kept, no time")
+            << QByteArray("$GPGGA,1235,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 no time";
 
         const QString none = QStringLiteral("no fix");
         QTest::newRow("empty line") << QByteArray() << none;
         QTest::newRow("name alone") << QByteArray("$GPGGA,") << none;
-        QTest::newRow("lower-case name") << QByteArray("$GPgga,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
-        QTest::newRow("other sentence") << sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") << none;
-        QTest::newRow("no fix") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,0,08,0.9,545.4,M,") << none;
-        QTest::newRow("no comma after altitude") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4") << none;
-        QTest::newRow("empty hemisphere") << QByteArray("$GPGGA,123519,4807.038,,01131.000,E,1,08,0.9,545.4,M,") << none;
-        QTest::newRow("lower-case hemisphere") << QByteArray("$GPGGA,123519,4807.038,n,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("lower-case name")
+            << QByteArray("$GPgga,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("other sentence")
+            << sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") << none;
+        QTest::newRow("no fix") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,0,08,0.9,545.4,M,")
+                                << none;
+        QTest::newRow("no comma after altitude")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4") << none;
+        QTest::newRow("empty hemisphere")
+            << QByteArray("$GPGGA,123519,4807.038,,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("lower-case hemisphere")
+            << QByteArray("$GPGGA,123519,4807.038,n,01131.000,E,1,08,0.9,545.4,M,") << none;
         QTest::newRow("empty position") << QByteArray("$GPGGA,123519,,,,,1,08,0.9,545.4,M,") << none;
-        QTest::newRow("empty altitude") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,,M,") << none;
-        QTest::newRow("letter in latitude") << QByteArray("$GPGGA,123519,48O7.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
-        QTest::newRow("exponent in altitude") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,5.454e2,M,") << none;
-        QTest::newRow("decimal comma is no number") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.,M,") << none;
-        QTest::newRow("number out of double range") << "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9," + QByteArray(400, '9') + ",M," << none;
+        QTest::newRow("empty altitude")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,,M,") << none;
+        QTest::newRow("letter in latitude")
+            << QByteArray("$GPGGA,123519,48O7.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("exponent in altitude")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,5.454e2,M,") << none;
+        QTest::newRow("decimal comma is no number")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.,M,") << none;
+        QTest::newRow("number out of double range")
+            << "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9," + QByteArray(400, '9') + ",M," << none;
         QByteArray corrupted = sentence(Munich);
         corrupted[20] = '8';
         QTest::newRow("checksum mismatch") << corrupted << none;
         QTest::newRow("checksum cut short") << sentence(Munich).chopped(1) << none;
-        QTest::newRow("truncated and spliced into GLL") << QByteArray("$GPGGA,030130$GPGLL,3340.3458,N,11759.3185,W,030131.000,A,A*41") << none;
+        QTest::newRow("truncated and spliced into GLL")
+            << QByteArray("$GPGGA,030130$GPGLL,3340.3458,N,11759.3185,W,030131.000,A,A*41") << none;
     }
 
     void decode()

@@ -29,10 +29,17 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("expected"); // lines handed over, then the partial line
 
-        QTest::newRow("CR LF gives the line, then an empty one") << QByteArray("$GPGGA,1\r\n$GP") << QStringList{"$GPGGA,1", "", "$GP"};
+        QTest::newRow("CR LF gives the line, then an empty one")
+            << QByteArray("$GPGGA,1\r\n$GP") << QStringList{"$GPGGA,1", "", "$GP"};
         QTest::newRow("space stays in the line") << QByteArray("a b\r") << QStringList{"a b", ""};
-        QTest::newRow("tab, escape and NUL end a line") << QByteArray("a\tb\x1b" "c", 5).append('\0').append("d") << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("DEL and high bytes are line characters") << QByteArray("a\x7f\xb5\xff\n") << QStringList{QString::fromLatin1("a\x7f\xb5\xff"), ""};
+        QTest::newRow("tab, escape and NUL end a line") << QByteArray("a\tb\x1b"
+                                                                      "c",
+                                                                      5)
+                                                               .append('\0')
+                                                               .append("d")
+                                                        << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("DEL and high bytes are line characters")
+            << QByteArray("a\x7f\xb5\xff\n") << QStringList{QString::fromLatin1("a\x7f\xb5\xff"), ""};
         QTest::newRow("no terminator") << QByteArray("$GPGGA,12") << QStringList{"$GPGGA,12"};
     }
 
@@ -49,7 +56,8 @@ private Q_SLOTS:
     // However the stream is cut into batches, the same lines come out.
     void splitAtEveryByte()
     {
-        const QByteArray stream = "xx\r\n$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,*47\r\n$GPGSA,A\r\n$GP";
+        const QByteArray stream
+            = "xx\r\n$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,*47\r\n$GPGSA,A\r\n$GP";
         QString whole;
         const QStringList expected = assemble(whole, {stream});
         for (int cut = 0; cut <= stream.size(); ++cut) {
@@ -68,9 +76,9 @@ private Q_SLOTS:
 
     void cap_data()
     {
-        QTest::addColumn<int>("partial");  // characters already in the line
+        QTest::addColumn<int>("partial"); // characters already in the line
         QTest::addColumn<int>("incoming"); // line characters in the batch
-        QTest::addColumn<int>("kept");     // characters in the line afterwards
+        QTest::addColumn<int>("kept"); // characters in the line afterwards
 
         QTest::newRow("reaches the cap exactly") << 1000 << 24 << 1024;
         QTest::newRow("one past the cap starts afresh") << 1000 << 25 << 1;

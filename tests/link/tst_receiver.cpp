@@ -174,7 +174,8 @@ private Q_SLOTS:
         form->StartStop_Click();
         QVERIFY(!form->Logging && !form->MSComm1->PortOpen());
         const QString message = form->findChild<QMessageBox *>()->text();
-        QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"), qPrintable(message));
+        QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"),
+                 qPrintable(message));
     }
 
     // Must run last: it hangs up COM 1 for good.

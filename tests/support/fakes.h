@@ -78,7 +78,7 @@ public:
     QString location(const QString &) const override { return QStringLiteral("memory"); }
 
     QHash<QString, QString> values; // "Quorvel/Main/Port" -> "3"
-    QStringList writes;             // "Port=3", in order
+    QStringList writes; // "Port=3", in order
     bool readOnly = false;
 };
 

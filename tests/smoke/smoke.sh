@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the program into a scratch prefix, starts it under Xvfb on the
+# simulated receiver, checks that the window "GPS Quorvel" appears with its
+# 385 x 322 client area, and saves a screenshot.
+#   smoke.sh BUILD_DIR NMEASIM [SCREENSHOT]
+set -euo pipefail
+build=$1 nmeasim=$2 shot=${3:-$1/smoke-shot.png}
+for tool in Xvfb xwininfo import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+"$nmeasim" --link "$work/gps0" >/dev/null &
+pids+=($!)
+mkdir -p "$work/config/Quorvel"
+printf '[Ports]\nCOM1=%s\n' "$work/gps0" >"$work/config/Quorvel/Quorvel.conf"
+
+display=:$((200 + $$ % 500))
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$work/prefix/bin/quorvel" 2>"$work/quorvel.err" &
+pids+=($!)
+info=
+for _ in $(seq 300); do
+    info=$(xwininfo -name "GPS Quorvel" 2>/dev/null) && break
+    sleep 0.1
+done
+[ -n "$info" ] || { echo "FAIL: no window named \"GPS Quorvel\" appeared"; cat "$work/quorvel.err"; xwininfo -root -tree | head; exit 1; }
+size="$(sed -n 's/.*Width: //p' <<<"$info")x$(sed -n 's/.*Height: //p' <<<"$info")"
+[ "$size" = 385x322 ] || { echo "FAIL: the client area is $size, not 385x322"; exit 1; }
+sleep 1
+import -window root "$shot"
+echo "The window appeared at 385x322; screenshot: $shot"

@@ -407,8 +407,11 @@ private Q_SLOTS:
         h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
         h.form->UTCOffset_LostFocus();
 
+        h.clock->watched = h.form->monitor; // holds the line being decoded
         h.serial->receive(lines);
         QCOMPARE(h.clock->settings, clockSettings);
+        if (!clockSettings.isEmpty())
+            QVERIFY(lines.contains(h.clock->watchedTexts.first().toLatin1() + "\r\n"));
         QCOMPARE(h.form->SampleCount, samples);
         const bool done = !clockSettings.isEmpty();
         QCOMPARE(h.form->SyncPending, !done);

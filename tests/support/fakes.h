@@ -85,8 +85,16 @@ public:
 class FakeClock final : public nmea::SystemClock
 {
 public:
-    void setTimeOfDay(const QString &timeString) override { settings << timeString; }
+    void setTimeOfDay(const QString &timeString) override
+    {
+        settings << timeString;
+        if (watched)
+            watchedTexts << watched->property("text").toString();
+    }
     QStringList settings;
+    // What a control of the window showed at each setting.
+    QObject *watched = nullptr;
+    QStringList watchedTexts;
 };
 
 } // namespace quorvel::test

@@ -84,6 +84,11 @@ public:
     // Sends `text` no faster than the line rate allows.
     void send(const std::string &text)
     {
+        // A line that stood idle has no bytes in hand: the pace starts afresh.
+        if (Clock::now() - m_start > std::chrono::duration<double>(double(m_total) / BytesPerSecond)) {
+            m_start = Clock::now();
+            m_total = 0;
+        }
         for (std::size_t sent = 0; sent < text.size() && !stopRequested;) {
             const double elapsed = std::chrono::duration<double>(Clock::now() - m_start).count();
             const auto allowed = static_cast<long long>(elapsed * BytesPerSecond) - m_total;

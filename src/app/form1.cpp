@@ -71,8 +71,6 @@ Form1::Form1(link::SerialControl *serial, settings::SettingsStore &settings, nme
     wireEvents();
 }
 
-Form1::~Form1() = default;
-
 void Form1::createControls()
 {
     setWindowTitle(QStringLiteral("GPS Quorvel"));
@@ -220,7 +218,7 @@ void Form1::Exit_Click()
 void Form1::CalcPos_Click()
 {
     if (SampleCount == 0) {
-        showModalMessage(QString::fromLatin1(NoDataMessage));
+        showModalMessage(QStringLiteral("No data recevied from GPS"));
         return;
     }
 

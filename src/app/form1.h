@@ -5,8 +5,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
-
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -37,7 +35,6 @@ public:
     // settings store must outlive it.
     Form1(link::SerialControl *serial, settings::SettingsStore &settings, nmea::SystemClock *clock,
           QWidget *parent = nullptr);
-    ~Form1() override;
 
     // Start-up: restores the port and the UTC offset. Runs once, before the
     // window is first shown.
@@ -65,8 +62,6 @@ public:
     QLineEdit *UTCOffset;
     QLabel *Label6;
     link::SerialControl *const MSComm1;
-
-    static constexpr const char *NoDataMessage = "No data recevied from GPS";
 
 public Q_SLOTS:
     void CalcPos_Click();

@@ -38,19 +38,6 @@ private Q_SLOTS:
         QCOMPARE(state->ElevSamples[0], slot0 / 10);
         QCOMPARE(state->LatSamples[AppState::RingSize], 0.0); // the spare slot is never written
     }
-
-    void startUpEmptiesRingButKeepsValues()
-    {
-        auto state = std::make_unique<AppState>();
-        state->Logging = state->SyncPending = true;
-        state->storeSample(1, 2, 3);
-        state->resetForStartUp();
-        QCOMPARE(state->SampleCount, 0);
-        QCOMPARE(state->SampleIndex, 0);
-        QVERIFY(!state->Logging && !state->SyncPending);
-        state->storeSample(4, 5, 6);
-        QCOMPARE(state->LatSamples[0], 4.0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSampleRing)

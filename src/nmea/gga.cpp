@@ -24,6 +24,18 @@ int hexValue(char c)
     return -1;
 }
 
+// The "hh" behind a sentence's '*': two hex digits in either case, ending the
+// line, equal to the XOR of every character between the start character and
+// the '*'.
+bool checksumMatches(std::string_view digits, unsigned char sum)
+{
+    if (digits.size() != 2)
+        return false;
+    const int high = hexValue(digits[0]);
+    const int low = hexValue(digits[1]);
+    return high >= 0 && low >= 0 && sum == high * 16 + low;
+}
+
 int twoDigits(std::string_view text, std::size_t at)
 {
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
@@ -44,24 +56,6 @@ enum GgaField {
 };
 
 } // namespace
-
-Checksum verifyChecksum(std::string_view sentence)
-{
-    const std::size_t star = sentence.find('*');
-    if (star == std::string_view::npos)
-        return Checksum::Absent;
-    if (star == 0 || sentence.size() != star + 3)
-        return Checksum::Mismatch;
-    const int high = hexValue(sentence[star + 1]);
-    const int low = hexValue(sentence[star + 2]);
-    if (high < 0 || low < 0)
-        return Checksum::Mismatch;
-
-    unsigned char sum = 0;
-    for (std::size_t i = 1; i < star; ++i)
-        sum ^= static_cast<unsigned char>(sentence[i]);
-    return sum == high * 16 + low ? Checksum::Matches : Checksum::Mismatch;
-}
 
 std::optional<double> parseDecimal(std::string_view text)
 {
@@ -127,23 +121,29 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     // not examined.
     if (line.size() < 7 || line.substr(3, 3) != "GGA")
         return std::nullopt;
-    if (verifyChecksum(line) == Checksum::Mismatch)
-        return std::nullopt;
-
-    const std::size_t star = line.find('*');
-    if (star != std::string_view::npos && star < 7)
-        return std::nullopt;
-    std::string_view rest = line.substr(7, star == std::string_view::npos ? star : star - 7);
+    // One pass over the sentence: the checksum of everything after the start
+    // character, and the fields after the name, each ended by a comma. A line
+    // cut off right after the altitude, with no comma behind it, is
+    // incomplete. A '*' ends the fields and must be followed by the checksum.
+    unsigned char sum = 0;
     std::array<std::string_view, FieldsRead> field;
-    for (std::string_view &f : field) {
-        // Every field read must be followed by a comma: a line cut off right
-        // after the altitude is taken as incomplete.
-        const std::size_t comma = rest.find(',');
-        if (comma == std::string_view::npos)
-            return std::nullopt;
-        f = rest.substr(0, comma);
-        rest.remove_prefix(comma + 1);
+    std::size_t fieldsFound = 0;
+    std::size_t fieldStart = 7;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '*') {
+            if (i < 7 || !checksumMatches(line.substr(i + 1), sum))
+                return std::nullopt;
+            break;
+        }
+        sum ^= static_cast<unsigned char>(c);
+        if (c == ',' && i >= 7 && fieldsFound < FieldsRead) {
+            field[fieldsFound++] = line.substr(fieldStart, i - fieldStart);
+            fieldStart = i + 1;
+        }
     }
+    if (fieldsFound < FieldsRead)
+        return std::nullopt;
 
     // Some receivers leave the quality field empty; only an explicit 0
     // (no fix) rejects the line.

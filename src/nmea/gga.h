@@ -29,13 +29,6 @@ struct GgaFix
     friend bool operator==(const GgaFix &, const GgaFix &) = default;
 };
 
-enum class Checksum { Absent, Matches, Mismatch };
-
-// Checks the "*hh" at the end of a sentence: the XOR of every character
-// between the start character ('$') and the '*', as two hex digits in either
-// case, with nothing after them.
-Checksum verifyChecksum(std::string_view sentence);
-
 // A complete decimal number: optional sign, digits, optionally a full stop
 // followed by digits. No blanks, no exponent, no locale.
 std::optional<double> parseDecimal(std::string_view text);
@@ -46,9 +39,9 @@ std::optional<TimeOfDay> parseTimeField(std::string_view field);
 
 // Decodes one received line as a GGA position fix, for example
 //   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
-// Returns nothing for a line that is not GGA, whose checksum is wrong, whose
-// fix quality starts with '0', or whose position or altitude is missing or
-// malformed.
+// Returns nothing for a line that is not GGA, whose checksum ("*hh", where
+// present) is wrong, whose fix quality starts with '0', or whose position or
+// altitude is missing or malformed.
 std::optional<GgaFix> decodeGga(std::string_view line);
 
 // The local time of day "hh:mm:ss": the UTC time plus whole hours, wrapped

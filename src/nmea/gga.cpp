@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 
 namespace quorvel::nmea {
@@ -60,21 +61,41 @@ enum GgaField {
 std::optional<double> parseDecimal(std::string_view text)
 {
     std::size_t i = 0;
-    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || negative))
         ++i;
-    const std::size_t integerStart = i;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    if (i == integerStart)
+    // The digits without the point, as long as they fit, and how many of
+    // them stand after the point.
+    std::uint64_t digits = 0;
+    std::size_t digitCount = 0;
+    std::size_t fractionDigits = 0;
+    const auto takeDigits = [&] {
+        const std::size_t start = i;
+        for (; i < text.size() && isDigit(text[i]); ++i) {
+            if (++digitCount <= 19)
+                digits = digits * 10 + std::uint64_t(text[i] - '0');
+        }
+        return i - start;
+    };
+    if (takeDigits() == 0)
         return std::nullopt;
     if (i < text.size()) {
         if (text[i] != '.')
             return std::nullopt;
-        const std::size_t fractionStart = ++i;
-        while (i < text.size() && isDigit(text[i]))
-            ++i;
-        if (i == fractionStart || i != text.size())
+        ++i;
+        fractionDigits = takeDigits();
+        if (fractionDigits == 0 || i != text.size())
             return std::nullopt;
+    }
+
+    // Receivers send at most a dozen digits. Such a number and its power of
+    // ten are both exact doubles, so one division gives the correctly
+    // rounded value, the same as the general conversion below.
+    constexpr double PowersOfTen[]
+        = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (digitCount <= 15 && fractionDigits < std::size(PowersOfTen)) {
+        const double value = double(digits) / PowersOfTen[fractionDigits];
+        return negative ? -value : value;
     }
 
     // from_chars takes a minus sign but not a plus sign.
@@ -129,14 +150,15 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     std::array<std::string_view, FieldsRead> field;
     std::size_t fieldsFound = 0;
     std::size_t fieldStart = 7;
-    for (std::size_t i = 1; i < line.size(); ++i) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
         if (c == '*') {
             if (i < 7 || !checksumMatches(line.substr(i + 1), sum))
                 return std::nullopt;
             break;
         }
-        sum ^= static_cast<unsigned char>(c);
+        if (i > 0)
+            sum ^= static_cast<unsigned char>(c);
         if (c == ',' && i >= 7 && fieldsFound < FieldsRead) {
             field[fieldsFound++] = line.substr(fieldStart, i - fieldStart);
             fieldStart = i + 1;

@@ -24,12 +24,14 @@ pids+=($!)
 mkdir -p "$work/config/Quorvel"
 printf '[Ports]\nCOM1=%s\n' "$work/gps0" >"$work/config/Quorvel/Quorvel.conf"
 
-display=:$((200 + $$ % 500))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and says which on fd 3.
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
 
+# No session bus: nothing at start-up waits for one.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb "$work/prefix/bin/quorvel" 2>"$work/quorvel.err" &
 pids+=($!)
 info=
@@ -37,7 +39,13 @@ for _ in $(seq 300); do
     info=$(xwininfo -name "GPS Quorvel" 2>/dev/null) && break
     sleep 0.1
 done
-[ -n "$info" ] || { echo "FAIL: no window named \"GPS Quorvel\" appeared"; cat "$work/quorvel.err"; xwininfo -root -tree | head; exit 1; }
+if [ -z "$info" ]; then
+    echo "FAIL: no window named \"GPS Quorvel\" appeared on $DISPLAY"
+    cat "$work/quorvel.err"
+    xwininfo -root -tree | head
+    ps -o pid,stat,wchan:20,cmd -p "${pids[-1]}" || true
+    exit 1
+fi
 size="$(sed -n 's/.*Width: //p' <<<"$info")x$(sed -n 's/.*Height: //p' <<<"$info")"
 [ "$size" = 385x322 ] || { echo "FAIL: the client area is $size, not 385x322"; exit 1; }
 sleep 1

@@ -266,26 +266,28 @@ void Form1::SyncClock_Click()
 
 void Form1::Option1_Click()
 {
-    SetCommPort(1);
-    saveSetting(QStringLiteral("Port"), 1);
+    choosePort(1);
 }
 
 void Form1::Option2_Click()
 {
-    SetCommPort(2);
-    saveSetting(QStringLiteral("Port"), 2);
+    choosePort(2);
 }
 
 void Form1::Option3_Click()
 {
-    SetCommPort(3);
-    saveSetting(QStringLiteral("Port"), 3);
+    choosePort(3);
 }
 
 void Form1::Option4_Click()
 {
-    SetCommPort(4);
-    saveSetting(QStringLiteral("Port"), 4);
+    choosePort(4);
+}
+
+void Form1::choosePort(int port)
+{
+    SetCommPort(port);
+    saveSetting(QStringLiteral("Port"), port); // after the switch
 }
 
 void Form1::SetCommPort(int port)

@@ -82,6 +82,8 @@ private:
     void ProcessSentence();
     void SetCommPort(int port);
 
+    // What each option button does: switch the port, then save it.
+    void choosePort(int port);
     void createControls();
     void wireEvents();
     // Opens the port if it is closed; when that fails, tells the user and

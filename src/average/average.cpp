@@ -12,6 +12,16 @@ constexpr double MinutesPerDegree = 60;
 constexpr double HalfTurn = 180 * MinutesPerDegree;
 constexpr double FullTurn = 360 * MinutesPerDegree;
 
+// `minutes` moved by whole turns to within half a turn of `reference`.
+double wrapNear(double minutes, double reference)
+{
+    if (minutes - reference > HalfTurn)
+        return minutes - FullTurn;
+    if (minutes - reference < -HalfTurn)
+        return minutes + FullTurn;
+    return minutes;
+}
+
 } // namespace
 
 bool MeanPosition::isFinite() const
@@ -49,24 +59,13 @@ std::optional<MeanPosition> averageSamples(AppState &state)
     state.LonSum = 0;
     state.ElevSum = 0;
     for (int i = 0; i < count; ++i) {
-        double lon = nmeaToMinutes(state.LonSamples[i]);
-        if (lon - lonReference > HalfTurn)
-            lon -= FullTurn;
-        else if (lon - lonReference < -HalfTurn)
-            lon += FullTurn;
         state.LatSum += nmeaToMinutes(state.LatSamples[i]);
-        state.LonSum += lon;
+        state.LonSum += wrapNear(nmeaToMinutes(state.LonSamples[i]), lonReference);
         state.ElevSum += state.ElevSamples[i];
     }
 
-    double meanLon = state.LonSum / count;
-    if (meanLon > HalfTurn)
-        meanLon -= FullTurn;
-    else if (meanLon < -HalfTurn)
-        meanLon += FullTurn;
-
-    return MeanPosition{minutesToDisplay(state.LatSum / count), minutesToDisplay(meanLon),
-                        state.ElevSum / count};
+    return MeanPosition{minutesToDisplay(state.LatSum / count),
+                        minutesToDisplay(wrapNear(state.LonSum / count, 0)), state.ElevSum / count};
 }
 
 } // namespace quorvel::average

@@ -34,9 +34,11 @@ bool MSComm::PortOpen() const
 QString MSComm::deviceFor(int port) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
-    const QString device = m_settings.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"),
-                                                  QStringLiteral("COM%1").arg(port), fallback);
-    return device.trimmed().isEmpty() ? fallback : device.trimmed();
+    const QString device = m_settings
+                               .readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"),
+                                            QStringLiteral("COM%1").arg(port), fallback)
+                               .trimmed();
+    return device.isEmpty() ? fallback : device;
 }
 
 QString MSComm::portLabel() const

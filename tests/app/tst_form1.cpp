@@ -45,14 +45,7 @@ struct Harness
         handler();
         return seen;
     }
-    QStringList notices() const
-    {
-        QStringList texts;
-        for (QMessageBox *box : form->findChildren<QMessageBox *>())
-            if (box->isVisible())
-                texts << box->text();
-        return texts;
-    }
+    QStringList notices() const { return visibleNotices(*form); }
 
     MemorySettingsStore settings;
     FakeSerialControl *serial = new FakeSerialControl;

@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -81,14 +80,6 @@ class TestReceiver : public QObject
         auto form = std::make_unique<Form1>(new link::MSComm(*m_settings), *m_settings, new test::FakeClock);
         form->Form_Load();
         return form;
-    }
-
-    int notices(const Form1 &form)
-    {
-        int visible = 0;
-        for (QMessageBox *box : form.findChildren<QMessageBox *>())
-            visible += box->isVisible();
-        return visible;
     }
 
 private Q_SLOTS:
@@ -173,7 +164,7 @@ private Q_SLOTS:
         form->Option3->click();
         form->StartStop_Click();
         QVERIFY(!form->Logging && !form->MSComm1->PortOpen());
-        const QString message = form->findChild<QMessageBox *>()->text();
+        const QString message = test::visibleNotices(*form).value(0);
         QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"),
                  qPrintable(message));
     }
@@ -190,7 +181,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!form->Logging);
         QVERIFY(!form->MSComm1->PortOpen());
         QTest::qWait(50); // a flood of read errors would stack messages here
-        QCOMPARE(notices(*form), 1);
+        QCOMPARE(test::visibleNotices(*form).size(), 1);
         QCOMPARE(form->SampleCount, 2);
         QCOMPARE(form->monitor->text(), QStringLiteral("$GPGSA"));
     }

@@ -9,26 +9,11 @@ for tool in Xvfb xwininfo import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+. "$(dirname "$0")/../../scripts/lib/session.sh"
+start_scratch
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-"$nmeasim" --link "$work/gps0" >/dev/null &
-pids+=($!)
-mkdir -p "$work/config/Quorvel"
-printf '[Ports]\nCOM1=%s\n' "$work/gps0" >"$work/config/Quorvel/Quorvel.conf"
-
-# Xvfb picks a free display itself and says which on fd 3.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_simulator "$nmeasim"
+start_virtual_display
 
 # No session bus: nothing at start-up waits for one.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent

@@ -8,6 +8,7 @@
 #include "settings/settingsstore.h"
 
 #include <QHash>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace quorvel::test {
@@ -96,5 +97,16 @@ public:
     QObject *watched = nullptr;
     QStringList watchedTexts;
 };
+
+// The texts of the message boxes a window shows without waiting.
+inline QStringList visibleNotices(const QWidget &window)
+{
+    QStringList texts;
+    for (QMessageBox *box : window.findChildren<QMessageBox *>()) {
+        if (box->isVisible())
+            texts << box->text();
+    }
+    return texts;
+}
 
 } // namespace quorvel::test

@@ -2,10 +2,10 @@
 
 #include "average/average.h"
 #include "average/numbertext.h"
-#include "link/lineassembly.h"
+#include "nmea/lineassembly.h"
 #include "link/serialcontrol.h"
 #include "nmea/gga.h"
-#include "nmea/systemclock.h"
+#include "clock/systemclock.h"
 #include "settings/integertext.h"
 #include "settings/settingsstore.h"
 

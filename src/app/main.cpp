@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "link/mscomm.h"
-#include "nmea/timedatedclock.h"
+#include "clock/timedatedclock.h"
 #include "settings/nativesettingsstore.h"
 
 #include <QApplication>

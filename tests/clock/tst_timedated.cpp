@@ -2,8 +2,8 @@
 // test refuses to run with the right to set the time, so that no fault can
 // ever reach this machine's real clock.
 
-#include "nmea/clockadjustment.h"
-#include "nmea/timedatedclock.h"
+#include "clock/clockadjustment.h"
+#include "clock/timedatedclock.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "nmea/clockadjustment.h"
+#include "clock/clockadjustment.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "link/lineassembly.h"
+#include "nmea/lineassembly.h"
 #include "nmea/gga.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "link/lineassembly.h"
+#include "nmea/lineassembly.h"
 
 #include <QTest>
 

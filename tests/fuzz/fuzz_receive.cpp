@@ -2,7 +2,7 @@
 // and the sample ring, as the window runs them.
 
 #include "app/appstate.h"
-#include "link/lineassembly.h"
+#include "nmea/lineassembly.h"
 #include "oracle.h"
 
 #include <cstdint>

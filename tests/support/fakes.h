@@ -4,7 +4,7 @@
 // window can be driven from tests without hardware or a real clock.
 
 #include "link/serialcontrol.h"
-#include "nmea/systemclock.h"
+#include "clock/systemclock.h"
 #include "settings/settingsstore.h"
 
 #include <QHash>

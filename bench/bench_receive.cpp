@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One full receive buffer through the real window's receive handler: the
 // line assembly, the monitor box, decoding and storing, as on a burst after
 // the program was busy.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the scripts: the packages this project needs and the build.
 # shellcheck shell=bash
 

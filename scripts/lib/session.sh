@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by scripts/run and the smoke test: a scratch folder, a simulated
 # receiver mapped to COM 1 there, and a virtual display.
 # shellcheck shell=bash

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The clock backend against a mocked systemd-timedated on a private bus. The
 // test refuses to run with the right to set the time, so that no fault can
 // ever reach this machine's real clock.

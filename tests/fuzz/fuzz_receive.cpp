@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the receive path: bytes cut into batches, line assembly, decoding
 // and the sample ring, as the window runs them.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs a fuzz target over saved inputs as an ordinary test: every input that
 // once broke a property stays here, together with the receiver logs.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the program into a scratch prefix, starts it under Xvfb on the
 # simulated receiver, checks that the window "GPS Quorvel" appears with its
 # 385 x 322 client area, and saves a screenshot.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A simulated GPS receiver on a pseudo-terminal, for trying GPS Quorvel
 // without hardware. It prints the device path, then streams NMEA at the
 // pace of a 4800 bit/s line (480 characters a second): a stationary fix

@@ -16,8 +16,9 @@
 static void BM_ReceiveFullBuffer(benchmark::State &state)
 {
     quorvel::test::MemorySettingsStore settings;
-    auto *serial = new quorvel::test::FakeSerialControl;
-    quorvel::Form1 form(serial, settings, new quorvel::test::FakeClock);
+    auto owned = std::make_unique<quorvel::test::FakeSerialControl>();
+    auto *serial = owned.get();
+    quorvel::Form1 form(std::move(owned), settings, std::make_unique<quorvel::test::FakeClock>());
     form.Form_Load();
     form.show();
     form.StartStop_Click();

@@ -3,12 +3,14 @@
 
 #include "form1.h"
 
+#include "app/appinfo.h"
 #include "average/average.h"
 #include "average/numbertext.h"
 #include "nmea/lineassembly.h"
 #include "link/serialcontrol.h"
-#include "nmea/gga.h"
 #include "clock/systemclock.h"
+#include "clock/timestring.h"
+#include "nmea/gga.h"
 #include "settings/integertext.h"
 #include "settings/settingsstore.h"
 
@@ -26,15 +28,17 @@ namespace quorvel {
 
 namespace {
 
-const QString AppName = QStringLiteral("Quorvel");
 const QString MainSection = QStringLiteral("Main");
 
 // The layout is given in twips; 15 twips are one pixel at 96 dots per inch.
+constexpr int pixels(int twips)
+{
+    return twips / 15;
+}
+
 void place(QWidget *widget, int left, int top, int width, int height)
 {
-    constexpr int TwipsPerPixel = 15;
-    widget->setGeometry(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
-                        height / TwipsPerPixel);
+    widget->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
 }
 
 QFont sansSerif(qreal pointSize)
@@ -61,17 +65,23 @@ std::string decimalSeparator()
 
 } // namespace
 
-Form1::Form1(link::SerialControl *serial, settings::SettingsStore &settings, nmea::SystemClock *clock,
-             QWidget *parent)
+Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStore &settings,
+             std::unique_ptr<clock::SystemClock> systemClock, QWidget *parent)
     : QWidget(parent)
-    , MSComm1(serial)
+    , m_serial(std::move(serial))
+    , MSComm1(m_serial.get())
     , m_settings(settings)
-    , m_clock(clock)
+    , m_clock(std::move(systemClock))
 {
-    MSComm1->setParent(this);
-    m_clock->setParent(this);
     createControls();
     wireEvents();
+}
+
+Form1::~Form1()
+{
+    MSComm1->disconnect(this);
+    m_clock->disconnect(this);
+    MSComm1->setPortOpen(false);
 }
 
 void Form1::createControls()
@@ -79,7 +89,7 @@ void Form1::createControls()
     setWindowTitle(QStringLiteral("GPS Quorvel"));
     setWindowIcon(QIcon(QStringLiteral(":/quorvel/quorvel.png")));
     setFont(sansSerif(8));
-    resize(5775 / 15, 4830 / 15);
+    resize(pixels(5775), pixels(4830));
 
     const auto button = [this](const QString &caption, int left, int top, int width, int height) {
         auto *b = new QPushButton(caption, this);
@@ -108,7 +118,7 @@ void Form1::createControls()
     // they stand on top of it; they belong to the window, not the frame.
     CalcPos = button(tr("Calc Position"), 1800, 3240, 1215, 495);
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
-    Label1 = label(tr("GPS Quorvel 1.0 \u00b7 NMEA 0183"), 120, 4080, 2895, 495);
+    Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
@@ -169,7 +179,7 @@ void Form1::wireEvents()
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
-    connect(m_clock, &nmea::SystemClock::refused, this, &Form1::notify);
+    connect(m_clock.get(), &clock::SystemClock::refused, this, &Form1::notify);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -191,7 +201,7 @@ void Form1::Form_Load()
     // A stored port that is not a number, or that the serial control does
     // not serve, can only come from editing the settings by hand.
     const QString portText
-        = m_settings.readSetting(AppName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
+        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
     const std::optional<std::int16_t> port
         = settings::textToInteger(portText.toStdString(), decimalSeparator());
     if (!port || !MSComm1->setCommPort(*port))
@@ -203,7 +213,7 @@ void Form1::Form_Load()
         options[selected - 1]->setChecked(true); // runs its handler now
 
     UTCOffset->setText(
-        m_settings.readSetting(AppName, MainSection, QStringLiteral("UTCOffset"), QStringLiteral("0")));
+        m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QStringLiteral("0")));
     const std::optional<std::int16_t> offset
         = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
     if (!offset)
@@ -226,8 +236,12 @@ void Form1::CalcPos_Click()
     }
 
     setCursor(Qt::WaitCursor);
-    const std::optional<average::MeanPosition> mean = average::averageSamples(*this);
-    if (!mean->isFinite()) {
+    const std::optional<average::Average> average = average::averageSamples(*this);
+    LatSum = average->latSum;
+    LonSum = average->lonSum;
+    ElevSum = average->elevSum;
+    const average::MeanPosition &mean = average->mean;
+    if (!mean.isFinite()) {
         unsetCursor();
         showModalMessage(tr("The logged positions cannot be averaged: the receiver sent values "
                             "too large to add up.\n\nCheck the receiver, then restart GPS Quorvel "
@@ -239,9 +253,9 @@ void Form1::CalcPos_Click()
         box->setText(QString::fromStdString(average::numberText(value, separator)));
         box->setCursorPosition(0); // the degrees matter most: show the start
     };
-    show(Latitidue, mean->latitude);
-    show(Longitude, mean->longitude);
-    show(Elevation, mean->elevation);
+    show(Latitidue, mean.latitude);
+    show(Longitude, mean.longitude);
+    show(Elevation, mean.elevation);
     unsetCursor();
 }
 
@@ -369,7 +383,7 @@ void Form1::ProcessSentence()
     // A line whose time field is no valid time still counts as a sample, but
     // cannot complete the sync.
     if (SyncPending && fix->utc) {
-        m_clock->setTimeOfDay(QString::fromStdString(nmea::localTimeString(*fix->utc, UtcOffsetHours)));
+        m_clock->setTimeOfDay(QString::fromStdString(clock::localTimeString(*fix->utc, UtcOffsetHours)));
         SyncPending = false;
         if (!Logging)
             MSComm1->setPortOpen(false);
@@ -379,7 +393,7 @@ void Form1::ProcessSentence()
 
 void Form1::saveSetting(const QString &key, int value)
 {
-    if (m_settings.writeSetting(AppName, MainSection, key,
+    if (m_settings.writeSetting(ApplicationName, MainSection, key,
                                 QString::fromStdString(settings::integerText(value))))
         return;
     if (m_settingsFailureReported)
@@ -387,13 +401,13 @@ void Form1::saveSetting(const QString &key, int value)
     m_settingsFailureReported = true;
     notify(tr("The settings could not be saved to %1.\n\nGPS Quorvel goes on with the values in effect, "
               "but will not remember them. Check that the folder is writable and the disk is not full.")
-               .arg(m_settings.location(AppName)));
+               .arg(m_settings.location(ApplicationName)));
 }
 
 void Form1::notify(const QString &text)
 {
     if (!m_notice) {
-        m_notice = new QMessageBox(QMessageBox::Warning, AppName, text, QMessageBox::Ok, this);
+        m_notice = new QMessageBox(QMessageBox::Warning, ApplicationName, text, QMessageBox::Ok, this);
         m_notice->setAttribute(Qt::WA_DeleteOnClose);
         m_notice->setWindowModality(Qt::NonModal);
     }
@@ -404,7 +418,7 @@ void Form1::notify(const QString &text)
 
 void Form1::showModalMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, AppName, text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, ApplicationName, text, QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -4,9 +4,13 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "clock/systemclock.h"
+#include "link/serialcontrol.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -15,12 +19,6 @@ class QMessageBox;
 class QPushButton;
 class QRadioButton;
 
-namespace quorvel::link {
-class SerialControl;
-}
-namespace quorvel::nmea {
-class SystemClock;
-}
 namespace quorvel::settings {
 class SettingsStore;
 }
@@ -34,10 +32,13 @@ class Form1 : public QWidget, public AppState
     Q_OBJECT
 
 public:
-    // The window takes the serial control and the clock as children; the
-    // settings store must outlive it.
-    Form1(link::SerialControl *serial, settings::SettingsStore &settings, nmea::SystemClock *clock,
-          QWidget *parent = nullptr);
+    // The window owns the serial control and the clock; the settings store
+    // must outlive it.
+    Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStore &settings,
+          std::unique_ptr<clock::SystemClock> systemClock, QWidget *parent = nullptr);
+    // Closes the port while the window is still whole, and lets no signal of
+    // the serial control or the clock reach it afterwards.
+    ~Form1() override;
 
     // Start-up: restores the port and the UTC offset. Runs once, before the
     // window is first shown.
@@ -64,6 +65,11 @@ public:
     QPushButton *SyncClock;
     QLineEdit *UTCOffset;
     QLabel *Label6;
+
+private:
+    const std::unique_ptr<link::SerialControl> m_serial;
+
+public:
     link::SerialControl *const MSComm1;
 
 public Q_SLOTS:
@@ -100,7 +106,7 @@ private:
     void showModalMessage(const QString &text);
 
     settings::SettingsStore &m_settings;
-    nmea::SystemClock *const m_clock;
+    const std::unique_ptr<clock::SystemClock> m_clock;
     QPointer<QMessageBox> m_notice;
     bool m_settingsFailureReported = false;
 };

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "app/appinfo.h"
 #include "app/form1.h"
 #include "link/mscomm.h"
 #include "clock/timedatedclock.h"
@@ -11,13 +12,15 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The settings live under "Quorvel". No display name is set: Qt would
+    // The settings live under the application name. No display name is set: Qt would
     // append it to the window title.
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QCoreApplication::setOrganizationName(quorvel::ApplicationName);
+    QCoreApplication::setApplicationName(quorvel::ApplicationName);
+    QCoreApplication::setApplicationVersion(quorvel::Version);
 
     quorvel::settings::NativeSettingsStore settings;
-    quorvel::Form1 window(new quorvel::link::MSComm(settings), settings, new quorvel::nmea::TimedatedClock);
+    quorvel::Form1 window(std::make_unique<quorvel::link::MSComm>(settings), settings,
+                          std::make_unique<quorvel::clock::TimedatedClock>());
     window.Form_Load();
     window.show();
     return app.exec();

@@ -3,7 +3,7 @@
 
 #include "average.h"
 
-#include "app/appstate.h"
+#include "ring/samplering.h"
 
 #include <cmath>
 
@@ -46,9 +46,9 @@ double minutesToDisplay(double minutes)
     return std::copysign(degrees + (magnitude - degrees * MinutesPerDegree) / 100, minutes);
 }
 
-std::optional<MeanPosition> averageSamples(AppState &state)
+std::optional<Average> averageSamples(const SampleRing &ring)
 {
-    const int count = state.SampleCount;
+    const int count = ring.SampleCount;
     if (count == 0)
         return std::nullopt;
 
@@ -57,18 +57,16 @@ std::optional<MeanPosition> averageSamples(AppState &state)
     // are summed as minutes of arc. Longitudes are taken on the side of the
     // 180th meridian where the first sample lies, so that points on both
     // sides of it average near it rather than near Greenwich.
-    const double lonReference = nmeaToMinutes(state.LonSamples[0]);
-    state.LatSum = 0;
-    state.LonSum = 0;
-    state.ElevSum = 0;
+    const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
+    Average result;
     for (int i = 0; i < count; ++i) {
-        state.LatSum += nmeaToMinutes(state.LatSamples[i]);
-        state.LonSum += wrapNear(nmeaToMinutes(state.LonSamples[i]), lonReference);
-        state.ElevSum += state.ElevSamples[i];
+        result.latSum += nmeaToMinutes(ring.LatSamples[i]);
+        result.lonSum += wrapNear(nmeaToMinutes(ring.LonSamples[i]), lonReference);
+        result.elevSum += ring.ElevSamples[i];
     }
-
-    return MeanPosition{minutesToDisplay(state.LatSum / count),
-                        minutesToDisplay(wrapNear(state.LonSum / count, 0)), state.ElevSum / count};
+    result.mean = {minutesToDisplay(result.latSum / count), minutesToDisplay(wrapNear(result.lonSum / count, 0)),
+                   result.elevSum / count};
+    return result;
 }
 
 } // namespace quorvel::average

@@ -6,7 +6,7 @@
 #include <optional>
 
 namespace quorvel {
-struct AppState;
+struct SampleRing;
 }
 
 namespace quorvel::average {
@@ -29,9 +29,17 @@ struct MeanPosition
 double nmeaToMinutes(double nmea);
 double minutesToDisplay(double minutes);
 
-// Averages the samples in the ring, leaving the sums in LatSum, LonSum and
-// ElevSum (latitude and longitude as minutes of arc). Returns nothing for an
-// empty ring.
-std::optional<MeanPosition> averageSamples(AppState &state);
+// An averaging run: the sums it took (latitude and longitude in minutes of
+// arc) and the mean they give.
+struct Average
+{
+    double latSum = 0;
+    double lonSum = 0;
+    double elevSum = 0;
+    MeanPosition mean;
+};
+
+// Averages the samples in the ring. Returns nothing for an empty ring.
+std::optional<Average> averageSamples(const SampleRing &ring);
 
 } // namespace quorvel::average

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-namespace quorvel::nmea {
+namespace quorvel::clock {
 
 std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay)
 {
@@ -21,4 +21,4 @@ std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay)
     return std::chrono::milliseconds(best);
 }
 
-} // namespace quorvel::nmea
+} // namespace quorvel::clock

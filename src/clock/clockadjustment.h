@@ -9,7 +9,7 @@
 
 #include <chrono>
 
-namespace quorvel::nmea {
+namespace quorvel::clock {
 
 // How far to move the clock, now reading `now` (local time), so that it
 // shows `timeOfDay`. The date is the one of yesterday, today or tomorrow that
@@ -18,4 +18,4 @@ namespace quorvel::nmea {
 // rather than a day back.
 std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay);
 
-} // namespace quorvel::nmea
+} // namespace quorvel::clock

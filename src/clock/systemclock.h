@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-namespace quorvel::nmea {
+namespace quorvel::clock {
 
 // The PC clock, as the sync step sets it: the local time of day.
 class SystemClock : public QObject
@@ -26,4 +26,4 @@ Q_SIGNALS:
     void refused(const QString &message);
 };
 
-} // namespace quorvel::nmea
+} // namespace quorvel::clock

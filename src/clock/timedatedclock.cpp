@@ -14,7 +14,7 @@
 #include <cstring>
 #include <ctime>
 
-namespace quorvel::nmea {
+namespace quorvel::clock {
 
 namespace {
 
@@ -104,4 +104,4 @@ QString TimedatedClock::explainRefusal(const QDBusError &error)
     return tr("The PC clock was not set: the time service answered \"%1\" (%2).").arg(error.message(), name);
 }
 
-} // namespace quorvel::nmea
+} // namespace quorvel::clock

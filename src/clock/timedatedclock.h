@@ -9,7 +9,7 @@
 
 class QDBusError;
 
-namespace quorvel::nmea {
+namespace quorvel::clock {
 
 // Sets the clock through systemd-timedated on the system bus, which lets an
 // ordinary desktop user set the time after polkit has asked for a password.
@@ -33,4 +33,4 @@ private:
     void setWithKernel(std::chrono::milliseconds adjustment);
 };
 
-} // namespace quorvel::nmea
+} // namespace quorvel::clock

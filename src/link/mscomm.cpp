@@ -3,6 +3,7 @@
 
 #include "mscomm.h"
 
+#include "app/appinfo.h"
 #include "settings/settingsstore.h"
 
 namespace quorvel::link {
@@ -38,7 +39,7 @@ QString MSComm::deviceFor(int port) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
     const QString device = m_settings
-                               .readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"),
+                               .readSetting(ApplicationName, QStringLiteral("Ports"),
                                             QStringLiteral("COM%1").arg(port), fallback)
                                .trimmed();
     return device.isEmpty() ? fallback : device;
@@ -68,7 +69,7 @@ bool MSComm::setPortOpen(bool open)
     if (m_port.open(QIODevice::ReadOnly))
         return true;
 
-    const QString where = m_settings.location(QStringLiteral("Quorvel"));
+    const QString where = m_settings.location(ApplicationName);
     QString remedy;
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:

@@ -6,7 +6,6 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 
 namespace quorvel::nmea {
 
@@ -188,14 +187,6 @@ std::optional<GgaFix> decodeGga(std::string_view line)
 
     return GgaFix{south ? -*latitude : *latitude, east ? -*longitude : *longitude, *altitude,
                   parseTimeField(field[Time])};
-}
-
-std::string localTimeString(TimeOfDay utc, int offsetHours)
-{
-    const int hour = ((utc.hour + offsetHours) % 24 + 24) % 24;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, utc.minute, utc.second);
-    return text;
 }
 
 } // namespace quorvel::nmea

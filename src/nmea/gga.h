@@ -4,7 +4,6 @@
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace quorvel::nmea {
@@ -46,9 +45,5 @@ std::optional<TimeOfDay> parseTimeField(std::string_view field);
 // present) is wrong, whose fix quality starts with '0', or whose position or
 // altitude is missing or malformed.
 std::optional<GgaFix> decodeGga(std::string_view line);
-
-// The local time of day "hh:mm:ss": the UTC time plus whole hours, wrapped
-// into 00..23.
-std::string localTimeString(TimeOfDay utc, int offsetHours);
 
 } // namespace quorvel::nmea

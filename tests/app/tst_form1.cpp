@@ -28,7 +28,11 @@ struct Harness
     explicit Harness(const QHash<QString, QString> &stored = {})
     {
         settings.values = stored;
-        form = std::make_unique<Form1>(serial, settings, clock);
+        auto ownedSerial = std::make_unique<FakeSerialControl>();
+        auto ownedClock = std::make_unique<FakeClock>();
+        serial = ownedSerial.get();
+        clock = ownedClock.get();
+        form = std::make_unique<Form1>(std::move(ownedSerial), settings, std::move(ownedClock));
         form->Form_Load();
     }
     // Closes the modal box the next handler opens, and returns its text and look.
@@ -51,8 +55,8 @@ struct Harness
     QStringList notices() const { return visibleNotices(*form); }
 
     MemorySettingsStore settings;
-    FakeSerialControl *serial = new FakeSerialControl;
-    FakeClock *clock = new FakeClock;
+    FakeSerialControl *serial = nullptr; // owned by the window
+    FakeClock *clock = nullptr;
     std::unique_ptr<Form1> form;
 };
 

@@ -20,7 +20,7 @@
 
 #include <linux/capability.h>
 
-using quorvel::nmea::TimedatedClock;
+using quorvel::clock::TimedatedClock;
 
 namespace {
 
@@ -120,7 +120,7 @@ private Q_SLOTS:
         QSignalSpy refused(&clock, &TimedatedClock::refused);
         const QDateTime now = QDateTime::currentDateTime();
         const QTime target = now.time().addSecs(2 * 3600);
-        const qint64 expectedUs = quorvel::nmea::clockAdjustment(now, target).count() * 1000;
+        const qint64 expectedUs = quorvel::clock::clockAdjustment(now, target).count() * 1000;
         clock.setTimeOfDay(target.toString("hh:mm:ss"));
         QTRY_COMPARE(calls().size(), 1);
         const QStringList args = calls().first().split(' ', Qt::SkipEmptyParts);

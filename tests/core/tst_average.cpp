@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/appstate.h"
 #include "average/average.h"
 #include "average/numbertext.h"
+#include "ring/samplering.h"
 
 #include <QTest>
 
@@ -58,31 +58,32 @@ private Q_SLOTS:
     {
         QFETCH(Samples, samples);
         QFETCH(QStringList, expected);
-        auto state = std::make_unique<AppState>();
+        auto state = std::make_unique<SampleRing>();
         for (const QList<double> &s : samples)
             state->storeSample(s[0], s[1], s[2]);
-        const std::optional<average::MeanPosition> mean = average::averageSamples(*state);
-        QVERIFY(mean);
+        const std::optional<average::Average> average = average::averageSamples(*state);
+        QVERIFY(average);
+        const average::MeanPosition *mean = &average->mean;
         QCOMPARE((QStringList{shown(mean->latitude), shown(mean->longitude), shown(mean->elevation)}),
                  expected);
     }
 
     void onlyTheRingEntersTheMean()
     {
-        auto state = std::make_unique<AppState>();
+        auto state = std::make_unique<SampleRing>();
         state->storeSample(9000, 9000, 9000); // overwritten below
-        for (int i = 0; i < AppState::RingSize; ++i)
+        for (int i = 0; i < SampleRing::RingSize; ++i)
             state->storeSample(4807, 1131, 100);
-        QCOMPARE(shown(average::averageSamples(*state)->elevation), QStringLiteral("100"));
+        QCOMPARE(shown(average::averageSamples(*state)->mean.elevation), QStringLiteral("100"));
     }
 
     void emptyAndAbsurd()
     {
-        auto state = std::make_unique<AppState>();
+        auto state = std::make_unique<SampleRing>();
         QVERIFY(!average::averageSamples(*state));
         state->storeSample(4807, 1131, 1e308);
         state->storeSample(4807, 1131, 1e308);
-        QVERIFY(!average::averageSamples(*state)->isFinite());
+        QVERIFY(!average::averageSamples(*state)->mean.isFinite());
     }
 
     void numberText_data()

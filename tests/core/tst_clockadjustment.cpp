@@ -5,7 +5,7 @@
 
 #include <QTest>
 
-using quorvel::nmea::clockAdjustment;
+using quorvel::clock::clockAdjustment;
 
 class TestClockAdjustment : public QObject
 {

@@ -1,13 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "nmea/lineassembly.h"
+#include "clock/timestring.h"
 #include "nmea/gga.h"
+#include "nmea/lineassembly.h"
 
 #include <QFile>
 #include <QTest>
 
 using namespace quorvel::nmea;
+using quorvel::clock::localTimeString;
 
 namespace {
 

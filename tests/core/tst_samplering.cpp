@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/appstate.h"
+#include "ring/samplering.h"
 
 #include <QTest>
 
-using quorvel::AppState;
+using quorvel::SampleRing;
 
 class TestSampleRing : public QObject
 {
@@ -31,7 +31,7 @@ private Q_SLOTS:
         QFETCH(int, index);
         QFETCH(int, count);
         QFETCH(double, slot0);
-        auto state = std::make_unique<AppState>();
+        auto state = std::make_unique<SampleRing>();
         for (int i = 1; i <= stored; ++i)
             state->storeSample(i, -i, i / 10.0);
         QCOMPARE(state->SampleIndex, index);
@@ -39,7 +39,7 @@ private Q_SLOTS:
         QCOMPARE(state->LatSamples[0], slot0);
         QCOMPARE(state->LonSamples[0], -slot0);
         QCOMPARE(state->ElevSamples[0], slot0 / 10);
-        QCOMPARE(state->LatSamples[AppState::RingSize], 0.0); // the spare slot is never written
+        QCOMPARE(state->LatSamples[SampleRing::RingSize], 0.0); // the spare slot is never written
     }
 };
 

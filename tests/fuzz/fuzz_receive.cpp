@@ -4,8 +4,8 @@
 // Fuzzes the receive path: bytes cut into batches, line assembly, decoding
 // and the sample ring, as the window runs them.
 
-#include "app/appstate.h"
 #include "nmea/lineassembly.h"
+#include "ring/samplering.h"
 #include "oracle.h"
 
 #include <cstdint>
@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t batchSize = data[0] % 64 + 1;
     const QByteArrayView bytes(data + 1, qsizetype(size - 1));
 
-    static auto state = std::make_unique<quorvel::AppState>();
-    state->Logging = true;
+    static auto state = std::make_unique<quorvel::SampleRing>();
     QString line;
     for (qsizetype at = 0; at < bytes.size(); at += qsizetype(batchSize)) {
         quorvel::link::assembleLines(
@@ -38,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (line.size() > quorvel::link::MaxLineLength)
             quorvel::fuzz::fail("the partial line passed the cap", {});
     }
-    if (state->SampleCount > quorvel::AppState::RingSize || state->SampleIndex < 0
-        || state->SampleIndex >= quorvel::AppState::RingSize)
+    if (state->SampleCount > quorvel::SampleRing::RingSize || state->SampleIndex < 0
+        || state->SampleIndex >= quorvel::SampleRing::RingSize)
         quorvel::fuzz::fail("the ring left its bounds", {});
     return 0;
 }

@@ -80,7 +80,8 @@ class TestReceiver : public QObject
 
     std::unique_ptr<Form1> startWindow()
     {
-        auto form = std::make_unique<Form1>(new link::MSComm(*m_settings), *m_settings, new test::FakeClock);
+        auto form = std::make_unique<Form1>(std::make_unique<link::MSComm>(*m_settings), *m_settings,
+                                            std::make_unique<test::FakeClock>());
         form->Form_Load();
         return form;
     }

@@ -86,7 +86,7 @@ public:
     bool readOnly = false;
 };
 
-class FakeClock final : public nmea::SystemClock
+class FakeClock final : public clock::SystemClock
 {
 public:
     void setTimeOfDay(const QString &timeString) override

@@ -1,19 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "appstate.h"
+#include "samplering.h"
 
 namespace quorvel {
 
-void AppState::resetForStartUp()
-{
-    SampleIndex = 0;
-    SampleCount = 0;
-    Logging = false;
-    SyncPending = false;
-}
-
-void AppState::storeSample(double latitude, double longitude, double altitude)
+void SampleRing::storeSample(double latitude, double longitude, double altitude)
 {
     LatSamples[SampleIndex] = latitude;
     LonSamples[SampleIndex] = longitude;
@@ -22,6 +14,12 @@ void AppState::storeSample(double latitude, double longitude, double altitude)
         SampleIndex = 0;
     if (SampleCount < RingSize)
         ++SampleCount;
+}
+
+void SampleRing::empty()
+{
+    SampleIndex = 0;
+    SampleCount = 0;
 }
 
 } // namespace quorvel

@@ -28,8 +28,7 @@ int hexValue(char c)
 }
 
 // The "hh" behind a sentence's '*': two hex digits in either case, ending the
-// line, equal to the XOR of every character between the start character and
-// the '*'.
+// line, equal to `sum`.
 bool checksumMatches(std::string_view digits, unsigned char sum)
 {
     if (digits.size() != 2)
@@ -59,6 +58,17 @@ enum GgaField {
 };
 
 } // namespace
+
+Checksum checkChecksum(std::string_view sentence)
+{
+    const std::size_t star = sentence.find('*');
+    if (star == std::string_view::npos)
+        return Checksum::Absent;
+    unsigned char sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(sentence[i]);
+    return checksumMatches(sentence.substr(star + 1), sum) ? Checksum::Valid : Checksum::Invalid;
+}
 
 std::optional<double> parseDecimal(std::string_view text)
 {
@@ -144,30 +154,25 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     // not examined.
     if (line.size() < 7 || line.substr(3, 3) != "GGA")
         return std::nullopt;
-    // One pass over the sentence: the checksum of everything after the start
-    // character, and the fields after the name, each ended by a comma. A line
-    // cut off right after the altitude, with no comma behind it, is
-    // incomplete. A '*' ends the fields and must be followed by the checksum.
-    unsigned char sum = 0;
-    std::array<std::string_view, FieldsRead> field;
-    std::size_t fieldsFound = 0;
-    std::size_t fieldStart = 7;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '*') {
-            if (i < 7 || !checksumMatches(line.substr(i + 1), sum))
-                return std::nullopt;
-            break;
-        }
-        if (i > 0)
-            sum ^= static_cast<unsigned char>(c);
-        if (c == ',' && i >= 7 && fieldsFound < FieldsRead) {
-            field[fieldsFound++] = line.substr(fieldStart, i - fieldStart);
-            fieldStart = i + 1;
-        }
-    }
-    if (fieldsFound < FieldsRead)
+    // The fields end at the '*', which must be followed by the right checksum.
+    // Receivers without checksums are accepted as they are.
+    if (checkChecksum(line) == Checksum::Invalid)
         return std::nullopt;
+    std::string_view fields = line.substr(0, line.find('*'));
+    if (fields.size() < 7)
+        return std::nullopt; // the '*' stands in the sentence's name
+
+    // The fields after the name, each ended by a comma: a line cut off right
+    // after the altitude, with no comma behind it, is incomplete.
+    fields.remove_prefix(7);
+    std::array<std::string_view, FieldsRead> field;
+    for (std::string_view &f : field) {
+        const std::size_t comma = fields.find(',');
+        if (comma == std::string_view::npos)
+            return std::nullopt;
+        f = fields.substr(0, comma);
+        fields.remove_prefix(comma + 1);
+    }
 
     // Some receivers leave the quality field empty; only an explicit 0
     // (no fix) rejects the line.

@@ -31,6 +31,13 @@ struct GgaFix
     friend bool operator==(const GgaFix &, const GgaFix &) = default;
 };
 
+enum class Checksum { Absent, Valid, Invalid };
+
+// The "*hh" of a sentence that starts with its start character ('$' or '!'):
+// two hex digits in either case, ending the line, equal to the XOR of every
+// character between the start character and the '*'.
+Checksum checkChecksum(std::string_view sentence);
+
 // A complete decimal number: optional sign, digits, optionally a full stop
 // followed by digits. No blanks, no exponent, no locale.
 std::optional<double> parseDecimal(std::string_view text);

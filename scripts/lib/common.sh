@@ -10,28 +10,38 @@ build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
                 libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation)
 run_packages=(xvfb xauth)
 # The clock test runs a mocked timedated on a private bus, without the right
-# to set the time; the fuzzers need clang; the smoke test a virtual display.
-test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-14-dev clang-format appstream
-               desktop-file-utils xvfb xauth x11-utils imagemagick)
+# to set the time; the fuzzers need clang and its runtime; the smoke test a
+# virtual display; the source sets gpsd; the package checks lintian, reuse
+# and the tools that build the manual page and the .deb.
+clang_format=clang-format-14
+test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-dev "$clang_format" appstream
+               desktop-file-utils xvfb xauth x11-utils imagemagick gpsd lintian reuse dpkg-dev file
+               man-db)
 
-# Installs the packages that are missing, as root, with apt-get.
+# Installs the packages that are missing with apt-get, as root or through sudo.
 ensure_packages() {
     local missing=() p
     for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
     local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "These Debian packages are missing: ${missing[*]}" >&2
+            echo "Install them as root (apt-get install ${missing[*]}), then run this again." >&2
+            exit 1
+        fi
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
 }
 
-# build DIR [cmake options...]: configures once, then builds.
+# build PRESET: configures (once) and builds with one of CMakePresets.json's presets.
 build() {
-    local dir=$1
-    shift
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir"
+    cmake --preset "$1" -S "$root" >/dev/null
+    cmake --build --preset "$1"
 }

@@ -6,11 +6,11 @@
 #include "app/appinfo.h"
 #include "average/average.h"
 #include "average/numbertext.h"
-#include "nmea/lineassembly.h"
-#include "link/serialcontrol.h"
 #include "clock/systemclock.h"
 #include "clock/timestring.h"
+#include "link/serialcontrol.h"
 #include "nmea/gga.h"
+#include "nmea/lineassembly.h"
 #include "settings/integertext.h"
 #include "settings/settingsstore.h"
 
@@ -212,8 +212,8 @@ void Form1::Form_Load()
     if (selected >= 1 && selected <= options.size())
         options[selected - 1]->setChecked(true); // runs its handler now
 
-    UTCOffset->setText(
-        m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QStringLiteral("0")));
+    UTCOffset->setText(m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"),
+                                              QStringLiteral("0")));
     const std::optional<std::int16_t> offset
         = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
     if (!offset)

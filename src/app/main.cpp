@@ -3,8 +3,8 @@
 
 #include "app/appinfo.h"
 #include "app/form1.h"
-#include "link/mscomm.h"
 #include "clock/timedatedclock.h"
+#include "link/mscomm.h"
 #include "settings/nativesettingsstore.h"
 
 #include <QApplication>

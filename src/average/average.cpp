@@ -64,8 +64,8 @@ std::optional<Average> averageSamples(const SampleRing &ring)
         result.lonSum += wrapNear(nmeaToMinutes(ring.LonSamples[i]), lonReference);
         result.elevSum += ring.ElevSamples[i];
     }
-    result.mean = {minutesToDisplay(result.latSum / count), minutesToDisplay(wrapNear(result.lonSum / count, 0)),
-                   result.elevSum / count};
+    result.mean = {minutesToDisplay(result.latSum / count),
+                   minutesToDisplay(wrapNear(result.lonSum / count, 0)), result.elevSum / count};
     return result;
 }
 

@@ -5,8 +5,8 @@
 // and the sample ring, as the window runs them.
 
 #include "nmea/lineassembly.h"
-#include "ring/samplering.h"
 #include "oracle.h"
+#include "ring/samplering.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,8 +6,8 @@
 // Stand-ins for the serial control, the settings store and the clock, so the
 // window can be driven from tests without hardware or a real clock.
 
-#include "link/serialcontrol.h"
 #include "clock/systemclock.h"
+#include "link/serialcontrol.h"
 #include "settings/settingsstore.h"
 
 #include <QHash>

@@ -360,7 +360,7 @@ void Form1::MSComm1_OnComm()
     // It is written per line rather than per character, which the eye cannot
     // tell apart and which keeps a full buffer well within one frame.
     QString line = monitor->text();
-    link::assembleLines(line, batch, [this](const QString &complete) {
+    nmea::assembleLines(line, batch, [this](const QString &complete) {
         monitor->setText(complete);
         ProcessSentence();
     });

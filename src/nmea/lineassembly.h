@@ -8,7 +8,7 @@
 
 #include <utility>
 
-namespace quorvel::link {
+namespace quorvel::nmea {
 
 // Far above any NMEA sentence (82 characters by the standard, about 100 in
 // practice); a stream without line ends cannot grow the line past it.
@@ -24,21 +24,22 @@ constexpr bool isTerminator(char c)
 // Appends a batch of received bytes, one Latin-1 character each, to the
 // partial line. At each terminator the line is handed to onLine and emptied;
 // whatever follows the last terminator stays in `line` for the next batch.
-// A line that would pass MaxLineLength is dropped and assembly starts afresh
-// with the character that did not fit.
+// A line that passes MaxLineLength keeps its last MaxLineLength characters:
+// a sentence behind a long run of noise survives, since decoding starts at
+// the last '$'. `line` may start at any length (the user may paste into it).
 template<typename OnLine>
 void assembleLines(QString &line, QByteArrayView batch, OnLine &&onLine)
 {
     qsizetype start = 0; // first byte of the batch not yet in `line`
     const auto flush = [&](qsizetype end) {
-        if (line.size() + (end - start) > MaxLineLength) {
-            // The line fills up to the cap and is dropped at the character
-            // that does not fit, as often as this run of bytes needs.
-            const qsizetype firstDropped = start + (MaxLineLength - line.size());
-            start = firstDropped + (end - firstDropped - 1) / MaxLineLength * MaxLineLength;
-            line.clear();
+        const qsizetype incoming = end - start;
+        if (incoming >= MaxLineLength) {
+            line = QLatin1StringView(batch.data() + end - MaxLineLength, MaxLineLength);
+            return;
         }
-        line.append(QLatin1StringView(batch.data() + start, end - start));
+        if (const qsizetype excess = line.size() + incoming - MaxLineLength; excess > 0)
+            line.remove(0, excess);
+        line.append(QLatin1StringView(batch.data() + start, incoming));
     };
     for (qsizetype i = 0; i < batch.size(); ++i) {
         if (!isTerminator(batch[i]))
@@ -51,4 +52,4 @@ void assembleLines(QString &line, QByteArrayView batch, OnLine &&onLine)
     flush(batch.size());
 }
 
-} // namespace quorvel::link
+} // namespace quorvel::nmea

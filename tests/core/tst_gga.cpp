@@ -175,7 +175,7 @@ private Q_SLOTS:
 
         int taken = 0;
         QString line;
-        quorvel::link::assembleLines(line, log.readAll(), [&taken](const QString &complete) {
+        quorvel::nmea::assembleLines(line, log.readAll(), [&taken](const QString &complete) {
             const QByteArray latin1 = complete.toLatin1();
             if (!latin1.startsWith('#') && decodeGga({latin1.constData(), size_t(latin1.size())}))
                 ++taken;

@@ -5,8 +5,8 @@
 
 #include <QTest>
 
-using quorvel::link::assembleLines;
-using quorvel::link::MaxLineLength;
+using quorvel::nmea::assembleLines;
+using quorvel::nmea::MaxLineLength;
 
 namespace {
 
@@ -81,26 +81,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("partial"); // characters already in the line
         QTest::addColumn<int>("incoming"); // line characters in the batch
-        QTest::addColumn<int>("kept"); // characters in the line afterwards
 
-        QTest::newRow("reaches the cap exactly") << 1000 << 24 << 1024;
-        QTest::newRow("one past the cap starts afresh") << 1000 << 25 << 1;
-        QTest::newRow("a run of many caps") << 0 << 3 * 1024 + 7 << 7;
-        QTest::newRow("full line, one more") << 1024 << 1 << 1;
+        QTest::newRow("reaches the cap exactly") << 1000 << 24;
+        QTest::newRow("one past the cap drops the oldest") << 1000 << 25;
+        QTest::newRow("a run of many caps") << 0 << 3 * 1024 + 7;
+        QTest::newRow("full line, one more") << 1024 << 1;
+        QTest::newRow("pasted far beyond the cap, then a little") << 2000 << 3;
+        QTest::newRow("pasted beyond the cap, then a long run") << 1500 << 1100;
     }
 
+    // The line keeps its last MaxLineLength characters, whatever it started with.
     void cap()
     {
         QFETCH(int, partial);
         QFETCH(int, incoming);
-        QFETCH(int, kept);
-        QString line(partial, QLatin1Char('a'));
-        QByteArray batch(incoming, 'b');
-        batch.back() = 'z';
+        QString line;
+        for (int i = 0; i < partial; ++i)
+            line += QLatin1Char(char('a' + i % 26));
+        QByteArray batch;
+        for (int i = 0; i < incoming; ++i)
+            batch += char('A' + i % 26);
+        const QString expected = (line + QString::fromLatin1(batch)).right(MaxLineLength);
         QVERIFY(assemble(line, {batch}).isEmpty());
-        QCOMPARE(line.size(), qsizetype(kept));
-        QVERIFY(line.endsWith(QLatin1Char('z')));
-        QVERIFY(line.size() <= MaxLineLength);
+        QCOMPARE(line, expected);
+    }
+
+    void sentenceBehindLongNoiseSurvives()
+    {
+        const QByteArray fix = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+        QString line;
+        const QStringList lines = assemble(line, {QByteArray(1000, 'x') + fix + "\r\n"});
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.first().endsWith(QString::fromLatin1(fix)));
     }
 };
 

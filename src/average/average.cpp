@@ -25,6 +25,28 @@ double wrapNear(double minutes, double reference)
     return minutes;
 }
 
+// Neumaier's compensated sum: the rounding error of each addition is kept
+// and added back at the end, so that 5,000 equal values sum to exactly 5,000
+// times the value and their mean is the value itself.
+class CompensatedSum
+{
+public:
+    void add(double value)
+    {
+        const double sum = m_sum + value;
+        if (std::fabs(m_sum) >= std::fabs(value))
+            m_compensation += (m_sum - sum) + value;
+        else
+            m_compensation += (value - sum) + m_sum;
+        m_sum = sum;
+    }
+    double value() const { return m_sum + m_compensation; }
+
+private:
+    double m_sum = 0;
+    double m_compensation = 0;
+};
+
 } // namespace
 
 bool MeanPosition::isFinite() const
@@ -58,12 +80,16 @@ std::optional<Average> averageSamples(const SampleRing &ring)
     // 180th meridian where the first sample lies, so that points on both
     // sides of it average near it rather than near Greenwich.
     const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
-    Average result;
+    CompensatedSum lat, lon, elev;
     for (int i = 0; i < count; ++i) {
-        result.latSum += nmeaToMinutes(ring.LatSamples[i]);
-        result.lonSum += wrapNear(nmeaToMinutes(ring.LonSamples[i]), lonReference);
-        result.elevSum += ring.ElevSamples[i];
+        lat.add(nmeaToMinutes(ring.LatSamples[i]));
+        lon.add(wrapNear(nmeaToMinutes(ring.LonSamples[i]), lonReference));
+        elev.add(ring.ElevSamples[i]);
     }
+    Average result;
+    result.latSum = lat.value();
+    result.lonSum = lon.value();
+    result.elevSum = elev.value();
     result.mean = {minutesToDisplay(result.latSum / count),
                    minutesToDisplay(wrapNear(result.lonSum / count, 0)), result.elevSum / count};
     return result;

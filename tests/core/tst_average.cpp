@@ -77,6 +77,17 @@ private Q_SLOTS:
         QCOMPARE(shown(average::averageSamples(*state)->mean.elevation), QStringLiteral("100"));
     }
 
+    // Identical fixes average to exactly their value, however many there are.
+    void identicalFixesGiveTheirValue()
+    {
+        auto ring = std::make_unique<SampleRing>();
+        for (int i = 0; i < SampleRing::RingSize; ++i)
+            ring->storeSample(4807.038, -1131.0, 545.4);
+        const average::MeanPosition mean = average::averageSamples(*ring)->mean;
+        QCOMPARE((QStringList{shown(mean.latitude), shown(mean.longitude), shown(mean.elevation)}),
+                 (QStringList{"48.07038", "-11.31", "545.4"}));
+    }
+
     void emptyAndAbsurd()
     {
         auto state = std::make_unique<SampleRing>();

@@ -221,6 +221,9 @@ void Form1::Form_Load()
     UtcOffsetHours = offset.value_or(0);
 
     CalcPos->setFocus();
+
+    if (const QString problems = m_settings.problems(ApplicationName); !problems.isEmpty())
+        notify(problems);
 }
 
 void Form1::Exit_Click()

@@ -5,7 +5,7 @@
 #include "app/form1.h"
 #include "clock/timedatedclock.h"
 #include "link/mscomm.h"
-#include "settings/nativesettingsstore.h"
+#include "settings/inisettingsstore.h"
 
 #include <QApplication>
 
@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationVersion(quorvel::Version);
 
-    quorvel::settings::NativeSettingsStore settings;
+    quorvel::settings::IniSettingsStore settings;
     quorvel::Form1 window(std::make_unique<quorvel::link::MSComm>(settings), settings,
                           std::make_unique<quorvel::clock::TimedatedClock>());
     window.Form_Load();

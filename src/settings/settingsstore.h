@@ -22,6 +22,9 @@ public:
         = 0;
     // Where the values are kept, for messages that tell the user where to look.
     virtual QString location(const QString &application) const = 0;
+    // What in the stored values could not be read, for the user; empty when
+    // all is well.
+    virtual QString problems(const QString &application) const = 0;
 };
 
 } // namespace quorvel::settings

@@ -30,10 +30,11 @@ void checkWellFormed(const std::uint8_t *data, std::size_t size)
     const std::string time = digits(data, size, 6);
     const std::string latitude = digits(data, size, 4) + '.' + digits(data, size, 1 + flags % 7);
     const std::string longitude = digits(data, size, 5) + '.' + digits(data, size, 1 + flags / 8 % 7);
-    const std::string altitude = (flags & 64 ? "-" : "") + digits(data, size, 1 + flags % 4) + '.' + digits(data, size, 1);
+    const std::string altitude
+        = (flags & 64 ? "-" : "") + digits(data, size, 1 + flags % 4) + '.' + digits(data, size, 1);
     const char quality = char('1' + flags % 5); // 1 to 5: measured fixes
-    std::string body = "GNGGA," + time + ',' + latitude + ',' + (flags & 1 ? 'S' : 'N') + ',' + longitude + ','
-        + (flags & 2 ? 'E' : 'W') + ',' + quality + ",08,0.9," + altitude + ",M,46.9,M,,";
+    std::string body = "GNGGA," + time + ',' + latitude + ',' + (flags & 1 ? 'S' : 'N') + ',' + longitude
+        + ',' + (flags & 2 ? 'E' : 'W') + ',' + quality + ",08,0.9," + altitude + ",M,46.9,M,,";
     std::string line = '$' + body;
     if (flags & 128) {
         unsigned sum = 0;

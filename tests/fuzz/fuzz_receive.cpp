@@ -22,22 +22,22 @@ QStringList assemble(QString line, QByteArrayView bytes, qsizetype batchSize, qu
 {
     QStringList lines;
     for (qsizetype at = 0; at < bytes.size(); at += batchSize) {
-        quorvel::nmea::assembleLines(line, bytes.sliced(at, std::min(batchSize, bytes.size() - at)),
-                                     [&](const QString &complete) {
-                                         const QByteArray latin1 = complete.toLatin1();
-                                         const std::string_view text(latin1.constData(), size_t(latin1.size()));
-                                         if (complete.size() > quorvel::nmea::MaxLineLength)
-                                             quorvel::fuzz::fail("a line passed the cap", text);
-                                         for (const char c : text) {
-                                             if (quorvel::nmea::isTerminator(c) && !lines.isEmpty())
-                                                 quorvel::fuzz::fail("a line holds a control character", text);
-                                         }
-                                         if (const auto fix = quorvel::nmea::decodeGga(text)) {
-                                             quorvel::fuzz::checkAccepted(text, *fix);
-                                             ring.storeSample(fix->latitude, fix->longitude, fix->altitude);
-                                         }
-                                         lines << complete;
-                                     });
+        quorvel::nmea::assembleLines(
+            line, bytes.sliced(at, std::min(batchSize, bytes.size() - at)), [&](const QString &complete) {
+                const QByteArray latin1 = complete.toLatin1();
+                const std::string_view text(latin1.constData(), size_t(latin1.size()));
+                if (complete.size() > quorvel::nmea::MaxLineLength)
+                    quorvel::fuzz::fail("a line passed the cap", text);
+                for (const char c : text) {
+                    if (quorvel::nmea::isTerminator(c) && !lines.isEmpty())
+                        quorvel::fuzz::fail("a line holds a control character", text);
+                }
+                if (const auto fix = quorvel::nmea::decodeGga(text)) {
+                    quorvel::fuzz::checkAccepted(text, *fix);
+                    ring.storeSample(fix->latitude, fix->longitude, fix->altitude);
+                }
+                lines << complete;
+            });
         if (line.size() > quorvel::nmea::MaxLineLength)
             quorvel::fuzz::fail("the partial line passed the cap", {});
     }

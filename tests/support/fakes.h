@@ -80,10 +80,12 @@ public:
         return true;
     }
     QString location(const QString &) const override { return QStringLiteral("memory"); }
+    QString problems(const QString &) const override { return problem; }
 
     QHash<QString, QString> values; // "Quorvel/Main/Port" -> "3"
     QStringList writes; // "Port=3", in order
     bool readOnly = false;
+    QString problem;
 };
 
 class FakeClock final : public clock::SystemClock

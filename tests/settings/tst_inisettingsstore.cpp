@@ -1,0 +1,108 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The settings file as a user edits it by hand: a write changes the line of
+// its key and nothing else, and a value is read back as exactly its text.
+
+#include "settings/inisettingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using quorvel::settings::IniSettingsStore;
+
+class TestIniSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void write_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("problem"); // a line number the store reports, or empty
+
+        QTest::newRow("comment and a line without = are kept")
+            << QByteArray("# my receivers\n[Ports]\nCOM2 /dev/ttyUSB0\nCOM1=/dev/ttyUSB1\n\n[Main]\nPort=1\n")
+            << "Main"
+            << "Port"
+            << "2"
+            << QByteArray("# my receivers\n[Ports]\nCOM2 /dev/ttyUSB0\nCOM1=/dev/ttyUSB1\n\n[Main]\nPort=2\n")
+            << "Line 3 ";
+        QTest::newRow("a device path with a comma is one value")
+            << QByteArray() << "Ports"
+            << "COM1"
+            << "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1,2:1.0-port0"
+            << QByteArray("[Ports]\nCOM1=/dev/serial/by-path/pci-0000:00:14.0-usb-0:1,2:1.0-port0\n") << "";
+        QTest::newRow("a new key joins its section")
+            << QByteArray("[Main]\nPort=1\n\n[Ports]\nCOM1=/dev/x\n") << "Main"
+            << "UTCOffset"
+            << "-5" << QByteArray("[Main]\nPort=1\nUTCOffset=-5\n\n[Ports]\nCOM1=/dev/x\n") << "";
+        QTest::newRow("a new section goes at the end")
+            << QByteArray("; made by hand\n[Main]\nPort=1\nFuture=kept\n") << "Ports"
+            << "COM1"
+            << "/dev/a" << QByteArray("; made by hand\n[Main]\nPort=1\nFuture=kept\n\n[Ports]\nCOM1=/dev/a\n")
+            << "";
+        QTest::newRow("CR LF line ends stay") << QByteArray("[Main]\r\nPort=1\r\n") << "Main"
+                                              << "Port"
+                                              << "3" << QByteArray("[Main]\r\nPort=3\r\n") << "";
+        QTest::newRow("no newline at the end stays so")
+            << QByteArray("[Main]\nPort=1") << "Main"
+            << "UTCOffset"
+            << "2" << QByteArray("[Main]\nPort=1\nUTCOffset=2") << "";
+        QTest::newRow("binary junk is kept and reported")
+            << QByteArray("[Main]\nPort=1\n\x01\xff\xfe junk\n") << "Main"
+            << "Port"
+            << "4" << QByteArray("[Main]\nPort=4\n\x01\xff\xfe junk\n") << "Line 3 ";
+    }
+
+    void write()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, problem);
+        QTemporaryDir folder;
+        IniSettingsStore store(folder.path());
+        const QString path = store.location(QStringLiteral("Quorvel"));
+        if (!before.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(before);
+        }
+        const QString problems = store.problems(QStringLiteral("Quorvel"));
+        QVERIFY2(problem.isEmpty() ? problems.isEmpty() : problems.startsWith(problem), qPrintable(problems));
+
+        QVERIFY(store.writeSetting(QStringLiteral("Quorvel"), section, key, value));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), after);
+        QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), section, key, QStringLiteral("default")),
+                 value);
+    }
+
+    void readsWhatOlderVersionsWrote()
+    {
+        QTemporaryDir folder;
+        IniSettingsStore store(folder.path());
+        QVERIFY(store.writeSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"), QStringLiteral("COM1"),
+                                   QStringLiteral("\" /dev/ttyUSB0 \"")));
+        QCOMPARE(
+            store.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"), QStringLiteral("COM1"), {}),
+            QStringLiteral(" /dev/ttyUSB0 "));
+        QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Main"), QStringLiteral("Port"),
+                                   QStringLiteral("1")),
+                 QStringLiteral("1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniSettingsStore)
+#include "tst_inisettingsstore.moc"

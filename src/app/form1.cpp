@@ -16,7 +16,9 @@
 
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -35,6 +37,10 @@ constexpr int pixels(int twips)
 {
     return twips / 15;
 }
+
+// Room a button's frame and an option button's indicator take from the caption.
+constexpr int ButtonPadding = 8;
+constexpr int OptionPadding = 22;
 
 void place(QWidget *widget, int left, int top, int width, int height)
 {
@@ -56,6 +62,17 @@ QFont sansSerif(qreal pointSize)
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     return font;
+}
+
+// Captions stand in fixed boxes. Where the font found is wider than the one
+// the layout was made for, the caption's size is stepped down until it fits.
+void fitCaption(QWidget *widget, const QString &text, int padding)
+{
+    QFont font = widget->font();
+    while (QFontMetrics(font).horizontalAdvance(text) > widget->width() - padding && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != widget->font())
+        widget->setFont(font);
 }
 
 std::string decimalSeparator()
@@ -143,6 +160,12 @@ void Form1::createControls()
         result->setFont(sansSerif(12));
     for (QLabel *caption : {Label3, Label4, Label5})
         caption->setFont(sansSerif(13.5));
+    for (QLabel *caption : {Label2, Label3, Label4, Label5, Label6})
+        fitCaption(caption, caption->text(), 0);
+    for (QPushButton *b : {CalcPos, Exit, StartStop, SyncClock})
+        fitCaption(b, b->text(), ButtonPadding);
+    for (QRadioButton *o : {Option1, Option2, Option3, Option4})
+        fitCaption(o, o->text(), OptionPadding);
 
     // Labels and the frame never take the focus; Qt makes the four option
     // buttons one stop once one of them is selected.
@@ -175,6 +198,9 @@ void Form1::wireEvents()
 
     // Every loss of focus counts, changed or not, which editingFinished misses.
     UTCOffset->installEventFilter(this);
+    // Return and Enter click the focused button, as Space does.
+    for (QPushButton *b : {CalcPos, Exit, StartStop, SyncClock})
+        b->installEventFilter(this);
 
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
@@ -184,6 +210,15 @@ void Form1::wireEvents()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            if (button->isEnabled())
+                button->click();
+            return true;
+        }
+    }
     if (watched == UTCOffset && event->type() == QEvent::FocusOut) {
         // Focus leaving the window (another program, a menu) is not focus
         // moving to another control.

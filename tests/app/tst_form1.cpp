@@ -134,6 +134,22 @@ private Q_SLOTS:
         QCOMPARE(w->geometry().topLeft(), QPoint(twips.x() / 15, twips.y() / 15));
     }
 
+    // Every caption fits its fixed box with the face the system has: the one
+    // preferred, or the platform's common sans-serif where that is missing
+    // (this test runs a second time with DejaVu Sans as the only face).
+    void captionsFit()
+    {
+        Harness h;
+        if (const QByteArray only = qgetenv("QUORVEL_ONLY_FACE"); !only.isEmpty())
+            QCOMPARE(QFontInfo(h.form->Label4->font()).family(), QString::fromLatin1(only));
+        for (QLabel *l : {h.form->Label2, h.form->Label3, h.form->Label4, h.form->Label5, h.form->Label6})
+            QVERIFY2(QFontMetrics(l->font()).horizontalAdvance(l->text()) <= l->width(),
+                     qPrintable(l->text()));
+        for (QPushButton *b : {h.form->CalcPos, h.form->Exit, h.form->StartStop, h.form->SyncClock})
+            QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) <= b->width() - 8,
+                     qPrintable(b->text()));
+    }
+
     void window()
     {
         Harness h;
@@ -155,6 +171,36 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), expected);
         }
+    }
+
+    // Return and Enter click the focused button; in a text box, and as
+    // Escape anywhere, they click nothing.
+    void keyboardActivation_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("logging");
+
+        QTest::newRow("Return on Start Log") << "StartStop" << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter on Start Log") << "StartStop" << int(Qt::Key_Enter) << true;
+        QTest::newRow("Space on Start Log") << "StartStop" << int(Qt::Key_Space) << true;
+        QTest::newRow("Escape on Start Log") << "StartStop" << int(Qt::Key_Escape) << false;
+        QTest::newRow("Return in the UTC offset box") << "UTCOffset" << int(Qt::Key_Return) << false;
+    }
+
+    void keyboardActivation()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(bool, logging);
+        Harness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        QWidget *target
+            = focus == "StartStop" ? static_cast<QWidget *>(h.form->StartStop) : h.form->UTCOffset;
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(h.form->Logging, logging);
     }
 
     void startUp_data()

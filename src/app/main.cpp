@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/appinfo.h"
+#include "app/commandline.h"
 #include "app/form1.h"
 #include "clock/timedatedclock.h"
 #include "link/mscomm.h"
@@ -9,11 +10,22 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Our own options are answered before Qt starts, so that --help and
+    // --version work without a display.
+    const quorvel::CommandLine command = quorvel::readCommandLine(
+        argc, argv, qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"));
+    if (command.exitStatus) {
+        std::fputs(command.output.toLocal8Bit().constData(), *command.exitStatus == 0 ? stdout : stderr);
+        return *command.exitStatus;
+    }
+
     QApplication app(argc, argv);
-    // The settings live under the application name. No display name is set: Qt would
-    // append it to the window title.
+    // The settings live under the application name. No display name is set:
+    // Qt would append it to the window title.
     QCoreApplication::setOrganizationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationVersion(quorvel::Version);

@@ -6,7 +6,41 @@
 #include "app/appinfo.h"
 #include "settings/settingsstore.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
 namespace quorvel::link {
+
+namespace {
+
+// The process id in a serial device's lock file, where Qt and the other
+// serial programs keep it (LCK..<path below /dev, '/' as '_'>, the process
+// id on its first line); empty when there is none.
+QString lockHolder(const QString &device)
+{
+    QStringList names;
+    for (QString path : {QFileInfo(device).absoluteFilePath(), QFileInfo(device).canonicalFilePath()}) {
+        if (path.startsWith(QLatin1String("/dev/")))
+            path.remove(0, 5);
+        names << path.replace(QLatin1Char('/'), QLatin1Char('_'));
+    }
+    for (const char *folder : {"/var/lock", "/run/lock", "/tmp", "/var/tmp"}) {
+        for (const QString &name : names) {
+            QFile lock(QLatin1String(folder) + QStringLiteral("/LCK..") + name);
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray pid = lock.readLine().trimmed();
+            if (!pid.isEmpty()
+                && std::all_of(pid.cbegin(), pid.cend(), [](char c) { return c >= '0' && c <= '9'; }))
+                return QString::fromLatin1(pid);
+        }
+    }
+    return {};
+}
+
+} // namespace
 
 MSComm::MSComm(const settings::SettingsStore &settings, QObject *parent)
     : SerialControl(parent)
@@ -79,6 +113,17 @@ bool MSComm::setPortOpen(bool open)
                      .arg(where);
         break;
     case QSerialPort::PermissionError:
+        // A device we may read but cannot lock is held by another program.
+        if (QFileInfo(m_device).isReadable()) {
+            const QString holder = lockHolder(m_device);
+            const QString who
+                = holder.isEmpty() ? tr("another program") : tr("another program (process %1)").arg(holder);
+            m_errorString = tr("%1 is in use by %2.\n\nClose that program (it may be another GPS Quorvel), "
+                               "or choose another COM port, and try again.")
+                                .arg(portLabel(), who);
+            m_port.clearError();
+            return false;
+        }
         remedy = tr("Add your user to the group that owns %1 (usually dialout: "
                     "sudo adduser $USER dialout), then log out and in again.")
                      .arg(m_device);

@@ -174,6 +174,20 @@ private Q_SLOTS:
                  qPrintable(message));
     }
 
+    // A second program on the same device is told who holds it.
+    void deviceInUse()
+    {
+        link::MSComm first(*m_settings);
+        QVERIFY(first.setPortOpen(true));
+        link::MSComm second(*m_settings);
+        QVERIFY(!second.setPortOpen(true));
+        const QString message = second.errorString();
+        QVERIFY2(message.contains(QStringLiteral("in use by another program (process %1)")
+                                      .arg(QCoreApplication::applicationPid()))
+                     && !message.contains("dialout"),
+                 qPrintable(message));
+    }
+
     void receiverGoneMidLog()
     {
         auto form = startWindow();

@@ -5,8 +5,6 @@
 
 #include "ring/samplering.h"
 
-#include <cstdint>
-
 namespace quorvel {
 
 // The run-time state shared by the main window's handlers. The window
@@ -18,7 +16,7 @@ struct AppState : SampleRing
     double LatSum = 0; // sums of the last averaging run, in minutes of arc
     double LonSum = 0;
     double ElevSum = 0;
-    std::int16_t UtcOffsetHours = 0; // whole hours added to the GPS hour
+    int UtcOffsetMinutes = 0; // added to GPS time when the clock is set
 
     // Empties the ring and clears both flags; sums and samples keep their values.
     void resetForStartUp()

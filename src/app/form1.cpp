@@ -13,8 +13,10 @@
 #include "nmea/lineassembly.h"
 #include "settings/integertext.h"
 #include "settings/settingsstore.h"
+#include "settings/utcoffset.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -25,6 +27,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace quorvel {
 
@@ -136,6 +141,7 @@ void Form1::createControls()
     CalcPos = button(tr("Calc Position"), 1800, 3240, 1215, 495);
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
     Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
+    Label1->setWordWrap(true); // the status line: two short lines at most
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
@@ -205,7 +211,8 @@ void Form1::wireEvents()
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
-    connect(m_clock.get(), &clock::SystemClock::refused, this, &Form1::notify);
+    connect(m_clock.get(), &clock::SystemClock::timeSet, this, &Form1::onClockSet);
+    connect(m_clock.get(), &clock::SystemClock::refused, this, &Form1::onClockRefused);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -247,13 +254,24 @@ void Form1::Form_Load()
     if (selected >= 1 && selected <= options.size())
         options[selected - 1]->setChecked(true); // runs its handler now
 
-    UTCOffset->setText(m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"),
-                                              QStringLiteral("0")));
-    const std::optional<std::int16_t> offset
-        = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator());
-    if (!offset)
-        UTCOffset->setText(QStringLiteral("0"));
-    UtcOffsetHours = offset.value_or(0);
+    // A stored whole number of hours is read as it always was, out of range
+    // or not; "h:mm" as the box takes it. Before anything is stored, the
+    // PC's own time zone is the best first guess.
+    const QString storedOffset
+        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
+    if (storedOffset.isEmpty()) {
+        UtcOffsetMinutes = systemUtcOffsetMinutes();
+        UTCOffset->setText(QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+    } else {
+        UTCOffset->setText(storedOffset);
+        const std::string text = storedOffset.toStdString();
+        std::optional<int> minutes = settings::parseUtcOffset(text, decimalSeparator());
+        if (const std::optional<std::int16_t> hours = settings::textToInteger(text, decimalSeparator()))
+            minutes = *hours * 60;
+        if (!minutes)
+            UTCOffset->setText(QStringLiteral("0"));
+        UtcOffsetMinutes = minutes.value_or(0);
+    }
 
     CalcPos->setFocus();
 
@@ -314,6 +332,8 @@ void Form1::StartStop_Click()
 
 void Form1::SyncClock_Click()
 {
+    if (SyncPending || m_clockBusy)
+        return;
     SyncPending = true;
     SyncClock->setEnabled(false);
     openPort();
@@ -342,7 +362,8 @@ void Form1::Option4_Click()
 void Form1::choosePort(int port)
 {
     SetCommPort(port);
-    saveSetting(QStringLiteral("Port"), port); // after the switch
+    saveSetting(QStringLiteral("Port"),
+                QString::fromStdString(settings::integerText(port))); // after the switch
 }
 
 void Form1::SetCommPort(int port)
@@ -368,7 +389,7 @@ void Form1::endPortUse()
     Logging = false;
     StartStop->setText(tr("Start Log"));
     SyncPending = false;
-    SyncClock->setEnabled(true);
+    SyncClock->setEnabled(!m_clockBusy);
 }
 
 void Form1::onDeviceLost()
@@ -379,12 +400,43 @@ void Form1::onDeviceLost()
 
 void Form1::UTCOffset_LostFocus()
 {
-    const std::int16_t previous = UtcOffsetHours;
-    UtcOffsetHours
-        = settings::textToInteger(UTCOffset->text().toStdString(), decimalSeparator()).value_or(previous);
-    if (UtcOffsetHours > 12 || UtcOffsetHours < -12)
-        UtcOffsetHours = previous;
-    saveSetting(QStringLiteral("UTCOffset"), UtcOffsetHours);
+    UtcOffsetMinutes = settings::parseUtcOffset(UTCOffset->text().toStdString(), decimalSeparator())
+                           .value_or(UtcOffsetMinutes);
+    saveSetting(QStringLiteral("UTCOffset"),
+                QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+}
+
+int Form1::systemUtcOffsetMinutes()
+{
+    constexpr int Quarter = 15;
+    const int minutes = QDateTime::currentDateTime().offsetFromUtc() / 60;
+    const int quarters = (minutes + (minutes < 0 ? -Quarter / 2 : Quarter / 2)) / Quarter;
+    return std::clamp(quarters * Quarter, settings::MinUtcOffsetMinutes, settings::MaxUtcOffsetMinutes);
+}
+
+void Form1::onClockSet(qint64 movedMs)
+{
+    m_clockBusy = false;
+    SyncClock->setEnabled(!SyncPending);
+    QString status
+        = tr("Clock set to %1 (%2), moved %3%4 s.")
+              .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
+                   movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+              .arg(QLocale().toString(double(std::abs(movedMs)) / 1000, 'f', 1));
+    // A box that disagrees with the PC's own zone has put the PC's UTC clock
+    // off by the difference.
+    if (const int system = systemUtcOffsetMinutes(); system != m_offsetRequested)
+        status += QLatin1Char('\n')
+            + tr("The PC's time zone is %1.").arg(QString::fromStdString(settings::utcOffsetLabel(system)));
+    Label1->setText(status);
+}
+
+void Form1::onClockRefused(const QString &message)
+{
+    m_clockBusy = false;
+    SyncClock->setEnabled(!SyncPending);
+    Label1->setText(tr("The PC clock was not set."));
+    notify(message);
 }
 
 void Form1::MSComm1_OnComm()
@@ -421,18 +473,20 @@ void Form1::ProcessSentence()
     // A line whose time field is no valid time still counts as a sample, but
     // cannot complete the sync.
     if (SyncPending && fix->utc) {
-        m_clock->setTimeOfDay(QString::fromStdString(clock::localTimeString(*fix->utc, UtcOffsetHours)));
+        // The button stays disabled until the system has answered.
+        m_clockBusy = true;
+        m_timeRequested = QString::fromStdString(clock::localTimeString(*fix->utc, UtcOffsetMinutes));
+        m_offsetRequested = UtcOffsetMinutes;
         SyncPending = false;
         if (!Logging)
             MSComm1->setPortOpen(false);
-        SyncClock->setEnabled(true);
+        m_clock->setTimeOfDay(m_timeRequested);
     }
 }
 
-void Form1::saveSetting(const QString &key, int value)
+void Form1::saveSetting(const QString &key, const QString &value)
 {
-    if (m_settings.writeSetting(ApplicationName, MainSection, key,
-                                QString::fromStdString(settings::integerText(value))))
+    if (m_settings.writeSetting(ApplicationName, MainSection, key, value))
         return;
     if (m_settingsFailureReported)
         return;

@@ -100,7 +100,11 @@ private:
     void openPort();
     void endPortUse();
     void onDeviceLost();
-    void saveSetting(const QString &key, int value);
+    void onClockSet(qint64 movedMs);
+    void onClockRefused(const QString &message);
+    // The offset of the PC's own time zone now, in minutes.
+    static int systemUtcOffsetMinutes();
+    void saveSetting(const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
     void notify(const QString &text);
     void showModalMessage(const QString &text);
@@ -109,6 +113,11 @@ private:
     const std::unique_ptr<clock::SystemClock> m_clock;
     QPointer<QMessageBox> m_notice;
     bool m_settingsFailureReported = false;
+    // A clock request has been sent and not yet answered: no second one may
+    // start, or the clock would be moved twice.
+    bool m_clockBusy = false;
+    QString m_timeRequested; // of that request, for the status line
+    int m_offsetRequested = 0;
 };
 
 } // namespace quorvel

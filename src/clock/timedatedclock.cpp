@@ -48,8 +48,10 @@ void TimedatedClock::setTimeOfDay(const QString &timeString)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, adjustment] {
         watcher->deleteLater();
         const QDBusPendingReply<> reply = *watcher;
-        if (!reply.isError())
+        if (!reply.isError()) {
+            Q_EMIT timeSet(adjustment.count());
             return;
+        }
         const QDBusError::ErrorType type = reply.error().type();
         if (type == QDBusError::ServiceUnknown || type == QDBusError::NoServer
             || type == QDBusError::Disconnected) {
@@ -71,8 +73,10 @@ void TimedatedClock::setWithKernel(std::chrono::milliseconds adjustment)
     timespec wanted{};
     wanted.tv_sec = static_cast<time_t>(seconds.count());
     wanted.tv_nsec = static_cast<long>(std::chrono::nanoseconds(target - seconds).count());
-    if (clock_settime(CLOCK_REALTIME, &wanted) == 0)
+    if (clock_settime(CLOCK_REALTIME, &wanted) == 0) {
+        Q_EMIT timeSet(adjustment.count());
         return;
+    }
     const int error = errno;
     if (error == EPERM) {
         Q_EMIT refused(tr("The PC clock was not set: this system has no time service (timedated) "

@@ -7,11 +7,13 @@
 
 namespace quorvel::clock {
 
-std::string localTimeString(nmea::TimeOfDay utc, int offsetHours)
+std::string localTimeString(nmea::TimeOfDay utc, int offsetMinutes)
 {
-    const int hour = ((utc.hour + offsetHours) % 24 + 24) % 24;
+    constexpr int MinutesPerDay = 24 * 60;
+    const int minuteOfDay
+        = ((utc.hour * 60 + utc.minute + offsetMinutes) % MinutesPerDay + MinutesPerDay) % MinutesPerDay;
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, utc.minute, utc.second);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", minuteOfDay / 60, minuteOfDay % 60, utc.second);
     return text;
 }
 

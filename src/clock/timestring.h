@@ -9,8 +9,8 @@
 
 namespace quorvel::clock {
 
-// The local time of day "hh:mm:ss": the UTC time plus whole hours, wrapped
-// into 00..23.
-std::string localTimeString(nmea::TimeOfDay utc, int offsetHours);
+// The local time of day "hh:mm:ss": the UTC time plus an offset in minutes,
+// wrapped into the day.
+std::string localTimeString(nmea::TimeOfDay utc, int offsetMinutes);
 
 } // namespace quorvel::clock

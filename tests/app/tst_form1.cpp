@@ -10,8 +10,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 using namespace quorvel;
@@ -210,21 +212,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("commPort");
         QTest::addColumn<int>("selected"); // option button, 0 for none
         QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("hours");
+        QTest::addColumn<int>("minutes");
         QTest::addColumn<QStringList>("writes");
 
         QTest::newRow("first start") << "-"
-                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}; // TZ=UTC
         QTest::newRow("COM 3, five hours behind") << "3"
-                                                  << "-5" << 3 << 3 << "-5" << -5 << QStringList{"Port=3"};
+                                                  << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"};
         QTest::newRow("port beyond the buttons") << "7"
                                                  << "0" << 7 << 0 << "0" << 0 << QStringList{};
-        QTest::newRow("offset out of range is kept") << "1"
-                                                     << "20" << 1 << 1 << "20" << 20 << QStringList{"Port=1"};
+        QTest::newRow("offset out of range is kept")
+            << "1"
+            << "20" << 1 << 1 << "20" << 1200 << QStringList{"Port=1"};
         QTest::newRow("unreadable values fall back") << "COM2"
                                                      << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+        QTest::newRow("India") << "1"
+                               << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"};
         QTest::newRow("port the control refuses") << "300"
-                                                  << "2" << 1 << 1 << "2" << 2 << QStringList{"Port=1"};
+                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{"Port=1"};
     }
 
     void startUp()
@@ -234,7 +239,7 @@ private Q_SLOTS:
         QFETCH(int, commPort);
         QFETCH(int, selected);
         QFETCH(QString, box);
-        QFETCH(int, hours);
+        QFETCH(int, minutes);
         QFETCH(QStringList, writes);
         QHash<QString, QString> stored;
         if (port != "-")
@@ -248,7 +253,7 @@ private Q_SLOTS:
         for (int i = 0; i < options.size(); ++i)
             QCOMPARE(options[i]->isChecked(), i + 1 == selected);
         QCOMPARE(h.form->UTCOffset->text(), box);
-        QCOMPARE(int(h.form->UtcOffsetHours), hours);
+        QCOMPARE(h.form->UtcOffsetMinutes, minutes);
         QCOMPARE(h.settings.writes, writes);
         QVERIFY(!h.serial->PortOpen() && !h.form->Logging && !h.form->SyncPending);
         QCOMPARE(h.form->SampleCount, 0);
@@ -257,24 +262,38 @@ private Q_SLOTS:
     void offsetOnFocusLoss_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("hours"); // in effect and saved; the previous offset is 2
+        QTest::addColumn<QString>("saved"); // in effect and saved; the previous offset is 2
 
-        QTest::newRow("upper bound") << "12" << 12;
-        QTest::newRow("lower bound") << "-12" << -12;
-        QTest::newRow("out of range keeps 2") << "13" << 2;
-        QTest::newRow("plus sign") << "+5" << 5;
-        QTest::newRow("leading zero") << "05" << 5;
-        QTest::newRow("blanks") << " 5 " << 5;
-        QTest::newRow("half rounds to even") << "12.5" << 12;
-        QTest::newRow("rounds to 13, refused") << "12.6" << 2;
-        QTest::newRow("not a number keeps 2") << "five" << 2;
-        QTest::newRow("unchanged is saved again") << "2" << 2;
+        QTest::newRow("upper bound") << "14"
+                                     << "14";
+        QTest::newRow("lower bound") << "-12"
+                                     << "-12";
+        QTest::newRow("out of range keeps 2") << "15"
+                                              << "2";
+        QTest::newRow("plus sign") << "+5"
+                                   << "5";
+        QTest::newRow("leading zero") << "05"
+                                      << "5";
+        QTest::newRow("blanks") << " 5 "
+                                << "5";
+        QTest::newRow("half rounds to even") << "12.5"
+                                             << "12";
+        QTest::newRow("rounds to 15, refused") << "14.6"
+                                               << "2";
+        QTest::newRow("hours and minutes") << "5:30"
+                                           << "5:30";
+        QTest::newRow("not a quarter hour keeps 2") << "5:20"
+                                                    << "2";
+        QTest::newRow("not a number keeps 2") << "five"
+                                              << "2";
+        QTest::newRow("unchanged is saved again") << "2"
+                                                  << "2";
     }
 
     void offsetOnFocusLoss()
     {
         QFETCH(QString, typed);
-        QFETCH(int, hours);
+        QFETCH(QString, saved);
         Harness h({{"Quorvel/Main/UTCOffset", "2"}});
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
@@ -282,9 +301,36 @@ private Q_SLOTS:
         h.form->UTCOffset->setText(typed);
         h.settings.writes.clear();
         QTest::keyClick(h.form->UTCOffset, Qt::Key_Tab);
-        QCOMPARE(int(h.form->UtcOffsetHours), hours);
-        QCOMPARE(h.settings.writes, QStringList{"UTCOffset=" + QString::number(hours)});
+        QCOMPARE(h.settings.writes, QStringList{"UTCOffset=" + saved});
         QCOMPARE(h.form->UTCOffset->text(), typed); // the box keeps what was typed
+    }
+
+    // Before an offset is stored, the box starts with the PC's own.
+    void firstStartOffset_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("India") << QByteArray("Asia/Kolkata");
+        QTest::newRow("Newfoundland") << QByteArray("America/St_Johns");
+        QTest::newRow("Kiribati") << QByteArray("Pacific/Kiritimati");
+        QTest::newRow("UTC") << QByteArray("UTC");
+    }
+
+    void firstStartOffset()
+    {
+        QFETCH(QByteArray, zone);
+        const QByteArray saved = qgetenv("TZ");
+        qputenv("TZ", zone);
+        Harness h;
+        qputenv("TZ", saved);
+        const int expected = QTimeZone(zone).offsetFromUtc(QDateTime::currentDateTimeUtc()) / 60;
+        QCOMPARE(h.form->UtcOffsetMinutes, expected);
+        QCOMPARE(h.form->UTCOffset->text(),
+                 QStringLiteral("%1%2:%3")
+                     .arg(expected < 0 ? "-" : "")
+                     .arg(qAbs(expected) / 60)
+                     .arg(qAbs(expected) % 60, 2, 10, QLatin1Char('0'))
+                     .remove(QRegularExpression(":00$")));
+        QVERIFY(!h.settings.writes.contains(QRegularExpression("^UTCOffset"))); // stored when the box is left
     }
 
     void exitStoresOffsetFirst()
@@ -463,6 +509,29 @@ private Q_SLOTS:
         QCOMPARE(h.form->SyncPending, !done);
         QCOMPARE(h.form->SyncClock->isEnabled(), done);
         QCOMPARE(h.serial->PortOpen(), logging || !done);
+    }
+
+    // Until the system has answered, no second request can start; then the
+    // status line says what was done (TZ=UTC here, unlike the box).
+    void syncIsOneRequest()
+    {
+        Harness h({{"Quorvel/Main/UTCOffset", "5:30"}});
+        h.clock->holdAnswers = true;
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
+        QCOMPARE(h.clock->settings, QStringList{"20:00:05"});
+        QVERIFY(!h.form->SyncClock->isEnabled() && !h.serial->PortOpen());
+        h.form->SyncClock_Click(); // as a second press would
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        QCOMPARE(h.clock->settings.size(), 1);
+        QVERIFY(!h.form->SyncClock->isEnabled());
+
+        Q_EMIT h.clock->timeSet(-1250);
+        QVERIFY(h.form->SyncClock->isEnabled());
+        QCOMPARE(
+            h.form->Label1->text(),
+            QStringLiteral("Clock set to 20:00:05 (UTC+5:30), moved -1.3 s.\nThe PC's time zone is UTC+0."));
     }
 
     void clockRefusalIsShown()

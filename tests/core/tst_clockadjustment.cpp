@@ -2,10 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "clock/clockadjustment.h"
+#include "clock/timestring.h"
 
 #include <QTest>
 
 using quorvel::clock::clockAdjustment;
+using quorvel::clock::localTimeString;
 
 class TestClockAdjustment : public QObject
 {
@@ -26,6 +28,32 @@ private Q_SLOTS:
             << QTime(23, 59, 58) << QTime(0, 0, 1) << qint64(3000);
         QTest::newRow("clock after midnight, GPS before")
             << QTime(0, 0, 1) << QTime(23, 59, 58) << qint64(-3000);
+    }
+
+    void localTime_data()
+    {
+        QTest::addColumn<int>("utcHour");
+        QTest::addColumn<int>("utcMinute");
+        QTest::addColumn<int>("offset"); // minutes
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("14 + 10 wraps to 00") << 14 << 30 << 600 << "00:30:05";
+        QTest::newRow("3 - 5 wraps back to 22") << 3 << 30 << -300 << "22:30:05";
+        QTest::newRow("23 + 0 stays") << 23 << 30 << 0 << "23:30:05";
+        QTest::newRow("offset beyond a day, behind") << 5 << 30 << -30 * 60 << "23:30:05";
+        QTest::newRow("India, +5:30") << 9 << 0 << 330 << "14:30:05";
+        QTest::newRow("Nepal +5:45 across midnight") << 18 << 45 << 345 << "00:30:05";
+        QTest::newRow("Newfoundland -3:30 back across midnight") << 0 << 10 << -210 << "20:40:05";
+        QTest::newRow("Chatham +12:45") << 11 << 15 << 765 << "00:00:05";
+        QTest::newRow("Kiribati +14") << 23 << 59 << 840 << "13:59:05";
+    }
+
+    void localTime()
+    {
+        QFETCH(int, utcHour);
+        QFETCH(int, utcMinute);
+        QFETCH(int, offset);
+        QFETCH(QString, expected);
+        QCOMPARE(QString::fromStdString(localTimeString({utcHour, utcMinute, 5}, offset)), expected);
     }
 
     void nearestDate()

@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "clock/timestring.h"
 #include "nmea/gga.h"
 #include "nmea/lineassembly.h"
 
@@ -9,7 +8,6 @@
 #include <QTest>
 
 using namespace quorvel::nmea;
-using quorvel::clock::localTimeString;
 
 namespace {
 
@@ -26,8 +24,9 @@ QString describe(const std::optional<GgaFix> &fix)
 {
     if (!fix)
         return QStringLiteral("no fix");
-    const QString time
-        = fix->utc ? QString::fromStdString(localTimeString(*fix->utc, 0)) : QStringLiteral("no time");
+    const QString time = fix->utc
+        ? QTime(fix->utc->hour, fix->utc->minute, fix->utc->second).toString(QStringLiteral("hh:mm:ss"))
+        : QStringLiteral("no time");
     return QStringLiteral("%1 %2 %3 %4")
         .arg(fix->latitude, 0, 'g', 12)
         .arg(fix->longitude, 0, 'g', 12)
@@ -124,27 +123,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QString, expected);
         QCOMPARE(describe(decodeGga({line.constData(), size_t(line.size())})), expected);
-    }
-
-    void localTime_data()
-    {
-        QTest::addColumn<int>("utcHour");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("14 + 10 wraps to 00") << 14 << 10 << "00:30:05";
-        QTest::newRow("22 + 10 wraps to 08") << 22 << 10 << "08:30:05";
-        QTest::newRow("3 - 5 wraps back to 22") << 3 << -5 << "22:30:05";
-        QTest::newRow("23 + 0 stays") << 23 << 0 << "23:30:05";
-        QTest::newRow("offset beyond a day, ahead") << 5 << 30 << "11:30:05";
-        QTest::newRow("offset beyond a day, behind") << 5 << -30 << "23:30:05";
-    }
-
-    void localTime()
-    {
-        QFETCH(int, utcHour);
-        QFETCH(int, offset);
-        QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(localTimeString({utcHour, 30, 5}, offset)), expected);
     }
 
     // Real receiver logs: the samples taken must match an independent count of

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "settings/integertext.h"
+#include "settings/utcoffset.h"
 
 #include <QTest>
 
@@ -76,6 +77,48 @@ private Q_SLOTS:
         QFETCH(int, expected);
         const std::optional<std::int16_t> value = textToInteger(text.toStdString(), separator.toStdString());
         QCOMPARE(value ? int(*value) : 99999, expected);
+    }
+
+    // The UTC offset box: whole hours as before, or hours and quarter hours.
+    void utcOffset_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("minutes"); // 99999 for "refused"
+        QTest::addColumn<QString>("stored");
+
+        const int refused = 99999;
+        QTest::newRow("whole hours") << "5" << 300 << "5";
+        QTest::newRow("whole hours behind") << "-3" << -180 << "-3";
+        QTest::newRow("plus sign, beyond 12") << "+13" << 780 << "13";
+        QTest::newRow("Integer text rounding, as before") << "12.5" << 720 << "12";
+        QTest::newRow("India") << "5:30" << 330 << "5:30";
+        QTest::newRow("Newfoundland") << "-3:30" << -210 << "-3:30";
+        QTest::newRow("Nepal") << "5:45" << 345 << "5:45";
+        QTest::newRow("Chatham") << "+12:45" << 765 << "12:45";
+        QTest::newRow("blanks around") << " 9:30 " << 570 << "9:30";
+        QTest::newRow("h:00 is stored as hours") << "-4:00" << -240 << "-4";
+        QTest::newRow("half an hour behind") << "-0:30" << -30 << "-0:30";
+        QTest::newRow("lowest") << "-12:00" << -720 << "-12";
+        QTest::newRow("highest") << "14" << 840 << "14";
+        QTest::newRow("beyond +14") << "14:15" << refused << "";
+        QTest::newRow("beyond -12") << "-13" << refused << "";
+        QTest::newRow("minutes not a quarter") << "5:20" << refused << "";
+        QTest::newRow("one minute digit") << "5:3" << refused << "";
+        QTest::newRow("sixty minutes") << "5:60" << refused << "";
+        QTest::newRow("text") << "five" << refused << "";
+        QTest::newRow("no hours") << ":30" << refused << "";
+        QTest::newRow("two colons") << "5:30:00" << refused << "";
+    }
+
+    void utcOffset()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, minutes);
+        QFETCH(QString, stored);
+        const std::optional<int> parsed = quorvel::settings::parseUtcOffset(typed.toStdString(), ".");
+        QCOMPARE(parsed.value_or(99999), minutes);
+        if (parsed)
+            QCOMPARE(QString::fromStdString(quorvel::settings::utcOffsetText(*parsed)), stored);
     }
 };
 

@@ -96,8 +96,12 @@ public:
         settings << timeString;
         if (watched)
             watchedTexts << watched->property("text").toString();
+        if (!holdAnswers)
+            Q_EMIT timeSet(movedMs);
     }
     QStringList settings;
+    bool holdAnswers = false; // the system answers only when the test says so
+    qint64 movedMs = 800;
     // What a control of the window showed at each setting.
     QObject *watched = nullptr;
     QStringList watchedTexts;

@@ -164,6 +164,17 @@ void Form1::createControls()
 
     for (QLineEdit *result : {Latitidue, Longitude, Elevation})
         result->setFont(sansSerif(12));
+
+    // Each box is named by the caption beside it, for screen readers.
+    const auto name = [](QLabel *caption, QLineEdit *box) {
+        caption->setBuddy(box);
+        box->setAccessibleName(caption->text());
+    };
+    name(Label2, monitor);
+    name(Label3, Latitidue);
+    name(Label4, Longitude);
+    name(Label5, Elevation);
+    name(Label6, UTCOffset);
     for (QLabel *caption : {Label3, Label4, Label5})
         caption->setFont(sansSerif(13.5));
     for (QLabel *caption : {Label2, Label3, Label4, Label5, Label6})

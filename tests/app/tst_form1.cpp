@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "support/fakes.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +151,23 @@ private Q_SLOTS:
         for (QPushButton *b : {h.form->CalcPos, h.form->Exit, h.form->StartStop, h.form->SyncClock})
             QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) <= b->width() - 8,
                      qPrintable(b->text()));
+    }
+
+    // A screen reader names each box by the caption beside it.
+    void accessibleNames()
+    {
+        Harness h;
+        const QList<std::pair<QLineEdit *, QLabel *>> pairs{{h.form->monitor, h.form->Label2},
+                                                            {h.form->Latitidue, h.form->Label3},
+                                                            {h.form->Longitude, h.form->Label4},
+                                                            {h.form->Elevation, h.form->Label5},
+                                                            {h.form->UTCOffset, h.form->Label6}};
+        for (const auto &[box, caption] : pairs) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(accessible);
+            QCOMPARE(accessible->text(QAccessible::Name), caption->text());
+            QCOMPARE(caption->buddy(), box);
+        }
     }
 
     void window()

@@ -40,6 +40,9 @@ public:
     // the serial control or the clock reach it afterwards.
     ~Form1() override;
 
+    // Settings of the platform to make before the application object exists.
+    static void prepareApplication();
+
     // Start-up: restores the port and the UTC offset. Runs once, before the
     // window is first shown.
     void Form_Load();
@@ -89,6 +92,7 @@ protected:
 
 private:
     void ProcessSentence();
+    void showInMonitor(const QString &text);
     void SetCommPort(int port);
 
     // What each option button does: switch the port, then save it.

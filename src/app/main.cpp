@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
         return *command.exitStatus;
     }
 
+    quorvel::Form1::prepareApplication();
     QApplication app(argc, argv);
     // The settings live under the application name. No display name is set:
     // Qt would append it to the window title.

@@ -5,7 +5,9 @@
 
 #include "serialcontrol.h"
 
-#include <QSerialPort>
+#include <QTimer>
+
+#include <memory>
 
 namespace quorvel::settings {
 class SettingsStore;
@@ -13,9 +15,17 @@ class SettingsStore;
 
 namespace quorvel::link {
 
-// The serial control over QSerialPort: 4800 bit/s, 8 data bits, no parity,
-// one stop bit, no flow control, read only. Port n is the device named by
-// key "COM<n>" of section "Ports" in the settings, /dev/ttyS<n-1> without it.
+class Source;
+
+// The serial control: port n is the receiver named by key "COM<n>" of
+// section "Ports" in the settings, /dev/ttyS<n-1> without it, read at 4800
+// bit/s, 8 data bits, no parity, one stop bit.
+//
+// Received bytes are gathered for a few tens of milliseconds before OnComm
+// is raised, however they trickle in: a receiver that sends one byte at a
+// time costs one wakeup per batch, not one per byte. While bytes keep
+// coming the control reads on a timer; when they stop it waits for the
+// device again, and costs nothing.
 class MSComm final : public SerialControl
 {
     Q_OBJECT
@@ -24,9 +34,13 @@ public:
     static constexpr int MaxPortNumber = 255;
     // The receive buffer holds at most this many bytes; more waits in the
     // kernel until the window has taken a batch.
-    static constexpr qint64 InBufferSize = 32766;
+    static constexpr qsizetype InBufferSize = 32766;
+    // How long bytes are gathered before the window hears of them: often
+    // enough that a sentence is seen to grow, seldom enough to cost nothing.
+    static constexpr int BatchMs = 50;
 
     explicit MSComm(const settings::SettingsStore &settings, QObject *parent = nullptr);
+    ~MSComm() override;
 
     bool setCommPort(int port) override;
     int CommPort() const override;
@@ -40,11 +54,15 @@ public:
     QString deviceFor(int port) const;
 
 private:
-    void onError(QSerialPort::SerialPortError error);
+    void onReadable();
+    void readBatch();
+    void onLost();
     QString portLabel() const;
 
     const settings::SettingsStore &m_settings;
-    QSerialPort m_port;
+    std::unique_ptr<Source> m_source; // while open
+    QTimer m_batch;
+    QByteArray m_buffer;
     int m_portNumber = 1;
     QString m_device; // of the last opening
     QString m_errorString;

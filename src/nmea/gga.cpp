@@ -143,17 +143,9 @@ std::optional<TimeOfDay> parseTimeField(std::string_view field)
 
 std::optional<GgaFix> decodeGga(std::string_view line)
 {
-    // '$' starts every sentence and appears nowhere inside one. Receivers that
-    // interleave binary frames with NMEA put the '$' right behind binary
-    // bytes, and a truncated sentence can run into the next one; in both
-    // cases the last '$' starts the only sentence that may be whole.
-    if (const std::size_t dollar = line.rfind('$'); dollar != std::string_view::npos)
-        line.remove_prefix(dollar);
-
-    // Any talker: the three characters before "GGA" and the one after it are
-    // not examined.
-    if (line.size() < 7 || line.substr(3, 3) != "GGA")
+    if (!namesGga(line))
         return std::nullopt;
+    line = lastSentence(line);
     // The fields end at the '*', which must be followed by the right checksum.
     // Receivers without checksums are accepted as they are.
     if (checkChecksum(line) == Checksum::Invalid)

@@ -46,6 +46,31 @@ std::optional<double> parseDecimal(std::string_view text);
 // fraction of a second, which is dropped.
 std::optional<TimeOfDay> parseTimeField(std::string_view field);
 
+// '$' starts every sentence and appears nowhere inside one. Receivers that
+// interleave binary frames with NMEA put the '$' right behind binary bytes,
+// and a truncated sentence can run into the next one; in both cases the
+// last '$' starts the only sentence that may be whole. Works on any string
+// view (std::string_view, QStringView).
+template<typename View>
+View lastSentence(View line)
+{
+    for (auto i = line.size(); i > 0; --i) {
+        if (line[i - 1] == u'$')
+            return View(line.data() + i - 1, line.size() - i + 1);
+    }
+    return line;
+}
+
+// Whether a line's sentence is named as a GGA sentence: any talker, so the
+// three characters before "GGA" and the one after it are not examined. No
+// other line can be decoded.
+template<typename View>
+bool namesGga(View line)
+{
+    line = lastSentence(line);
+    return line.size() >= 7 && line[3] == u'G' && line[4] == u'G' && line[5] == u'A';
+}
+
 // Decodes one received line as a GGA position fix, for example
 //   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 // Returns nothing for a line that is not GGA, whose checksum ("*hh", where

@@ -182,7 +182,7 @@ private Q_SLOTS:
         link::MSComm second(*m_settings);
         QVERIFY(!second.setPortOpen(true));
         const QString message = second.errorString();
-        QVERIFY2(message.contains(QStringLiteral("in use by another program (process %1)")
+        QVERIFY2(message.contains(QStringLiteral("in use by another program (process %1")
                                       .arg(QCoreApplication::applicationPid()))
                      && !message.contains("dialout"),
                  qPrintable(message));

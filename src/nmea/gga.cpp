@@ -166,9 +166,12 @@ std::optional<GgaFix> decodeGga(std::string_view line)
         fields.remove_prefix(comma + 1);
     }
 
-    // Some receivers leave the quality field empty; only an explicit 0
-    // (no fix) rejects the line.
+    // Some receivers leave the quality field empty; that passes. 0 is no
+    // fix; 6 (estimated, dead reckoning), 7 (manual input) and 8 (simulation)
+    // say nothing of where the antenna is (a Garmin in demo mode sends 8).
     if (!field[Quality].empty() && field[Quality][0] == '0')
+        return std::nullopt;
+    if (field[Quality] == "6" || field[Quality] == "7" || field[Quality] == "8")
         return std::nullopt;
 
     const bool south = field[NorthSouth] == "S";
@@ -182,8 +185,23 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     if (!latitude || !longitude || !altitude)
         return std::nullopt;
 
-    return GgaFix{south ? -*latitude : *latitude, east ? -*longitude : *longitude, *altitude,
-                  parseTimeField(field[Time])};
+    GgaFix fix;
+    fix.latitude = south ? -*latitude : *latitude;
+    fix.longitude = east ? -*longitude : *longitude;
+    fix.altitude = *altitude;
+    fix.utc = parseTimeField(field[Time]);
+    // What the sentence says of the fix's quality, where it says it.
+    if (field[Quality].size() == 1 && isDigit(field[Quality][0]))
+        fix.quality = field[Quality][0] - '0';
+    if (const std::optional<double> satellites = parseDecimal(field[Satellites]); satellites && *satellites < 100)
+        fix.satellites = int(*satellites);
+    fix.hdop = parseDecimal(field[Dilution]);
+    // The altitude's unit, then the geoid's height above the ellipsoid.
+    if (const std::size_t unit = fields.find(','); unit != std::string_view::npos) {
+        const std::string_view rest = fields.substr(unit + 1);
+        fix.geoidSeparation = parseDecimal(rest.substr(0, rest.find(',')));
+    }
+    return fix;
 }
 
 } // namespace quorvel::nmea

@@ -27,6 +27,14 @@ struct GgaFix
     double altitude = 0;
     // The UTC time of the fix; absent when the time field is not a valid hhmmss.
     std::optional<TimeOfDay> utc;
+    // What the sentence says of the fix, where it says it: the fix quality
+    // (1 GPS, 2 DGPS, 4 RTK fixed, 5 RTK float...), satellites in use,
+    // horizontal dilution of precision, and the geoid's height above the
+    // WGS 84 ellipsoid (altitude + separation = ellipsoidal height).
+    std::optional<int> quality;
+    std::optional<int> satellites;
+    std::optional<double> hdop;
+    std::optional<double> geoidSeparation;
 
     friend bool operator==(const GgaFix &, const GgaFix &) = default;
 };
@@ -74,8 +82,8 @@ bool namesGga(View line)
 // Decodes one received line as a GGA position fix, for example
 //   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 // Returns nothing for a line that is not GGA, whose checksum ("*hh", where
-// present) is wrong, whose fix quality starts with '0', or whose position or
-// altitude is missing or malformed.
+// present) is wrong, whose fix quality starts with '0' or is 6, 7 or 8, or
+// whose position or altitude is missing or malformed.
 std::optional<GgaFix> decodeGga(std::string_view line);
 
 } // namespace quorvel::nmea

@@ -93,6 +93,10 @@ private Q_SLOTS:
             << sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") << none;
         QTest::newRow("no fix") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,0,08,0.9,545.4,M,")
                                 << none;
+        QTest::newRow("estimated (dead reckoning)")
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,6,00,50.0,545.4,M,") << none;
+        QTest::newRow("simulation") << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,8,08,0.9,545.4,M,")
+                                    << none;
         QTest::newRow("no comma after altitude")
             << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4") << none;
         QTest::newRow("empty hemisphere")
@@ -142,6 +146,8 @@ private Q_SLOTS:
         QTest::newRow("CR CR LF, GP and GA") << "telit-pls83-w.log" << 20;
         QTest::newRow("no checksums at all") << "hp58534a.log" << 2;
         QTest::newRow("negative altitudes") << "ac12.log" << 7;
+        QTest::newRow("one estimated fix (quality 6) among real ones") << "garmin-10x.log" << 9;
+        QTest::newRow("demo mode: simulation (quality 8)") << "garmin-geko201.log" << 0;
     }
 
     void realLogs()

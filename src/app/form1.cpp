@@ -560,7 +560,7 @@ void Form1::ProcessSentence()
         return;
 
     if (Logging)
-        storeSample(fix->latitude, fix->longitude, fix->altitude);
+        storeFix(*fix);
 
     // A line whose time field is no valid time still counts as a sample, but
     // cannot complete the sync.

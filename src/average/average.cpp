@@ -15,16 +15,6 @@ constexpr double MinutesPerDegree = 60;
 constexpr double HalfTurn = 180 * MinutesPerDegree;
 constexpr double FullTurn = 360 * MinutesPerDegree;
 
-// `minutes` moved by whole turns to within half a turn of `reference`.
-double wrapNear(double minutes, double reference)
-{
-    if (minutes - reference > HalfTurn)
-        return minutes - FullTurn;
-    if (minutes - reference < -HalfTurn)
-        return minutes + FullTurn;
-    return minutes;
-}
-
 // Neumaier's compensated sum: the rounding error of each addition is kept
 // and added back at the end, so that 5,000 equal values sum to exactly 5,000
 // times the value and their mean is the value itself.
@@ -48,6 +38,15 @@ private:
 };
 
 } // namespace
+
+double wrapNear(double minutes, double reference)
+{
+    if (minutes - reference > HalfTurn)
+        return minutes - FullTurn;
+    if (minutes - reference < -HalfTurn)
+        return minutes + FullTurn;
+    return minutes;
+}
 
 bool MeanPosition::isFinite() const
 {
@@ -80,18 +79,27 @@ std::optional<Average> averageSamples(const SampleRing &ring)
     // 180th meridian where the first sample lies, so that points on both
     // sides of it average near it rather than near Greenwich.
     const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
-    CompensatedSum lat, lon, elev;
+    CompensatedSum lat, lon, elev, geoid;
+    int geoidCount = 0;
     for (int i = 0; i < count; ++i) {
         lat.add(nmeaToMinutes(ring.LatSamples[i]));
         lon.add(wrapNear(nmeaToMinutes(ring.LonSamples[i]), lonReference));
         elev.add(ring.ElevSamples[i]);
+        if (const double separation = ring.DetailSamples[i].geoidSeparation; std::isfinite(separation)) {
+            geoid.add(separation);
+            ++geoidCount;
+        }
     }
     Average result;
     result.latSum = lat.value();
     result.lonSum = lon.value();
     result.elevSum = elev.value();
-    result.mean = {minutesToDisplay(result.latSum / count),
-                   minutesToDisplay(wrapNear(result.lonSum / count, 0)), result.elevSum / count};
+    result.latMinutes = result.latSum / count;
+    result.lonMinutes = result.lonSum / count;
+    result.mean = {minutesToDisplay(result.latMinutes), minutesToDisplay(wrapNear(result.lonMinutes, 0)),
+                   result.elevSum / count};
+    if (geoidCount > 0)
+        result.geoidSeparation = geoid.value() / geoidCount;
     return result;
 }
 

@@ -28,6 +28,8 @@ struct MeanPosition
 // An NMEA ddmm.mmmm number as signed minutes of arc, and back.
 double nmeaToMinutes(double nmea);
 double minutesToDisplay(double minutes);
+// `minutes` moved by whole turns to within half a turn of `reference`.
+double wrapNear(double minutes, double reference);
 
 // An averaging run: the sums it took (latitude and longitude in minutes of
 // arc) and the mean they give.
@@ -37,6 +39,12 @@ struct Average
     double lonSum = 0;
     double elevSum = 0;
     MeanPosition mean;
+    // The mean latitude, and longitude on the side of the 180th meridian of
+    // the first sample, in minutes of arc (south and east negative).
+    double latMinutes = 0;
+    double lonMinutes = 0;
+    // The mean geoid separation of the fixes that report one.
+    std::optional<double> geoidSeparation;
 };
 
 // Averages the samples in the ring. Returns nothing for an empty ring.

@@ -5,8 +5,9 @@
 
 namespace quorvel {
 
-void SampleRing::storeSample(double latitude, double longitude, double altitude)
+void SampleRing::storeSample(double latitude, double longitude, double altitude, const FixDetails &details)
 {
+    DetailSamples[SampleIndex] = details;
     LatSamples[SampleIndex] = latitude;
     LonSamples[SampleIndex] = longitude;
     ElevSamples[SampleIndex] = altitude;
@@ -14,6 +15,18 @@ void SampleRing::storeSample(double latitude, double longitude, double altitude)
         SampleIndex = 0;
     if (SampleCount < RingSize)
         ++SampleCount;
+}
+
+void SampleRing::storeFix(const nmea::GgaFix &fix)
+{
+    FixDetails details;
+    if (fix.utc)
+        details.utcSecond = fix.utc->hour * 3600 + fix.utc->minute * 60 + fix.utc->second;
+    details.quality = fix.quality.value_or(-1);
+    details.satellites = fix.satellites.value_or(-1);
+    details.hdop = fix.hdop.value_or(details.hdop);
+    details.geoidSeparation = fix.geoidSeparation.value_or(details.geoidSeparation);
+    storeSample(fix.latitude, fix.longitude, fix.altitude, details);
 }
 
 void SampleRing::empty()

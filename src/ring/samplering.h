@@ -3,14 +3,28 @@
 
 #pragma once
 
+#include "nmea/gga.h"
+
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace quorvel {
 
 // The logged position fixes: the latest RingSize samples, oldest replaced
 // first. A sample is the NMEA latitude and longitude numbers (ddmm.mmmm,
 // south and east negative) and the altitude as the receiver sent it.
+// What a sentence says of its fix besides the position; -1 or NaN where it
+// says nothing.
+struct FixDetails
+{
+    int utcSecond = -1; // second of the UTC day
+    int quality = -1; // GGA fix quality
+    int satellites = -1;
+    double hdop = std::numeric_limits<double>::quiet_NaN();
+    double geoidSeparation = std::numeric_limits<double>::quiet_NaN();
+};
+
 struct SampleRing
 {
     static constexpr std::int16_t RingSize = 5000;
@@ -21,9 +35,14 @@ struct SampleRing
     std::array<double, RingSize + 1> LatSamples{};
     std::array<double, RingSize + 1> LonSamples{};
     std::array<double, RingSize + 1> ElevSamples{};
+    std::array<FixDetails, RingSize + 1> DetailSamples{};
 
     // Stores one sample, replacing the oldest once the ring is full.
-    void storeSample(double latitude, double longitude, double altitude);
+    void storeSample(double latitude, double longitude, double altitude, const FixDetails &details = {});
+    // Stores a decoded fix with what its sentence says of it.
+    void storeFix(const nmea::GgaFix &fix);
+    // The slot of the stored sample `age` places from the oldest (0) to the newest.
+    int slotOf(int age) const { return SampleCount < RingSize ? age : (SampleIndex + age) % RingSize; }
     // Forgets every sample; the slots keep their values.
     void empty();
 };

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "average/average.h"
+#include "average/export.h"
+#include "average/statistics.h"
 #include "average/numbertext.h"
 #include "ring/samplering.h"
 
@@ -133,6 +135,92 @@ private Q_SLOTS:
         QFETCH(QString, separator);
         QFETCH(QString, expected);
         QCOMPARE(shown(value, separator.toUtf8().constData()), expected);
+    }
+
+    // The spread against figures worked out by hand. At the equator one
+    // minute of latitude is 1842.904 m and one of longitude 1855.325 m on
+    // WGS 84 (a(1 - e^2) and a, times pi / 10800).
+    void spread_data()
+    {
+        QTest::addColumn<Samples>("samples"); // NMEA latitude, longitude, altitude; times one second apart
+        QTest::addColumn<QList<double>>("expected"); // sdNorth, sdEast, sdUp, cep50, cep95, meanHorizontal (-1: none)
+
+        const double north = 1 / 1842.904; // minutes of arc for one metre
+        const double west = 1 / 1855.325;
+        Samples ring;
+        for (int i = 0; i < 20; ++i) // a circle of 1 m around the origin
+            ring << QList<double>{std::sin(i * M_PI / 10) * north, std::cos(i * M_PI / 10) * west, 0};
+        // Walked round in order, so neighbours are alike: the batch means
+        // (pairs) lie on a circle of cos(9 degrees), ten evenly spaced; the
+        // standard deviation of each coordinate is that times sqrt(5/9),
+        // over sqrt(10), and both together sqrt(2) times that: cos(9)/3.
+        QTest::newRow("circle of 1 m walked round: every radius 1 m")
+            << ring << QList<double>{std::sqrt(10.0 / 19), std::sqrt(10.0 / 19), 0, 1, 1, std::cos(M_PI / 20) / 3};
+
+        Samples drift;
+        for (int i = 0; i < 20; ++i)
+            drift << QList<double>{(i < 10 ? 1 : -1) * north, 0, i < 10 ? 1.0 : -1.0};
+        // Ten batches of two: means +1 (five) and -1 (five); their standard
+        // deviation sqrt(10/9) over sqrt(10) is 1/3 m, where sigma/sqrt(N)
+        // would claim 0.23 m.
+        QTest::newRow("slow drift: correlated fixes")
+            << drift << QList<double>{std::sqrt(20.0 / 19), 0, std::sqrt(20.0 / 19), 1, 1, 1.0 / 3};
+
+        Samples alternating;
+        for (int i = 0; i < 20; ++i)
+            alternating << QList<double>{(i % 2 ? 1 : -1) * north, 0, 0};
+        QTest::newRow("alternating: batch means all zero")
+            << alternating << QList<double>{std::sqrt(20.0 / 19), 0, 0, 1, 1, 0};
+
+        QTest::newRow("too few fixes for batches")
+            << Samples{{north, 0, 0}, {-north, 0, 0}} << QList<double>{std::sqrt(2.0), 0, 0, 1, 1, -1};
+    }
+
+    void spread()
+    {
+        QFETCH(Samples, samples);
+        QFETCH(QList<double>, expected);
+        auto ring = std::make_unique<SampleRing>();
+        int second = 86390; // across midnight
+        for (const QList<double> &s : samples) {
+            FixDetails details;
+            details.utcSecond = second++ % 86400;
+            ring->storeSample(s[0], s[1], s[2], details);
+        }
+        const std::optional<average::Average> mean = average::averageSamples(*ring);
+        const std::optional<average::Spread> spread = average::spreadOf(*ring, *mean);
+        QVERIFY(spread);
+        const QList<double> got{spread->sdNorth, spread->sdEast, spread->sdUp, spread->cep50, spread->cep95,
+                                spread->meanHorizontal.value_or(-1)};
+        for (int i = 0; i < got.size(); ++i)
+            QVERIFY2(std::fabs(got[i] - expected[i]) < 1e-3, qPrintable(QStringLiteral("figure %1: %2, expected %3")
+                                                                            .arg(i)
+                                                                            .arg(got[i])
+                                                                            .arg(expected[i])));
+        QCOMPARE(spread->count, int(samples.size()));
+        QCOMPARE(spread->spanSeconds.value_or(-1), int(samples.size()) - 1);
+    }
+
+    void positionForms_data()
+    {
+        QTest::addColumn<double>("degrees");
+        QTest::addColumn<QStringList>("expected"); // decimal, degrees and minutes, degrees minutes seconds
+
+        QTest::newRow("north") << 48.1173 << QStringList{"48.11730000", "48° 07.03800′ N",
+                                                         "48° 07′ 02.280″ N"};
+        QTest::newRow("south") << -33.5 << QStringList{"-33.50000000", "33° 30.00000′ S",
+                                                       "33° 30′ 00.000″ S"};
+        QTest::newRow("rounding carries into the degree")
+            << 0.9999999999 << QStringList{"1.00000000", "1° 00.00000′ N", "1° 00′ 00.000″ N"};
+    }
+
+    void positionForms()
+    {
+        QFETCH(double, degrees);
+        QFETCH(QStringList, expected);
+        QCOMPARE((QStringList{average::decimalDegrees(degrees), average::degreesMinutes(degrees, 'N', 'S'),
+                              average::degreesMinutesSeconds(degrees, 'N', 'S')}),
+                 expected);
     }
 };
 

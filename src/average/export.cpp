@@ -1,0 +1,136 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "export.h"
+
+#include "ring/samplering.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace quorvel::average {
+
+namespace {
+
+QString number(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QChar hemisphere(double degrees, QChar positive, QChar negative)
+{
+    return degrees < 0 ? negative : positive;
+}
+
+// NMEA ddmm.mmmm, signed, to degrees with north and east positive.
+double degreesOf(double nmea, bool westPositive)
+{
+    const double degrees = nmeaToMinutes(nmea) / 60;
+    return westPositive ? -degrees : degrees;
+}
+
+} // namespace
+
+double latitudeDegrees(const Average &average)
+{
+    return average.latMinutes / 60;
+}
+
+double longitudeDegrees(const Average &average)
+{
+    return -wrapNear(average.lonMinutes, 0) / 60; // NMEA signs west positive
+}
+
+QString decimalDegrees(double degrees)
+{
+    return number(degrees, 8);
+}
+
+QString degreesMinutes(double degrees, QChar positive, QChar negative)
+{
+    // Rounded once, to 1e-5 minutes, so that 59.999999 carries into the degree.
+    const long long total = std::llround(std::fabs(degrees) * 60 * 1e5);
+    return QStringLiteral("%1\u00b0 %2\u2032 %3")
+        .arg(total / 6'000'000)
+        .arg(number(double(total % 6'000'000) / 1e5, 5).rightJustified(8, QLatin1Char('0')))
+        .arg(hemisphere(degrees, positive, negative));
+}
+
+QString degreesMinutesSeconds(double degrees, QChar positive, QChar negative)
+{
+    const long long total = std::llround(std::fabs(degrees) * 3600 * 1e3);
+    return QStringLiteral("%1\u00b0 %2\u2032 %3\u2033 %4")
+        .arg(total / 3'600'000)
+        .arg(total / 60'000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(number(double(total % 60'000) / 1e3, 3).rightJustified(6, QLatin1Char('0')))
+        .arg(hemisphere(degrees, positive, negative));
+}
+
+QString positionForMaps(const Average &average)
+{
+    return decimalDegrees(latitudeDegrees(average)) + QLatin1Char(',') + decimalDegrees(longitudeDegrees(average));
+}
+
+QString durationText(int seconds)
+{
+    if (seconds >= 3600)
+        return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+    if (seconds >= 60)
+        return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+QString spreadDescription(const Spread &spread)
+{
+    QString text = spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count);
+    if (spread.spanSeconds)
+        text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
+    text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m").arg(number(spread.cep50, 2), number(spread.cep95, 2));
+    if (spread.meanHorizontal)
+        text += QStringLiteral("; mean \u00b1%1 m (1 sigma, batch means)").arg(number(*spread.meanHorizontal, 2));
+    return text;
+}
+
+QByteArray fixesAsCsv(const SampleRing &ring)
+{
+    QByteArray csv = "time_utc,latitude,longitude,elevation_m,fix_quality,satellites,hdop\r\n";
+    for (int age = 0; age < ring.SampleCount; ++age) {
+        const int slot = ring.slotOf(age);
+        const FixDetails &d = ring.DetailSamples[slot];
+        QString row;
+        if (d.utcSecond >= 0) {
+            row += QStringLiteral("%1:%2:%3")
+                       .arg(d.utcSecond / 3600, 2, 10, QLatin1Char('0'))
+                       .arg(d.utcSecond / 60 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(d.utcSecond % 60, 2, 10, QLatin1Char('0'));
+        }
+        row += QLatin1Char(',') + decimalDegrees(degreesOf(ring.LatSamples[slot], false)) + QLatin1Char(',')
+            + decimalDegrees(degreesOf(ring.LonSamples[slot], true)) + QLatin1Char(',')
+            + QString::number(ring.ElevSamples[slot], 'g', 15) + QLatin1Char(',')
+            + (d.quality >= 0 ? QString::number(d.quality) : QString()) + QLatin1Char(',')
+            + (d.satellites >= 0 ? QString::number(d.satellites) : QString()) + QLatin1Char(',')
+            + (std::isfinite(d.hdop) ? QString::number(d.hdop, 'g', 15) : QString());
+        csv += row.toLatin1() + "\r\n";
+    }
+    return csv;
+}
+
+QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString &creator)
+{
+    const QString description = spreadDescription(spread).toHtmlEscaped();
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<gpx version=\"1.1\" creator=\"%1\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+                          "  <wpt lat=\"%2\" lon=\"%3\">\n"
+                          "    <ele>%4</ele>\n"
+                          "    <name>Mean of %5</name>\n"
+                          "    <desc>%6</desc>\n"
+                          "  </wpt>\n"
+                          "</gpx>\n")
+        .arg(creator.toHtmlEscaped(), decimalDegrees(latitudeDegrees(average)),
+             decimalDegrees(longitudeDegrees(average)), QString::number(average.mean.elevation, 'g', 15),
+             spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count),
+             description)
+        .toUtf8();
+}
+
+} // namespace quorvel::average

@@ -1,0 +1,117 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "statistics.h"
+
+#include "ring/samplering.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace quorvel::average {
+
+namespace {
+
+// WGS 84.
+constexpr double SemiMajorAxis = 6378137.0;
+constexpr double Flattening = 1 / 298.257223563;
+constexpr double EccentricitySquared = Flattening * (2 - Flattening);
+constexpr double RadiansPerMinute = std::numbers::pi / (180 * 60);
+
+double standardDeviation(const std::vector<double> &values)
+{
+    if (values.size() < 2)
+        return 0;
+    double mean = 0;
+    for (const double v : values)
+        mean += v;
+    mean /= double(values.size());
+    double squares = 0;
+    for (const double v : values)
+        squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / double(values.size() - 1));
+}
+
+// The p-quantile of sorted values, interpolating between neighbours.
+double quantile(const std::vector<double> &sorted, double p)
+{
+    const double at = p * double(sorted.size() - 1);
+    const auto below = std::size_t(std::floor(at));
+    const std::size_t above = std::min(below + 1, sorted.size() - 1);
+    return sorted[below] + (at - double(below)) * (sorted[above] - sorted[below]);
+}
+
+// The standard deviation of the mean of `values` (in the order they came)
+// from the spread of MeanBatches batch means.
+double batchMeansUncertainty(const std::vector<double> &values)
+{
+    std::vector<double> means;
+    const std::size_t n = values.size();
+    for (int b = 0; b < MeanBatches; ++b) {
+        const std::size_t from = n * std::size_t(b) / MeanBatches, to = n * std::size_t(b + 1) / MeanBatches;
+        double sum = 0;
+        for (std::size_t i = from; i < to; ++i)
+            sum += values[i];
+        means.push_back(sum / double(to - from));
+    }
+    return standardDeviation(means) / std::sqrt(double(MeanBatches));
+}
+
+} // namespace
+
+std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average)
+{
+    const double latitude = average.latMinutes * RadiansPerMinute;
+    const double sine = std::sin(latitude);
+    const double w = 1 - EccentricitySquared * sine * sine;
+    const double meridianRadius = SemiMajorAxis * (1 - EccentricitySquared) / (w * std::sqrt(w));
+    const double parallelRadius = SemiMajorAxis / std::sqrt(w) * std::cos(latitude);
+    const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
+
+    std::vector<LocalPoint> points;
+    points.reserve(std::size_t(ring.SampleCount));
+    for (int age = 0; age < ring.SampleCount; ++age) {
+        const int slot = ring.slotOf(age);
+        const double dLat = nmeaToMinutes(ring.LatSamples[slot]) - average.latMinutes;
+        // Longitude minutes are west-positive, as NMEA signs them.
+        const double dLonWest = wrapNear(nmeaToMinutes(ring.LonSamples[slot]), lonReference) - average.lonMinutes;
+        points.push_back({dLat * RadiansPerMinute * meridianRadius, -dLonWest * RadiansPerMinute * parallelRadius,
+                          ring.ElevSamples[slot] - average.mean.elevation});
+    }
+    return points;
+}
+
+std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
+{
+    if (ring.SampleCount == 0)
+        return std::nullopt;
+    const std::vector<LocalPoint> points = localPoints(ring, average);
+    std::vector<double> north, east, up, radii;
+    for (const LocalPoint &p : points) {
+        north.push_back(p.north);
+        east.push_back(p.east);
+        up.push_back(p.up);
+        radii.push_back(std::hypot(p.north, p.east));
+    }
+    std::sort(radii.begin(), radii.end());
+
+    Spread spread;
+    spread.count = ring.SampleCount;
+    spread.sdNorth = standardDeviation(north);
+    spread.sdEast = standardDeviation(east);
+    spread.sdUp = standardDeviation(up);
+    spread.cep50 = quantile(radii, 0.5);
+    spread.cep95 = quantile(radii, 0.95);
+    if (ring.SampleCount >= 2 * MeanBatches) {
+        spread.meanHorizontal = std::hypot(batchMeansUncertainty(north), batchMeansUncertainty(east));
+        spread.meanUp = batchMeansUncertainty(up);
+    }
+    const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
+    const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
+    if (first >= 0 && last >= 0)
+        spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+    return spread;
+}
+
+} // namespace quorvel::average

@@ -4,8 +4,11 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
+#include "app/scatterwindow.h"
 #include "average/average.h"
+#include "average/export.h"
 #include "average/numbertext.h"
+#include "average/statistics.h"
 #include "clock/systemclock.h"
 #include "clock/timestring.h"
 #include "link/serialcontrol.h"
@@ -15,21 +18,26 @@
 #include "settings/settingsstore.h"
 #include "settings/utcoffset.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QStyleOption>
 
 #include <algorithm>
@@ -202,6 +210,7 @@ void Form1::createControls()
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
     Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
     Label1->setWordWrap(true); // the status line: two short lines at most
+    Label1->setAccessibleName(tr("Status"));
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
@@ -286,6 +295,16 @@ void Form1::wireEvents()
     // Return and Enter click the focused button, as Space does.
     for (QPushButton *b : {CalcPos, Exit, StartStop, SyncClock})
         b->installEventFilter(this);
+
+    // The results: the usual text actions, and the position taken elsewhere.
+    for (QLineEdit *result : {Latitidue, Longitude, Elevation}) {
+        result->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(result, &QLineEdit::customContextMenuRequested, this,
+                [this, result](const QPoint &at) { showResultMenu(result, at); });
+    }
+    // The status line follows the logging once a second.
+    m_statusTimer.setInterval(1000);
+    connect(&m_statusTimer, &QTimer::timeout, this, &Form1::showLoggingStatus);
 
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
@@ -391,7 +410,172 @@ void Form1::CalcPos_Click()
     show(Latitidue, mean.latitude);
     show(Longitude, mean.longitude);
     show(Elevation, mean.elevation);
+    describeMean(*average);
     unsetCursor();
+}
+
+void Form1::describeMean(const average::Average &mean)
+{
+    const std::optional<average::Spread> spread = average::spreadOf(*this, mean);
+    const QLocale locale;
+    m_statusHeld.start();
+    const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
+
+    // The status line: count, time span, spread. The rest in its tooltip.
+    QString first = spread->count == 1 ? tr("1 fix") : tr("%1 fixes").arg(spread->count);
+    if (spread->spanSeconds)
+        first += tr(" over %1").arg(average::durationText(*spread->spanSeconds));
+    setStatus(first + QLatin1Char('\n')
+                  + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread->cep50), metres(spread->cep95)),
+              average::spreadDescription(*spread)
+                  + (spread->meanHorizontal ? QString()
+                                            : tr("\nToo few fixes to tell how good the mean itself is.")));
+
+    const QString uncertainty = spread->meanHorizontal
+        ? tr("Uncertainty of the mean: \u00b1%1 m (1 sigma, from %2 batch means, allowing for drift)")
+              .arg(metres(*spread->meanHorizontal))
+              .arg(average::MeanBatches)
+        : QString();
+    const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
+    Latitidue->setToolTip(
+        tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
+           "Standard deviation north: %4 m\n%5")
+            .arg(average::decimalDegrees(latitude), average::degreesMinutes(latitude, u'N', u'S'),
+                 average::degreesMinutesSeconds(latitude, u'N', u'S'), metres(spread->sdNorth), uncertainty)
+            .trimmed());
+    Longitude->setToolTip(
+        tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
+           "Standard deviation east: %4 m\n%5")
+            .arg(average::decimalDegrees(longitude), average::degreesMinutes(longitude, u'E', u'W'),
+                 average::degreesMinutesSeconds(longitude, u'E', u'W'), metres(spread->sdEast), uncertainty)
+            .trimmed());
+    QString elevation = tr("%1 m above mean sea level, as the receiver reports it")
+                            .arg(locale.toString(mean.mean.elevation, 'f', 2));
+    if (mean.geoidSeparation)
+        elevation += QLatin1Char('\n')
+            + tr("Ellipsoidal height (WGS 84): %1 m (geoid separation %2 m)")
+                  .arg(locale.toString(mean.mean.elevation + *mean.geoidSeparation, 'f', 2),
+                       locale.toString(*mean.geoidSeparation, 'f', 2));
+    elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread->sdUp));
+    if (spread->meanUp)
+        elevation += QLatin1Char('\n')
+            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread->meanUp));
+    Elevation->setToolTip(elevation);
+}
+
+void Form1::setStatus(const QString &text, const QString &details)
+{
+    if (Label1->text() != text)
+        Label1->setText(text);
+    Label1->setToolTip(details);
+}
+
+void Form1::showLoggingStatus()
+{
+    if (m_logging.isValid())
+        m_loggedMs += m_logging.restart();
+    if (!Logging) {
+        m_logging.invalidate();
+        m_statusTimer.stop();
+        return;
+    }
+    // A message of its own (a clock sync) stays a while before the count returns.
+    if (m_statusHeld.isValid() && !m_statusHeld.hasExpired(HeldStatusMs))
+        return;
+    setStatus(tr("Logging: %1, %2")
+                  .arg(SampleCount == 1 ? tr("1 fix") : tr("%1 fixes").arg(SampleCount),
+                       average::durationText(int(m_loggedMs / 1000))),
+              {});
+    refreshScatter();
+}
+
+std::optional<average::Average> Form1::currentMean() const
+{
+    std::optional<average::Average> mean = average::averageSamples(*this);
+    if (mean && !mean->mean.isFinite())
+        return std::nullopt;
+    return mean;
+}
+
+void Form1::refreshScatter()
+{
+    if (!m_scatter)
+        return;
+    const std::optional<average::Average> mean = currentMean();
+    if (!mean) {
+        m_scatter->setFixes({}, {});
+        return;
+    }
+    m_scatter->setFixes(average::localPoints(*this, *mean), *average::spreadOf(*this, *mean));
+}
+
+void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
+{
+    QMenu *menu = box->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    const bool any = SampleCount > 0;
+    menu->addAction(tr("Copy position"), this,
+                    [this] {
+                        if (const std::optional<average::Average> mean = currentMean())
+                            QGuiApplication::clipboard()->setText(average::positionForMaps(*mean));
+                    })
+        ->setEnabled(any);
+    menu->addAction(tr("Save fixes as CSV\u2026"), this,
+                    [this] {
+                        const QString path = QFileDialog::getSaveFileName(this, tr("Save fixes as CSV"),
+                                                                          QStringLiteral("fixes.csv"),
+                                                                          tr("CSV files (*.csv)"));
+                        if (!path.isEmpty())
+                            saveFixesCsv(path);
+                    })
+        ->setEnabled(any);
+    menu->addAction(tr("Save mean as GPX\u2026"), this,
+                    [this] {
+                        const QString path = QFileDialog::getSaveFileName(this, tr("Save mean as GPX"),
+                                                                          QStringLiteral("mean.gpx"),
+                                                                          tr("GPX files (*.gpx)"));
+                        if (!path.isEmpty())
+                            saveMeanGpx(path);
+                    })
+        ->setEnabled(any);
+    menu->addAction(tr("Show scatter\u2026"), this, &Form1::showScatter);
+    menu->popup(box->mapToGlobal(at));
+}
+
+void Form1::showScatter()
+{
+    if (!m_scatter)
+        m_scatter = new ScatterWindow(this);
+    refreshScatter();
+    m_scatter->show();
+    m_scatter->raise();
+    m_scatter->activateWindow();
+}
+
+bool Form1::saveFixesCsv(const QString &path)
+{
+    return saveFile(path, average::fixesAsCsv(*this));
+}
+
+bool Form1::saveMeanGpx(const QString &path)
+{
+    const std::optional<average::Average> mean = currentMean();
+    if (!mean)
+        return false;
+    return saveFile(path,
+                    average::meanAsGpx(*mean, *average::spreadOf(*this, *mean),
+                                       QStringLiteral("GPS Quorvel %1").arg(Version)));
+}
+
+bool Form1::saveFile(const QString &path, const QByteArray &content)
+{
+    // Written beside the old file and renamed over it: a failure leaves the old one whole.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
+        return true;
+    notify(tr("%1 could not be saved: %2.").arg(path, file.errorString()));
+    return false;
 }
 
 void Form1::StartStop_Click()
@@ -402,11 +586,14 @@ void Form1::StartStop_Click()
     } else {
         StartStop->setText(tr("Stop Log"));
         Logging = true;
+        m_logging.start();
+        m_statusTimer.start();
     }
     if (SyncPending || Logging)
         openPort();
     else
         MSComm1->setPortOpen(false);
+    showLoggingStatus();
 }
 
 void Form1::SyncClock_Click()
@@ -502,6 +689,7 @@ void Form1::onClockSet(qint64 movedMs)
               .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
                    movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"))
               .arg(QLocale().toString(double(std::abs(movedMs)) / 1000, 'f', 1));
+    m_statusHeld.start();
     // A box that disagrees with the PC's own zone has put the PC's UTC clock
     // off by the difference.
     if (const int system = systemUtcOffsetMinutes(); system != m_offsetRequested)
@@ -514,6 +702,7 @@ void Form1::onClockRefused(const QString &message)
 {
     m_clockBusy = false;
     SyncClock->setEnabled(!SyncPending);
+    m_statusHeld.start();
     Label1->setText(tr("The PC clock was not set."));
     notify(message);
 }

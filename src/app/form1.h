@@ -7,7 +7,9 @@
 #include "clock/systemclock.h"
 #include "link/serialcontrol.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -23,7 +25,13 @@ namespace quorvel::settings {
 class SettingsStore;
 }
 
+namespace quorvel::average {
+struct Average;
+}
+
 namespace quorvel {
+
+class ScatterWindow;
 
 // The one window. It owns its controls, the serial control and the state
 // that all handlers share; each handler is named after its control and event.
@@ -39,6 +47,13 @@ public:
     // Closes the port while the window is still whole, and lets no signal of
     // the serial control or the clock reach it afterwards.
     ~Form1() override;
+
+    // The stored fixes, oldest first, as a CSV file, and their mean as GPX.
+    // A failure is told to the user; false then.
+    bool saveFixesCsv(const QString &path);
+    bool saveMeanGpx(const QString &path);
+    // The window that plots the fixes around their mean.
+    void showScatter();
 
     // Settings of the platform to make before the application object exists.
     static void prepareApplication();
@@ -93,6 +108,16 @@ protected:
 private:
     void ProcessSentence();
     void showInMonitor(const QString &text);
+    // The status line (Label1) and its tooltip.
+    void setStatus(const QString &text, const QString &details);
+    void showLoggingStatus();
+    // Count, span and spread in the status line; the mean in other forms in
+    // the result boxes' tooltips.
+    void describeMean(const average::Average &mean);
+    std::optional<average::Average> currentMean() const;
+    void refreshScatter();
+    void showResultMenu(QLineEdit *box, const QPoint &at);
+    bool saveFile(const QString &path, const QByteArray &content);
     void SetCommPort(int port);
 
     // What each option button does: switch the port, then save it.
@@ -122,6 +147,12 @@ private:
     bool m_clockBusy = false;
     QString m_timeRequested; // of that request, for the status line
     int m_offsetRequested = 0;
+    QTimer m_statusTimer; // while logging
+    QElapsedTimer m_logging; // since the last look at the logging time
+    QElapsedTimer m_statusHeld; // since a message the count must not cover at once
+    static constexpr qint64 HeldStatusMs = 8000;
+    qint64 m_loggedMs = 0; // how long logging has run in all
+    QPointer<ScatterWindow> m_scatter;
 };
 
 } // namespace quorvel

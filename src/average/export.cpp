@@ -68,13 +68,16 @@ QString degreesMinutesSeconds(double degrees, QChar positive, QChar negative)
 
 QString positionForMaps(const Average &average)
 {
-    return decimalDegrees(latitudeDegrees(average)) + QLatin1Char(',') + decimalDegrees(longitudeDegrees(average));
+    return decimalDegrees(latitudeDegrees(average)) + QLatin1Char(',')
+        + decimalDegrees(longitudeDegrees(average));
 }
 
 QString durationText(int seconds)
 {
     if (seconds >= 3600)
-        return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1 h %2 min")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'));
     if (seconds >= 60)
         return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1 s").arg(seconds);
@@ -87,7 +90,8 @@ QString spreadDescription(const Spread &spread)
         text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
     text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m").arg(number(spread.cep50, 2), number(spread.cep95, 2));
     if (spread.meanHorizontal)
-        text += QStringLiteral("; mean \u00b1%1 m (1 sigma, batch means)").arg(number(*spread.meanHorizontal, 2));
+        text += QStringLiteral("; mean \u00b1%1 m (1 sigma, batch means)")
+                    .arg(number(*spread.meanHorizontal, 2));
     return text;
 }
 

@@ -75,8 +75,10 @@ std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &avera
         const int slot = ring.slotOf(age);
         const double dLat = nmeaToMinutes(ring.LatSamples[slot]) - average.latMinutes;
         // Longitude minutes are west-positive, as NMEA signs them.
-        const double dLonWest = wrapNear(nmeaToMinutes(ring.LonSamples[slot]), lonReference) - average.lonMinutes;
-        points.push_back({dLat * RadiansPerMinute * meridianRadius, -dLonWest * RadiansPerMinute * parallelRadius,
+        const double dLonWest
+            = wrapNear(nmeaToMinutes(ring.LonSamples[slot]), lonReference) - average.lonMinutes;
+        points.push_back({dLat * RadiansPerMinute * meridianRadius,
+                          -dLonWest * RadiansPerMinute * parallelRadius,
                           ring.ElevSamples[slot] - average.mean.elevation});
     }
     return points;

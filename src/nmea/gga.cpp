@@ -193,7 +193,8 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     // What the sentence says of the fix's quality, where it says it.
     if (field[Quality].size() == 1 && isDigit(field[Quality][0]))
         fix.quality = field[Quality][0] - '0';
-    if (const std::optional<double> satellites = parseDecimal(field[Satellites]); satellites && *satellites < 100)
+    if (const std::optional<double> satellites = parseDecimal(field[Satellites]);
+        satellites && *satellites < 100)
         fix.satellites = int(*satellites);
     fix.hdop = parseDecimal(field[Dilution]);
     // The altitude's unit, then the geoid's height above the ellipsoid.

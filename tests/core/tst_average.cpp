@@ -3,8 +3,8 @@
 
 #include "average/average.h"
 #include "average/export.h"
-#include "average/statistics.h"
 #include "average/numbertext.h"
+#include "average/statistics.h"
 #include "ring/samplering.h"
 
 #include <QTest>
@@ -143,7 +143,8 @@ private Q_SLOTS:
     void spread_data()
     {
         QTest::addColumn<Samples>("samples"); // NMEA latitude, longitude, altitude; times one second apart
-        QTest::addColumn<QList<double>>("expected"); // sdNorth, sdEast, sdUp, cep50, cep95, meanHorizontal (-1: none)
+        QTest::addColumn<QList<double>>(
+            "expected"); // sdNorth, sdEast, sdUp, cep50, cep95, meanHorizontal (-1: none)
 
         const double north = 1 / 1842.904; // minutes of arc for one metre
         const double west = 1 / 1855.325;
@@ -155,7 +156,8 @@ private Q_SLOTS:
         // standard deviation of each coordinate is that times sqrt(5/9),
         // over sqrt(10), and both together sqrt(2) times that: cos(9)/3.
         QTest::newRow("circle of 1 m walked round: every radius 1 m")
-            << ring << QList<double>{std::sqrt(10.0 / 19), std::sqrt(10.0 / 19), 0, 1, 1, std::cos(M_PI / 20) / 3};
+            << ring
+            << QList<double>{std::sqrt(10.0 / 19), std::sqrt(10.0 / 19), 0, 1, 1, std::cos(M_PI / 20) / 3};
 
         Samples drift;
         for (int i = 0; i < 20; ++i)
@@ -190,13 +192,12 @@ private Q_SLOTS:
         const std::optional<average::Average> mean = average::averageSamples(*ring);
         const std::optional<average::Spread> spread = average::spreadOf(*ring, *mean);
         QVERIFY(spread);
-        const QList<double> got{spread->sdNorth, spread->sdEast, spread->sdUp, spread->cep50, spread->cep95,
-                                spread->meanHorizontal.value_or(-1)};
+        const QList<double> got{spread->sdNorth, spread->sdEast, spread->sdUp,
+                                spread->cep50,   spread->cep95,  spread->meanHorizontal.value_or(-1)};
         for (int i = 0; i < got.size(); ++i)
-            QVERIFY2(std::fabs(got[i] - expected[i]) < 1e-3, qPrintable(QStringLiteral("figure %1: %2, expected %3")
-                                                                            .arg(i)
-                                                                            .arg(got[i])
-                                                                            .arg(expected[i])));
+            QVERIFY2(
+                std::fabs(got[i] - expected[i]) < 1e-3,
+                qPrintable(QStringLiteral("figure %1: %2, expected %3").arg(i).arg(got[i]).arg(expected[i])));
         QCOMPARE(spread->count, int(samples.size()));
         QCOMPARE(spread->spanSeconds.value_or(-1), int(samples.size()) - 1);
     }
@@ -206,10 +207,10 @@ private Q_SLOTS:
         QTest::addColumn<double>("degrees");
         QTest::addColumn<QStringList>("expected"); // decimal, degrees and minutes, degrees minutes seconds
 
-        QTest::newRow("north") << 48.1173 << QStringList{"48.11730000", "48° 07.03800′ N",
-                                                         "48° 07′ 02.280″ N"};
-        QTest::newRow("south") << -33.5 << QStringList{"-33.50000000", "33° 30.00000′ S",
-                                                       "33° 30′ 00.000″ S"};
+        QTest::newRow("north") << 48.1173
+                               << QStringList{"48.11730000", "48° 07.03800′ N", "48° 07′ 02.280″ N"};
+        QTest::newRow("south") << -33.5
+                               << QStringList{"-33.50000000", "33° 30.00000′ S", "33° 30′ 00.000″ S"};
         QTest::newRow("rounding carries into the degree")
             << 0.9999999999 << QStringList{"1.00000000", "1° 00.00000′ N", "1° 00′ 00.000″ N"};
     }

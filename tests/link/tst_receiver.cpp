@@ -10,11 +10,14 @@
 #include "support/fakes.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -133,20 +136,45 @@ private Q_SLOTS:
             QVERIFY(m_com1->send(log.mid(at, 37)));
         QTRY_COMPARE(form->SampleCount, 68);
 
-        // The mean, computed here from the log's own text.
+        // The mean, and the CSV rows, computed here from the log's own text.
         double lat = 0, lon = 0, alt = 0;
+        QStringList rows;
+        const auto degrees = [](const QByteArray &ddmm) {
+            const double value = ddmm.toDouble();
+            return std::trunc(value / 100) + std::fmod(value, 100) / 60;
+        };
         for (const QByteArray &line : log.split('\n')) {
-            const QList<QByteArray> f = line.split(',');
+            const QList<QByteArray> f = line.trimmed().split(',');
             if (line.startsWith("$GPGGA") && f.size() > 9 && f[6] != "0") {
                 lat -= f[2].toDouble(); // south
                 lon -= f[4].toDouble(); // east
                 alt += f[9].toDouble();
+                rows << QStringLiteral("%1:%2:%3,%4,%5,%6,%7,%8,%9")
+                            .arg(QString::fromLatin1(f[1].mid(0, 2)), QString::fromLatin1(f[1].mid(2, 2)),
+                                 QString::fromLatin1(f[1].mid(4, 2)))
+                            .arg(-degrees(f[2]), 0, 'f', 8)
+                            .arg(degrees(f[4]), 0, 'f', 8)
+                            .arg(f[9].toDouble())
+                            .arg(f[6].toInt())
+                            .arg(f[7].toInt())
+                            .arg(f[8].toDouble());
             }
         }
         form->CalcPos_Click();
         QVERIFY(qAbs(form->Latitidue->text().toDouble() - lat / 68 / 100) < 1e-12);
         QVERIFY(qAbs(form->Longitude->text().toDouble() - lon / 68 / 100) < 1e-12);
         QVERIFY(qAbs(form->Elevation->text().toDouble() - alt / 68) < 1e-9);
+        QVERIFY(form->Label1->text().startsWith(QStringLiteral("68 fixes over ")));
+
+        const QString csvPath = m_config.filePath(QStringLiteral("fixes.csv"));
+        QVERIFY(form->saveFixesCsv(csvPath));
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QStringList saved
+            = QString::fromLatin1(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(saved.takeFirst(),
+                 QStringLiteral("time_utc,latitude,longitude,elevation_m,fix_quality,satellites,hdop"));
+        QCOMPARE(saved, rows);
     }
 
     void switchPortsMidSentence()

@@ -1,0 +1,117 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "scatterwindow.h"
+
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel {
+
+namespace {
+
+// The longest bar of 1, 2 or 5 times a power of ten metres not longer than `metres`.
+double niceLength(double metres)
+{
+    const double power = std::pow(10, std::floor(std::log10(metres)));
+    for (const double step : {5.0, 2.0, 1.0}) {
+        if (step * power <= metres)
+            return step * power;
+    }
+    return power;
+}
+
+QString metresText(double metres)
+{
+    return metres >= 1 ? QStringLiteral("%1 m").arg(QLocale().toString(metres, 'g', 3))
+                       : QStringLiteral("%1 cm").arg(QLocale().toString(metres * 100, 'g', 3));
+}
+
+} // namespace
+
+ScatterWindow::ScatterWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(tr("Scatter of the fixes \u2013 GPS Quorvel"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(360, 380);
+    setMinimumSize(200, 220);
+}
+
+void ScatterWindow::setFixes(std::vector<average::LocalPoint> points, const average::Spread &spread)
+{
+    m_points = std::move(points);
+    m_spread = spread;
+    update();
+}
+
+void ScatterWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void ScatterWindow::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().base());
+    p.setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics metrics(font());
+    const int line = metrics.lineSpacing();
+
+    p.setPen(palette().text().color());
+    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft,
+               m_spread.count == 1 ? tr("1 fix") : tr("%1 fixes").arg(m_spread.count));
+    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignRight, tr("N \u2191"));
+    if (m_points.empty())
+        return;
+
+    // The plot: a square below the text, the mean at its centre, scaled so
+    // that the CEP95 circle and nearly every fix fit.
+    const QRectF plot = QRectF(8, 8 + line, width() - 16, height() - 24 - 3 * line);
+    const QPointF centre = plot.center();
+    double extent = m_spread.cep95 * 1.3;
+    for (const average::LocalPoint &point : m_points)
+        extent = std::max(extent, std::hypot(point.north, point.east));
+    extent = std::max(extent, 0.01);
+    const double scale = std::min(plot.width(), plot.height()) / 2 / extent; // pixels per metre
+
+    p.setPen(QPen(palette().mid().color(), 1, Qt::DotLine));
+    p.drawLine(QPointF(plot.left(), centre.y()), QPointF(plot.right(), centre.y()));
+    p.drawLine(QPointF(centre.x(), plot.top()), QPointF(centre.x(), plot.bottom()));
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1f, 0x5f, 0xbf, 150));
+    for (std::size_t i = 0; i < m_points.size(); ++i) {
+        const QPointF at(centre.x() + m_points[i].east * scale, centre.y() - m_points[i].north * scale);
+        if (i + 1 == m_points.size())
+            p.setBrush(QColor(0xd0, 0x20, 0x20)); // the newest fix
+        p.drawEllipse(at, 2.5, 2.5);
+    }
+
+    p.setBrush(Qt::NoBrush);
+    const auto circle = [&](double radius, const QColor &colour, const QString &label) {
+        p.setPen(QPen(colour, 1.5));
+        p.drawEllipse(centre, radius * scale, radius * scale);
+        const double x = std::min(centre.x() + radius * scale * 0.71 + 3,
+                                  double(width() - 4 - metrics.horizontalAdvance(label)));
+        p.drawText(QPointF(x, centre.y() - radius * scale * 0.71 - 3), label);
+    };
+    circle(m_spread.cep50, QColor(0x10, 0x80, 0x10), tr("CEP50 %1").arg(metresText(m_spread.cep50)));
+    circle(m_spread.cep95, QColor(0xc0, 0x60, 0x00), tr("CEP95 %1").arg(metresText(m_spread.cep95)));
+
+    // The scale bar, bottom left.
+    const double bar = niceLength(extent / 2);
+    const double y = height() - 8 - line;
+    p.setPen(QPen(palette().text().color(), 2));
+    p.drawLine(QPointF(8, y), QPointF(8 + bar * scale, y));
+    p.drawText(QRectF(8, y + 2, width() - 16, line), Qt::AlignLeft, metresText(bar));
+}
+
+} // namespace quorvel

@@ -12,6 +12,7 @@
 #include "clock/systemclock.h"
 #include "clock/timestring.h"
 #include "link/serialcontrol.h"
+#include "link/sourcespec.h"
 #include "nmea/gga.h"
 #include "nmea/lineassembly.h"
 #include "settings/integertext.h"
@@ -26,6 +27,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -309,6 +311,17 @@ void Form1::wireEvents()
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
+    connect(MSComm1, &link::SerialControl::deviceBack, this, &Form1::onDeviceBack);
+    connect(MSComm1, &link::SerialControl::portChanged, this, &Form1::describePorts);
+    // A right-click (or the menu key) on a COM button chooses its receiver.
+    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    for (int i = 0; i < options.size(); ++i) {
+        options[i]->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(options[i], &QRadioButton::customContextMenuRequested, this,
+                [this, i, option = options[i]](const QPoint &at) {
+                    showPortMenu(i + 1, option->mapToGlobal(at));
+                });
+    }
     connect(m_clock.get(), &clock::SystemClock::timeSet, this, &Form1::onClockSet);
     connect(m_clock.get(), &clock::SystemClock::refused, this, &Form1::onClockRefused);
 }
@@ -372,6 +385,7 @@ void Form1::Form_Load()
     }
 
     CalcPos->setFocus();
+    describePorts();
 
     if (const QString problems = m_settings.problems(ApplicationName); !problems.isEmpty())
         notify(problems);
@@ -660,8 +674,77 @@ void Form1::endPortUse()
 
 void Form1::onDeviceLost()
 {
-    endPortUse();
-    notify(MSComm1->errorString());
+    // The serial control waits for the receiver and opens it again by
+    // itself: logging and a pending sync go on when it is back.
+    m_statusHeld.start();
+    setStatus(tr("Receiver on COM %1 gone: logging goes on when it is back; the fixes are kept.")
+                  .arg(MSComm1->CommPort()),
+              MSComm1->errorString());
+}
+
+void Form1::onDeviceBack()
+{
+    m_statusHeld.start();
+    setStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()), {});
+}
+
+void Form1::describePorts()
+{
+    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    for (int i = 0; i < options.size(); ++i)
+        options[i]->setToolTip(MSComm1->portDescription(i + 1) + QLatin1Char('\n')
+                               + tr("Right-click to choose the receiver."));
+}
+
+void Form1::showPortMenu(int port, const QPoint &at)
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QList<link::SerialControl::Device> devices = MSComm1->availableDevices();
+    for (const link::SerialControl::Device &device : devices) {
+        const QString text
+            = device.description.isEmpty() ? device.path : tr("%1 (%2)").arg(device.path, device.description);
+        menu->addAction(text, this, [this, port, path = device.path] { setPortSource(port, path); });
+    }
+    if (devices.isEmpty())
+        menu->addAction(tr("No serial devices found"))->setEnabled(false);
+    menu->addSeparator();
+    menu->addAction(tr("Network or gpsd source\u2026"), this, [this, port] { askPortSource(port); });
+    menu->addAction(tr("Default device"), this, [this, port] { setPortSource(port, QString()); });
+    menu->popup(at);
+}
+
+void Form1::askPortSource(int port)
+{
+    bool ok = false;
+    const QString current = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
+                                                   QStringLiteral("COM%1").arg(port), {});
+    const QString text = QInputDialog::getText(
+        this, tr("Receiver for COM %1").arg(port),
+        tr("Where COM %1 reads NMEA from:\n"
+           "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
+           "  udp://:PORT  \u2013 datagrams sent to this machine\n"
+           "  gpsd://HOST[:PORT][/DEVICE]  \u2013 gpsd, for example gpsd://localhost\n"
+           "  /dev/DEVICE[@RATE]  \u2013 a serial device")
+            .arg(port),
+        QLineEdit::Normal, current, &ok);
+    if (!ok)
+        return;
+    const auto parsed = link::parseSourceSpec(text);
+    if (const QString *problem = std::get_if<QString>(&parsed)) {
+        notify(*problem);
+        return;
+    }
+    setPortSource(port, text.trimmed());
+}
+
+void Form1::setPortSource(int port, const QString &source)
+{
+    writeSetting(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), source);
+    // A change to the port in use takes effect at once.
+    if (port == MSComm1->CommPort() && MSComm1->PortOpen())
+        SetCommPort(port);
+    describePorts();
 }
 
 void Form1::UTCOffset_LostFocus()
@@ -767,7 +850,12 @@ void Form1::ProcessSentence()
 
 void Form1::saveSetting(const QString &key, const QString &value)
 {
-    if (m_settings.writeSetting(ApplicationName, MainSection, key, value))
+    writeSetting(MainSection, key, value);
+}
+
+void Form1::writeSetting(const QString &section, const QString &key, const QString &value)
+{
+    if (m_settings.writeSetting(ApplicationName, section, key, value))
         return;
     if (m_settingsFailureReported)
         return;

@@ -129,6 +129,15 @@ private:
     void openPort();
     void endPortUse();
     void onDeviceLost();
+    void onDeviceBack();
+    // Each COM button's tooltip says what it reads from.
+    void describePorts();
+    // The receivers a COM port may read, to choose from; the choice is
+    // stored and, for the port in use, takes effect at once.
+    void showPortMenu(int port, const QPoint &at);
+    void askPortSource(int port);
+    void setPortSource(int port, const QString &source);
+    void writeSetting(const QString &section, const QString &key, const QString &value);
     void onClockSet(qint64 movedMs);
     void onClockRefused(const QString &message);
     // The offset of the PC's own time zone now, in minutes.

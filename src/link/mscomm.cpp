@@ -4,18 +4,47 @@
 #include "mscomm.h"
 
 #include "app/appinfo.h"
+#include "networksource.h"
 #include "settings/settingsstore.h"
 #include "ttysource.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSerialPortInfo>
+#include <QTcpSocket>
+
 namespace quorvel::link {
 
-MSComm::MSComm(const settings::SettingsStore &settings, QObject *parent)
+namespace {
+
+const QString PortsSection = QStringLiteral("Ports");
+const QString RatesSection = QStringLiteral("Rates");
+
+// Whether gpsd answers on this machine: it takes USB receivers as they are
+// plugged in, and then holds them.
+bool gpsdIsRunning()
+{
+    QTcpSocket probe;
+    probe.connectToHost(QStringLiteral("localhost"), GpsdPort);
+    return probe.waitForConnected(300);
+}
+
+} // namespace
+
+MSComm::MSComm(settings::SettingsStore &settings, QObject *parent)
     : SerialControl(parent)
     , m_settings(settings)
 {
     m_batch.setSingleShot(true);
     m_batch.setInterval(BatchMs);
     connect(&m_batch, &QTimer::timeout, this, &MSComm::readBatch);
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &MSComm::retry);
+    m_huntTimer.setSingleShot(true);
+    m_huntTimer.setInterval(RateHunt::PatienceMs);
+    connect(&m_huntTimer, &QTimer::timeout, this, &MSComm::nextRate);
 }
 
 MSComm::~MSComm() = default;
@@ -25,6 +54,7 @@ bool MSComm::setCommPort(int port)
     if (port < 1 || port > MaxPortNumber)
         return false;
     m_portNumber = port;
+    Q_EMIT portChanged();
     return true;
 }
 
@@ -35,16 +65,15 @@ int MSComm::CommPort() const
 
 bool MSComm::PortOpen() const
 {
-    return m_source != nullptr;
+    return m_state != State::Closed;
 }
 
 QString MSComm::deviceFor(int port) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
-    const QString device = m_settings
-                               .readSetting(ApplicationName, QStringLiteral("Ports"),
-                                            QStringLiteral("COM%1").arg(port), fallback)
-                               .trimmed();
+    const QString device
+        = m_settings.readSetting(ApplicationName, PortsSection, QStringLiteral("COM%1").arg(port), fallback)
+              .trimmed();
     return device.isEmpty() ? fallback : device;
 }
 
@@ -59,25 +88,84 @@ bool MSComm::setPortOpen(bool open)
         return true;
     if (!open) {
         m_batch.stop();
+        m_retry.stop();
+        m_huntTimer.stop();
+        m_hunt.reset();
         m_source.reset();
+        m_state = State::Closed;
+        m_lossTold = false;
+        Q_EMIT portChanged();
         return true;
     }
-
     m_device = deviceFor(m_portNumber);
-    auto source = std::make_unique<TtySource>(m_device, 4800);
-    if (source->open()) {
-        m_source = std::move(source);
-        connect(m_source.get(), &Source::readable, this, &MSComm::onReadable);
-        connect(m_source.get(), &Source::lost, this, &MSComm::onLost);
-        return true;
-    }
+    if (!openSource(false))
+        return false;
+    m_state = State::Open;
+    Q_EMIT portChanged();
+    return true;
+}
 
+bool MSComm::openSource(bool quietly)
+{
+    const auto parsed = parseSourceSpec(m_device);
+    if (const QString *problem = std::get_if<QString>(&parsed)) {
+        m_errorString = tr("COM %1 cannot be opened. %2").arg(m_portNumber).arg(*problem);
+        return false;
+    }
+    const SourceSpec spec = std::get<SourceSpec>(parsed);
+    std::unique_ptr<Source> source;
+    switch (spec.kind) {
+    case SourceSpec::Kind::Serial: {
+        // The rate found last time for this device, or 4800 as receivers
+        // traditionally send; a fixed rate is used as it is.
+        int rate = spec.rate.value_or(4800);
+        if (!spec.rate) {
+            const int remembered
+                = m_settings.readSetting(ApplicationName, RatesSection, spec.device, {}).toInt();
+            if (isSupportedRate(remembered))
+                rate = remembered;
+        }
+        source = std::make_unique<TtySource>(spec.device, rate);
+        if (!spec.rate)
+            m_hunt.emplace(rate);
+        else
+            m_hunt.reset();
+        break;
+    }
+    case SourceSpec::Kind::Tcp:
+    case SourceSpec::Kind::Gpsd:
+        source = std::make_unique<TcpSource>(spec.host, spec.port, spec.kind == SourceSpec::Kind::Gpsd,
+                                             spec.device);
+        m_hunt.reset();
+        break;
+    case SourceSpec::Kind::Udp:
+        source = std::make_unique<UdpSource>(spec.host, spec.port);
+        m_hunt.reset();
+        break;
+    }
+    if (!source->open()) {
+        if (!quietly)
+            m_errorString = explainFailure(int(source->failure()), source->errorString());
+        m_hunt.reset();
+        return false;
+    }
+    m_spec = spec;
+    m_source = std::move(source);
+    connect(m_source.get(), &Source::readable, this, &MSComm::onReadable);
+    connect(m_source.get(), &Source::lost, this, &MSComm::onLost);
+    if (m_hunt)
+        m_huntTimer.start();
+    return true;
+}
+
+QString MSComm::explainFailure(int failure, const QString &reason) const
+{
     const QString where = m_settings.location(ApplicationName);
     QString remedy;
-    switch (source->failure()) {
+    switch (Source::Failure(failure)) {
     case Source::Failure::NotFound:
-        remedy = tr("Plug in the receiver, or name its device for COM %1 in %2, "
-                    "for example:\n[Ports]\nCOM%1=/dev/ttyUSB0")
+        remedy = tr("Plug in the receiver, or choose its device for COM %1 with a right-click on the COM "
+                    "button, or name it in %2, for example:\n[Ports]\nCOM%1=/dev/ttyUSB0")
                      .arg(m_portNumber)
                      .arg(where);
         break;
@@ -87,15 +175,17 @@ bool MSComm::setPortOpen(bool open)
                      .arg(m_device);
         break;
     case Source::Failure::InUse:
-        remedy = tr("Close that program (it may be another GPS Quorvel), or choose another COM port, "
-                    "and try again.");
+        remedy = gpsdIsRunning()
+            ? tr("gpsd is running on this machine and may hold the receiver. Read it through gpsd: "
+                 "right-click the COM button, choose \"Network or gpsd source\" and enter gpsd://localhost.")
+            : tr("Close that program (it may be another GPS Quorvel), or choose another COM port, "
+                 "and try again.");
         break;
     default:
         remedy = tr("Check the receiver's connection and try again.");
         break;
     }
-    m_errorString = tr("%1 could not be opened: %2.\n\n%3").arg(portLabel(), source->errorString(), remedy);
-    return false;
+    return tr("%1 could not be opened: %2.\n\n%3").arg(portLabel(), reason, remedy);
 }
 
 int MSComm::InBufferCount() const
@@ -125,29 +215,116 @@ void MSComm::readBatch()
 {
     if (!m_source)
         return;
+    const qsizetype before = m_buffer.size();
     m_source->readInto(m_buffer, InBufferSize - m_buffer.size());
     if (m_buffer.isEmpty()) {
         // The receiver paused: wait for it without a timer.
         m_source->setNotifying(true);
         return;
     }
+    if (m_lossTold) {
+        m_lossTold = false;
+        Q_EMIT deviceBack();
+    }
+    if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
+        m_huntTimer.stop();
+        m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
+                                QString::number(m_hunt->rate()));
+        Q_EMIT portChanged();
+    }
     m_batch.start(); // bytes are flowing: read again after the next interval
     Q_EMIT OnComm();
 }
 
+void MSComm::nextRate()
+{
+    if (!m_hunt || m_hunt->found())
+        return;
+    if (auto *tty = qobject_cast<TtySource *>(m_source.get()))
+        tty->setRate(m_hunt->next());
+    m_huntTimer.start();
+    Q_EMIT portChanged();
+}
+
 void MSComm::onLost()
 {
-    if (!m_source)
+    if (m_state != State::Open)
         return;
-    m_errorString = tr("The receiver on %1 stopped answering: %2.\n\n"
-                       "The port has been closed and logging stopped; the logged positions are kept. "
-                       "Check the receiver's cable and press Start Log again.")
-                        .arg(portLabel(), m_source->errorString());
+    const QString reason = m_source->errorString();
     m_batch.stop();
-    m_source.reset();
+    m_huntTimer.stop();
+    m_source.release()->deleteLater(); // it is raising this signal
+    m_state = State::Waiting;
+    m_retry.start();
     if (!m_buffer.isEmpty())
         Q_EMIT OnComm();
+    Q_EMIT portChanged();
+    if (m_lossTold)
+        return; // a connection that failed again while we wait
+    m_lossTold = true;
+    m_errorString = tr("The receiver on %1 went away: %2.").arg(portLabel(), reason);
     Q_EMIT deviceLost();
+}
+
+void MSComm::retry()
+{
+    if (m_state != State::Waiting)
+        return;
+    if (openSource(true)) {
+        m_state = State::Open;
+        Q_EMIT portChanged();
+        return;
+    }
+    m_retry.start();
+}
+
+QString MSComm::portDescription(int port) const
+{
+    const QString source = deviceFor(port);
+    if (port != m_portNumber || m_state == State::Closed)
+        return tr("COM %1 reads %2").arg(port).arg(source);
+    if (m_state == State::Waiting)
+        return tr("COM %1 reads %2: waiting for the receiver to come back").arg(port).arg(source);
+    if (m_hunt) {
+        const QString rate = QLocale().toString(m_hunt->rate());
+        return m_hunt->found()
+            ? tr("COM %1 reads %2 at %3 bit/s (found by trying)").arg(port).arg(source, rate)
+            : tr("COM %1 reads %2: trying %3 bit/s").arg(port).arg(source, rate);
+    }
+    if (m_spec && m_spec->kind == SourceSpec::Kind::Serial)
+        return tr("COM %1 reads %2 at %3 bit/s")
+            .arg(port)
+            .arg(m_spec->device, QLocale().toString(*m_spec->rate));
+    return tr("COM %1 reads %2").arg(port).arg(source);
+}
+
+QList<SerialControl::Device> MSComm::availableDevices() const
+{
+    // USB devices are best named by /dev/serial/by-id, which follows the
+    // device to any socket; some bridges give every unit the same serial
+    // number, and then only one of them has that name: the others are named
+    // by the socket they are in (by-path), or else by their plain name.
+    QHash<QString, QString> byId, byPath;
+    for (const auto &[folder, names] : {std::pair{QStringLiteral("/dev/serial/by-id"), &byId},
+                                        std::pair{QStringLiteral("/dev/serial/by-path"), &byPath}}) {
+        for (const QFileInfo &link : QDir(folder).entryInfoList(QDir::System | QDir::Files))
+            names->insert(link.canonicalFilePath(), link.absoluteFilePath());
+    }
+    QList<Device> devices;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString plain = info.systemLocation();
+        const QString canonical = QFileInfo(plain).canonicalFilePath();
+        QString path = byId.value(canonical, byPath.value(canonical, plain));
+        QStringList about;
+        if (!info.description().isEmpty())
+            about << info.description();
+        if (!info.manufacturer().isEmpty())
+            about << info.manufacturer();
+        if (path != plain)
+            about << plain;
+        devices.append({path, about.join(QStringLiteral(", "))});
+    }
+    return devices;
 }
 
 } // namespace quorvel::link

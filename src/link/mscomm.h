@@ -3,11 +3,14 @@
 
 #pragma once
 
+#include "ratehunt.h"
 #include "serialcontrol.h"
+#include "sourcespec.h"
 
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace quorvel::settings {
 class SettingsStore;
@@ -17,15 +20,20 @@ namespace quorvel::link {
 
 class Source;
 
-// The serial control: port n is the receiver named by key "COM<n>" of
-// section "Ports" in the settings, /dev/ttyS<n-1> without it, read at 4800
-// bit/s, 8 data bits, no parity, one stop bit.
+// The serial control: port n reads the receiver that key "COM<n>" of section
+// "Ports" in the settings names (a serial device, a TCP or UDP port, or
+// gpsd; see SourceSpec), /dev/ttyS<n-1> without it. A serial device is read
+// with 8 data bits, no parity and one stop bit, at a fixed rate or at the
+// one found by trying (RateHunt), which is remembered in section "Rates".
 //
 // Received bytes are gathered for a few tens of milliseconds before OnComm
 // is raised, however they trickle in: a receiver that sends one byte at a
 // time costs one wakeup per batch, not one per byte. While bytes keep
 // coming the control reads on a timer; when they stop it waits for the
 // device again, and costs nothing.
+//
+// A receiver that goes away while open is waited for: the same source is
+// opened again every two seconds until it is back.
 class MSComm final : public SerialControl
 {
     Q_OBJECT
@@ -38,8 +46,9 @@ public:
     // How long bytes are gathered before the window hears of them: often
     // enough that a sentence is seen to grow, seldom enough to cost nothing.
     static constexpr int BatchMs = 50;
+    static constexpr int RetryMs = 2000;
 
-    explicit MSComm(const settings::SettingsStore &settings, QObject *parent = nullptr);
+    explicit MSComm(settings::SettingsStore &settings, QObject *parent = nullptr);
     ~MSComm() override;
 
     bool setCommPort(int port) override;
@@ -49,23 +58,39 @@ public:
     int InBufferCount() const override;
     QByteArray Input() override;
     QString errorString() const override;
+    QString portDescription(int port) const override;
+    QList<Device> availableDevices() const override;
 
-    // The device that port number `port` stands for.
+    // What port number `port` is set to read from, as the settings say it.
     QString deviceFor(int port) const;
 
 private:
+    enum class State { Closed, Open, Waiting };
+
+    // Opens the source of the current port; on failure says why in
+    // m_errorString (with the remedy) unless `quietly`.
+    bool openSource(bool quietly);
     void onReadable();
     void readBatch();
     void onLost();
+    void retry();
+    void nextRate();
     QString portLabel() const;
+    QString explainFailure(int failure, const QString &reason) const;
 
-    const settings::SettingsStore &m_settings;
+    settings::SettingsStore &m_settings;
     std::unique_ptr<Source> m_source; // while open
+    State m_state = State::Closed;
     QTimer m_batch;
+    QTimer m_retry;
+    QTimer m_huntTimer;
+    std::optional<RateHunt> m_hunt; // while a serial device's rate is sought
+    std::optional<SourceSpec> m_spec; // of the open port
     QByteArray m_buffer;
     int m_portNumber = 1;
-    QString m_device; // of the last opening
+    QString m_device; // of the last opening, as the settings name it
     QString m_errorString;
+    bool m_lossTold = false; // deviceLost() raised, deviceBack() not yet
 };
 
 } // namespace quorvel::link

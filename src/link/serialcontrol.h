@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -38,12 +39,29 @@ public:
     // A message for the user about the last failed opening or the lost device.
     virtual QString errorString() const = 0;
 
+    // What port `port` reads from, for its button's tooltip: the device or
+    // connection, and for the open port how it is going (the bit rate in use).
+    virtual QString portDescription(int port) const = 0;
+
+    // A serial device present on this machine, as a user may choose it.
+    struct Device
+    {
+        QString path; // the name to store: stable where the system gives one
+        QString description; // what the system knows of it, maker included
+    };
+    virtual QList<Device> availableDevices() const = 0;
+
 Q_SIGNALS:
     // Raised after bytes have arrived while the port is open.
     void OnComm();
-    // The device failed while open (unplugged, read error). The port has been
-    // closed; bytes that arrived before the failure were offered first.
+    // The receiver went away while open (unplugged, connection closed).
+    // Bytes that arrived before were offered first. The port stays open and
+    // waits: deviceBack() follows when the receiver is there again.
+    // errorString() says what happened.
     void deviceLost();
+    void deviceBack();
+    // portDescription() has changed.
+    void portChanged();
 };
 
 } // namespace quorvel::link

@@ -52,11 +52,6 @@ QString lockFilePath(const QString &device)
 
 } // namespace
 
-bool TtySource::isSupportedRate(int rate)
-{
-    return std::any_of(Rates.cbegin(), Rates.cend(), [rate](const RateCode &r) { return r.rate == rate; });
-}
-
 TtySource::TtySource(QString device, int rate, QObject *parent)
     : Source(parent)
     , m_device(std::move(device))

@@ -20,9 +20,6 @@ class TtySource final : public Source
     Q_OBJECT
 
 public:
-    // The bit rates a serial line may be set to.
-    static bool isSupportedRate(int rate);
-
     TtySource(QString device, int rate, QObject *parent = nullptr);
     ~TtySource() override;
 

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -419,19 +420,51 @@ private Q_SLOTS:
         QCOMPARE(h.notices().size(), 1); // one box, not a stack of them
     }
 
+    // A receiver that goes away is waited for: one line in the status, no
+    // box, logging and the sync go on when it is back, on the same ring.
     void deviceLost()
     {
         Harness h;
         h.form->StartStop_Click();
-        h.form->SyncClock_Click();
         h.serial->receive(Fix + Fix.left(10));
         h.serial->loseDevice();
-        QVERIFY(!h.form->Logging && !h.form->SyncPending);
-        QVERIFY(h.form->SyncClock->isEnabled());
-        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Start Log"));
-        QCOMPARE(h.notices().size(), 1);
+        QVERIFY(h.form->Logging && h.serial->PortOpen());
+        QCOMPARE(h.form->StartStop->text(), QStringLiteral("Stop Log"));
+        QVERIFY(h.notices().isEmpty());
+        QVERIFY(h.form->Label1->text().contains("gone"));
         QCOMPARE(h.form->SampleCount, 1);
         QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.left(10)));
+
+        h.serial->comeBack();
+        h.serial->receive("\r\n" + Fix);
+        QCOMPARE(h.form->SampleCount, 2);
+        QVERIFY(h.form->Label1->text().contains("back"));
+
+        h.serial->loseDevice();
+        h.form->StartStop_Click(); // Stop Log while waiting stops waiting
+        QVERIFY(!h.form->Logging && !h.serial->PortOpen());
+    }
+
+    // A COM button's menu offers the devices present; the choice is stored
+    // and takes effect at once on the port in use.
+    void chooseDeviceFromMenu()
+    {
+        Harness h;
+        h.serial->devices = {{"/dev/serial/by-id/usb-u-blox-if00", "u-blox GNSS receiver"}};
+        h.form->StartStop_Click();
+        const int openings = h.serial->openings;
+        h.form->Option1->customContextMenuRequested(QPoint(5, 5));
+        auto *menu = h.form->findChild<QMenu *>();
+        QVERIFY(menu);
+        const QList<QAction *> actions = menu->actions();
+        QCOMPARE(actions.first()->text(),
+                 QStringLiteral("/dev/serial/by-id/usb-u-blox-if00 (u-blox GNSS receiver)"));
+        actions.first()->trigger();
+        QCOMPARE(h.settings.values.value("Quorvel/Ports/COM1"),
+                 QStringLiteral("/dev/serial/by-id/usb-u-blox-if00"));
+        QCOMPARE(h.serial->openings, openings + 2); // closed and opened again
+        QVERIFY(h.form->Option1->toolTip().startsWith("COM 1 reads"));
+        menu->close();
     }
 
     void calcPosition()

@@ -68,7 +68,8 @@ inline void checkAccepted(std::string_view line, const nmea::GgaFix &fix)
         fail("decoded values differ from the fields", line);
     if ((fields[2] != "N" && fields[2] != "S") || (fields[4] != "E" && fields[4] != "W"))
         fail("accepted an unknown hemisphere", line);
-    if ((!fields[5].empty() && fields[5][0] == '0') || fields[5] == "6" || fields[5] == "7" || fields[5] == "8")
+    if ((!fields[5].empty() && fields[5][0] == '0') || fields[5] == "6" || fields[5] == "7"
+        || fields[5] == "8")
         fail("accepted a line without a measured fix", line);
 }
 

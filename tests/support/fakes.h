@@ -40,6 +40,11 @@ public:
     int InBufferCount() const override { return int(buffer.size()); }
     QByteArray Input() override { return std::exchange(buffer, {}); }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
+    QString portDescription(int port) const override
+    {
+        return QStringLiteral("COM %1 reads a fake").arg(port);
+    }
+    QList<Device> availableDevices() const override { return devices; }
 
     // Bytes from the receiver; like a real port, nothing arrives while closed.
     void receive(const QByteArray &bytes)
@@ -49,17 +54,16 @@ public:
         buffer += bytes;
         Q_EMIT OnComm();
     }
-    void loseDevice()
-    {
-        open = false;
-        Q_EMIT deviceLost();
-    }
+    // The receiver goes away; the control waits for it, as the real one does.
+    void loseDevice() { Q_EMIT deviceLost(); }
+    void comeBack() { Q_EMIT deviceBack(); }
 
     int commPort = 1;
     bool open = false;
     int openings = 0; // state changes, opening or closing
     QByteArray buffer;
     QList<int> refusedPorts;
+    QList<Device> devices;
 };
 
 class MemorySettingsStore final : public settings::SettingsStore

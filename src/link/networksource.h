@@ -1,0 +1,65 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "source.h"
+
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+namespace quorvel::link {
+
+// NMEA over a TCP connection: a phone app or a multiplexer that serves it,
+// or gpsd, which relays its receivers' raw NMEA to a client that asks.
+// Opening starts to connect; a refused or dropped connection is lost().
+class TcpSource final : public Source
+{
+    Q_OBJECT
+
+public:
+    // With `gpsd`, asks gpsd for raw NMEA (of `gpsdDevice` alone, if given)
+    // and drops gpsd's own JSON lines.
+    TcpSource(QString host, quint16 port, bool gpsd, QString gpsdDevice = {}, QObject *parent = nullptr);
+
+    bool open() override;
+    void close() override;
+    void readInto(QByteArray &buffer, qsizetype max) override;
+    void setNotifying(bool on) override;
+
+private:
+    void onConnected();
+    void onError();
+    void dropJson(QByteArray &buffer, qsizetype from);
+
+    QString m_host;
+    quint16 m_port;
+    bool m_gpsd;
+    QString m_gpsdDevice;
+    QTcpSocket m_socket;
+    bool m_notifying = true;
+    bool m_atLineStart = true;
+    bool m_inJson = false;
+};
+
+// NMEA datagrams sent to a port of this machine (boat networks, phone apps).
+class UdpSource final : public Source
+{
+    Q_OBJECT
+
+public:
+    UdpSource(QString address, quint16 port, QObject *parent = nullptr);
+
+    bool open() override;
+    void close() override;
+    void readInto(QByteArray &buffer, qsizetype max) override;
+    void setNotifying(bool on) override;
+
+private:
+    QString m_address;
+    quint16 m_port;
+    QUdpSocket m_socket;
+    bool m_notifying = true;
+};
+
+} // namespace quorvel::link

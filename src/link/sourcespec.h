@@ -1,0 +1,44 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace quorvel::link {
+
+// Where a COM port's receiver is, as the settings name it ([Ports] COMn=):
+//   /dev/ttyUSB0                a serial device, its bit rate found by trying
+//   /dev/ttyUSB0@9600           a serial device at a fixed rate
+//   tcp://HOST:PORT             NMEA over TCP (a phone app, a multiplexer)
+//   udp://:PORT, udp://ADDRESS:PORT   NMEA datagrams received on that port
+//   gpsd://HOST[:PORT][/DEVICE] gpsd's raw NMEA (port 2947 unless given)
+struct SourceSpec
+{
+    enum class Kind { Serial, Tcp, Udp, Gpsd };
+
+    Kind kind = Kind::Serial;
+    QString device; // serial device; for gpsd, one device of several (empty: all)
+    std::optional<int> rate; // serial: fixed bit rate
+    QString host; // tcp, gpsd; for udp the address to listen on (empty: any)
+    quint16 port = 0;
+
+    friend bool operator==(const SourceSpec &, const SourceSpec &) = default;
+};
+
+constexpr quint16 GpsdPort = 2947;
+
+// The spec the text names, or a message for the user that shows the forms
+// that are accepted.
+std::variant<SourceSpec, QString> parseSourceSpec(const QString &text);
+
+// The text that names `spec`, as parseSourceSpec reads it.
+QString sourceText(const SourceSpec &spec);
+
+// The bit rates a serial line may be set to.
+bool isSupportedRate(int rate);
+
+} // namespace quorvel::link

@@ -38,3 +38,14 @@ start_virtual_display() {
     [ -s "$work/display" ] || { echo "Xvfb did not start." >&2; return 1; }
     export DISPLAY=:$(cat "$work/display")
 }
+
+# without_clock_right COMMAND...: runs the program without the right to set
+# this machine's clock. A simulated or replayed receiver's time must never
+# reach the real clock; as root, Sync PC Clock would otherwise set it.
+without_clock_right() {
+    if [ "$(id -u)" -eq 0 ] && command -v capsh >/dev/null; then
+        capsh --drop=cap_sys_time -- -c 'exec "$@"' quorvel "$@"
+    else
+        "$@"
+    fi
+}

@@ -104,8 +104,11 @@ bool UdpSource::open()
         = m_address.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(m_address);
     if (address.isNull())
         return fail(Failure::Other, tr("\"%1\" is not an address of this machine").arg(m_address));
-    if (m_socket.bind(address, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+    if (m_socket.bind(address, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+        // Datagrams wait in the kernel while a batch is gathered.
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
         return true;
+    }
     return fail(m_socket.error() == QAbstractSocket::AddressInUseError ? Failure::InUse : Failure::Other,
                 m_socket.errorString());
 }

@@ -12,10 +12,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <cmath>
 
@@ -64,6 +69,14 @@ public:
 private:
     int m_master = -1;
 };
+
+// A port that was free a moment ago.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
 
 QByteArray readLog(const QString &name)
 {
@@ -214,6 +227,88 @@ private Q_SLOTS:
                                       .arg(QCoreApplication::applicationPid()))
                      && !message.contains("dialout"),
                  qPrintable(message));
+    }
+
+    // The same log through every kind of network source gives the same fixes.
+    void networkSources_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("TCP") << "tcp";
+        QTest::newRow("UDP datagrams") << "udp";
+        QTest::newRow("gpsd") << "gpsd";
+    }
+
+    void networkSources()
+    {
+        QFETCH(QString, kind);
+        QByteArray log;
+        for (const QByteArray &line : readLog(QStringLiteral("haicom-305N.log")).split('\n')) {
+            if (!line.startsWith('#'))
+                log += line + '\n';
+        }
+        QTcpServer server;
+        QProcess gpsd;
+        Receiver gpsdReceiver;
+        quint16 port = freePort();
+        QString source;
+        if (kind == "tcp") {
+            QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+            connect(&server, &QTcpServer::newConnection, this, [&server, &log] {
+                QTcpSocket *client = server.nextPendingConnection();
+                client->write(log);
+            });
+            source = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        } else if (kind == "udp") {
+            source = QStringLiteral("udp://127.0.0.1:%1").arg(port);
+        } else {
+            const QString program = QStandardPaths::findExecutable("gpsd", {"/usr/sbin", "/usr/bin"});
+            if (program.isEmpty())
+                QSKIP("gpsd is not installed (Debian package gpsd)");
+            QFile::setPermissions(gpsdReceiver.device,
+                                  QFile::Permissions(0x6666)); // gpsd may drop to its own user
+            gpsd.start(program,
+                       {"-N", "-n", "-b", "-S", QString::number(port), "-F",
+                        m_config.filePath(QStringLiteral("gpsd.sock")), gpsdReceiver.device});
+            QVERIFY(gpsd.waitForStarted());
+            const auto listening = [port] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(100);
+            };
+            QTRY_VERIFY(listening());
+            source = QStringLiteral("gpsd://127.0.0.1:%1").arg(port);
+        }
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM4", source));
+        auto form = startWindow();
+        form->Option4->click();
+        form->StartStop_Click();
+        QVERIFY(form->MSComm1->PortOpen());
+        if (kind == "gpsd") {
+            // gpsd relays once it has recognised the device: sentences that
+            // are no fix until the program hears them.
+            QSignalSpy heard(form->MSComm1, &link::SerialControl::OnComm);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                gpsdReceiver.send("$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\n") && !heard.isEmpty(), 10000);
+        }
+        if (kind == "udp") {
+            QUdpSocket sender;
+            for (const QByteArray &line : log.split('\n')) {
+                sender.writeDatagram(line + "\r\n", QHostAddress::LocalHost, port);
+                QTest::qWait(1); // a receiver sends a few a second, not all at once
+            }
+        } else if (kind == "gpsd") {
+            for (qsizetype at = 0; at < log.size(); at += 256) {
+                QVERIFY(gpsdReceiver.send(log.mid(at, 256)));
+                QTest::qWait(5);
+            }
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(form->SampleCount, 68, 8000);
+        QVERIFY(!form->monitor->text().startsWith('{')); // gpsd's own messages are not shown
+        form.reset();
+        if (gpsd.state() == QProcess::Running) {
+            gpsd.terminate();
+            gpsd.waitForFinished(3000);
+        }
     }
 
     // Unplugged mid-log and plugged in again under the same name: one

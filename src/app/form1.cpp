@@ -535,24 +535,21 @@ void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
                             QGuiApplication::clipboard()->setText(average::positionForMaps(*mean));
                     })
         ->setEnabled(any);
-    menu->addAction(tr("Save fixes as CSV\u2026"), this,
-                    [this] {
-                        const QString path = QFileDialog::getSaveFileName(this, tr("Save fixes as CSV"),
-                                                                          QStringLiteral("fixes.csv"),
-                                                                          tr("CSV files (*.csv)"));
-                        if (!path.isEmpty())
-                            saveFixesCsv(path);
-                    })
-        ->setEnabled(any);
-    menu->addAction(tr("Save mean as GPX\u2026"), this,
-                    [this] {
-                        const QString path = QFileDialog::getSaveFileName(this, tr("Save mean as GPX"),
-                                                                          QStringLiteral("mean.gpx"),
-                                                                          tr("GPX files (*.gpx)"));
-                        if (!path.isEmpty())
-                            saveMeanGpx(path);
-                    })
-        ->setEnabled(any);
+    // Asks where, then saves with `save`.
+    const auto saveAction = [this, menu, any](const QString &title, const QString &name,
+                                              const QString &filter, bool (Form1::*save)(const QString &)) {
+        menu->addAction(title + QStringLiteral("\u2026"), this,
+                        [this, title, name, filter, save] {
+                            const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
+                            if (!path.isEmpty())
+                                (this->*save)(path);
+                        })
+            ->setEnabled(any);
+    };
+    saveAction(tr("Save fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
+               &Form1::saveFixesCsv);
+    saveAction(tr("Save mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
+               &Form1::saveMeanGpx);
     menu->addAction(tr("Show scatter\u2026"), this, &Form1::showScatter);
     menu->popup(box->mapToGlobal(at));
 }

@@ -3,6 +3,7 @@
 
 #include "gga.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>

@@ -31,7 +31,7 @@ struct SourceSpec
 
 constexpr quint16 GpsdPort = 2947;
 
-// The spec the text names, or a message for the user that shows the forms
+// What the text names, or a message for the user that shows the forms
 // that are accepted.
 std::variant<SourceSpec, QString> parseSourceSpec(const QString &text);
 

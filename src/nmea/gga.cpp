@@ -194,9 +194,14 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     // What the sentence says of the fix's quality, where it says it.
     if (field[Quality].size() == 1 && isDigit(field[Quality][0]))
         fix.quality = field[Quality][0] - '0';
-    if (const std::optional<double> satellites = parseDecimal(field[Satellites]);
-        satellites && *satellites < 100)
-        fix.satellites = int(*satellites);
+    // Satellites in use: one to three digits ("08", "12"); anything else says nothing.
+    if (const std::string_view n = field[Satellites];
+        !n.empty() && n.size() <= 3 && std::all_of(n.begin(), n.end(), isDigit)) {
+        int count = 0;
+        for (const char c : n)
+            count = count * 10 + (c - '0');
+        fix.satellites = count;
+    }
     fix.hdop = parseDecimal(field[Dilution]);
     // The altitude's unit, then the geoid's height above the ellipsoid.
     if (const std::size_t unit = fields.find(','); unit != std::string_view::npos) {

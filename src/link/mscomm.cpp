@@ -253,6 +253,7 @@ void MSComm::onLost()
     const QString reason = m_source->errorString();
     m_batch.stop();
     m_huntTimer.stop();
+    m_source->disconnect(this);
     m_source.release()->deleteLater(); // it is raising this signal
     m_state = State::Waiting;
     m_retry.start();

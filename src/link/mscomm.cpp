@@ -145,7 +145,7 @@ bool MSComm::openSource(bool quietly)
     }
     if (!source->open()) {
         if (!quietly)
-            m_errorString = explainFailure(int(source->failure()), source->errorString());
+            m_errorString = explainFailure(source->failure(), source->errorString());
         m_hunt.reset();
         return false;
     }
@@ -158,11 +158,11 @@ bool MSComm::openSource(bool quietly)
     return true;
 }
 
-QString MSComm::explainFailure(int failure, const QString &reason) const
+QString MSComm::explainFailure(Source::Failure failure, const QString &reason) const
 {
     const QString where = m_settings.location(ApplicationName);
     QString remedy;
-    switch (Source::Failure(failure)) {
+    switch (failure) {
     case Source::Failure::NotFound:
         remedy = tr("Plug in the receiver, or choose its device for COM %1 with a right-click on the COM "
                     "button, or name it in %2, for example:\n[Ports]\nCOM%1=/dev/ttyUSB0")

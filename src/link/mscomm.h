@@ -5,6 +5,7 @@
 
 #include "ratehunt.h"
 #include "serialcontrol.h"
+#include "source.h"
 #include "sourcespec.h"
 
 #include <QTimer>
@@ -17,8 +18,6 @@ class SettingsStore;
 }
 
 namespace quorvel::link {
-
-class Source;
 
 // The serial control: port n reads the receiver that key "COM<n>" of section
 // "Ports" in the settings names (a serial device, a TCP or UDP port, or
@@ -76,7 +75,7 @@ private:
     void retry();
     void nextRate();
     QString portLabel() const;
-    QString explainFailure(int failure, const QString &reason) const;
+    QString explainFailure(Source::Failure failure, const QString &reason) const;
 
     settings::SettingsStore &m_settings;
     std::unique_ptr<Source> m_source; // while open

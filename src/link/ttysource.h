@@ -30,8 +30,6 @@ public:
 
     // Changes the rate of the open device, dropping what came at the old one.
     bool setRate(int rate);
-    int rate() const { return m_rate; }
-    QString device() const { return m_device; }
 
 private:
     bool applyRate();

@@ -815,6 +815,13 @@ void Form1::MSComm1_OnComm()
         ProcessSentence();
     });
     showInMonitor(line);
+
+    // The status line is due before the next batch: bring it forward into
+    // this repaint rather than waking up again for it.
+    if (m_statusTimer.isActive() && m_statusTimer.remainingTime() < StatusSlackMs) {
+        m_statusTimer.start();
+        showLoggingStatus();
+    }
 }
 
 void Form1::showInMonitor(const QString &text)

@@ -160,6 +160,8 @@ private:
     QElapsedTimer m_logging; // since the last look at the logging time
     QElapsedTimer m_statusHeld; // since a message the count must not cover at once
     static constexpr qint64 HeldStatusMs = 8000;
+    // Received bytes are taken in batches some 50 ms apart.
+    static constexpr int StatusSlackMs = 150;
     qint64 m_loggedMs = 0; // how long logging has run in all
     QPointer<ScatterWindow> m_scatter;
 };

@@ -6,7 +6,7 @@
 // the same moments by a third process. Reports the CPU share of each (from
 // /proc/<pid>/task/*/schedstat), their ratio, and the window's wakeups, repaints and
 // updates of the monitor box per second.
-//   bench_logging_cpu [SECONDS [RUNS]]   each case runs that long (default 10), that often (default 3)
+//   bench_logging_cpu [SECONDS [RUNS]]   each case runs that long (default 10), that often (default 5)
 // Runs on the display in DISPLAY (Xvfb will do), else on Qt's offscreen platform.
 
 #include "app/form1.h"
@@ -237,7 +237,7 @@ void report(const char *name, int chunk, double bytesPerSecond, double seconds, 
 int main(int argc, char **argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
-    const int repetitions = argc > 2 ? std::atoi(argv[2]) : 3;
+    const int repetitions = argc > 2 ? std::atoi(argv[2]) : 5;
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", "/nonexistent"); // the settings are in a temporary folder

@@ -389,6 +389,19 @@ private Q_SLOTS:
         QCOMPARE(h.form->SampleIndex, 3);
     }
 
+    // The status line keeps counting while batches keep arriving (it is
+    // updated along with them, not starved by them).
+    void statusCountsWhileBytesFlow()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        QTimer batches;
+        QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
+        batches.start(50);
+        QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(", 2 s"), 5000);
+        QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+    }
+
     void switchPortWhileLogging()
     {
         Harness h;

@@ -227,9 +227,9 @@ void Form1::createControls()
     monitor->setStyle(panelStyle);
     monitor->setAttribute(Qt::WA_OpaquePaintEvent); // the panel covers it all
     // Received text is plain ASCII and needs no shaping (kerning,
-    // ligatures), which was most of what laying out and painting the box
-    // cost. Only the strategy is set; the face and size still follow the
-    // window's.
+    // ligatures), which was most of the cost of laying out the box's text,
+    // done at every change and again at every repaint. Only the strategy
+    // is set; the face and size still follow the window's.
     QFont unshaped;
     unshaped.setStyleStrategy(QFont::PreferNoShaping);
     monitor->setFont(unshaped);

@@ -458,18 +458,20 @@ void Form1::describeMean(const average::Average &mean)
               .arg(average::MeanBatches)
         : QString();
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
-    Latitidue->setToolTip(
-        tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
-           "Standard deviation north: %4 m\n%5")
-            .arg(average::decimalDegrees(latitude), average::degreesMinutes(latitude, u'N', u'S'),
-                 average::degreesMinutesSeconds(latitude, u'N', u'S'), metres(spread->sdNorth), uncertainty)
-            .trimmed());
-    Longitude->setToolTip(
-        tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
-           "Standard deviation east: %4 m\n%5")
-            .arg(average::decimalDegrees(longitude), average::degreesMinutes(longitude, u'E', u'W'),
-                 average::degreesMinutesSeconds(longitude, u'E', u'W'), metres(spread->sdEast), uncertainty)
-            .trimmed());
+    // Decimal degrees, both sexagesimal forms, the spread along the axis.
+    const auto axisTip = [&](const QString &form, double degrees, QChar positive, QChar negative,
+                             double deviation) {
+        return form
+            .arg(average::decimalDegrees(degrees), average::degreesMinutes(degrees, positive, negative),
+                 average::degreesMinutesSeconds(degrees, positive, negative), metres(deviation), uncertainty)
+            .trimmed();
+    };
+    Latitidue->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
+                                     "Standard deviation north: %4 m\n%5"),
+                                  latitude, u'N', u'S', spread->sdNorth));
+    Longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
+                                     "Standard deviation east: %4 m\n%5"),
+                                  longitude, u'E', u'W', spread->sdEast));
     QString elevation = tr("%1 m above mean sea level, as the receiver reports it")
                             .arg(locale.toString(mean.mean.elevation, 'f', 2));
     if (mean.geoidSeparation)

@@ -117,6 +117,7 @@ bool MSComm::openSource(bool quietly)
     }
     const SourceSpec spec = std::get<SourceSpec>(parsed);
     std::unique_ptr<Source> source;
+    m_hunt.reset(); // only a serial device without a fixed rate is hunted
     switch (spec.kind) {
     case SourceSpec::Kind::Serial: {
         // The rate found last time for this device, or 4800 as receivers
@@ -131,19 +132,15 @@ bool MSComm::openSource(bool quietly)
         source = std::make_unique<TtySource>(spec.device, rate);
         if (!spec.rate)
             m_hunt.emplace(rate);
-        else
-            m_hunt.reset();
         break;
     }
     case SourceSpec::Kind::Tcp:
     case SourceSpec::Kind::Gpsd:
         source = std::make_unique<TcpSource>(spec.host, spec.port, spec.kind == SourceSpec::Kind::Gpsd,
                                              spec.device);
-        m_hunt.reset();
         break;
     case SourceSpec::Kind::Udp:
         source = std::make_unique<UdpSource>(spec.host, spec.port);
-        m_hunt.reset();
         break;
     }
     if (!source->open()) {

@@ -4,15 +4,13 @@
 #include "sourcespec.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
-#include <array>
+#include <algorithm>
 
 namespace quorvel::link {
 
 namespace {
-
-constexpr std::array SupportedRates{1200,  2400,   4800,   9600,   19200, 38400,
-                                    57600, 115200, 230400, 460800, 921600};
 
 QString forms()
 {
@@ -87,12 +85,15 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &raw)
         if (const qsizetype at = text.lastIndexOf(QLatin1Char('@')); at >= 0) {
             bool ok = false;
             const int rate = text.mid(at + 1).toInt(&ok);
-            if (!ok || !isSupportedRate(rate))
+            if (!ok || !isSupportedRate(rate)) {
+                QStringList rates;
+                for (int supported : SupportedRates)
+                    rates << QString::number(supported);
                 return problem(
                     raw,
-                    QCoreApplication::translate("SourceSpec",
-                                                "the bit rate after '@' must be one of 1200, 2400, 4800, "
-                                                "9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600"));
+                    QCoreApplication::translate("SourceSpec", "the bit rate after '@' must be one of %1")
+                        .arg(rates.join(QStringLiteral(", "))));
+            }
             spec.device = text.left(at);
             spec.rate = rate;
         }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <optional>
 #include <variant>
 
@@ -39,6 +40,8 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &text);
 QString sourceText(const SourceSpec &spec);
 
 // The bit rates a serial line may be set to.
+inline constexpr std::array SupportedRates{1200,  2400,   4800,   9600,   19200, 38400,
+                                           57600, 115200, 230400, 460800, 921600};
 bool isSupportedRate(int rate);
 
 } // namespace quorvel::link

@@ -3,6 +3,8 @@
 
 #include "ttysource.h"
 
+#include "sourcespec.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -30,6 +32,19 @@ constexpr std::array Rates{RateCode{1200, B1200},     RateCode{2400, B2400},    
                            RateCode{9600, B9600},     RateCode{19200, B19200},   RateCode{38400, B38400},
                            RateCode{57600, B57600},   RateCode{115200, B115200}, RateCode{230400, B230400},
                            RateCode{460800, B460800}, RateCode{921600, B921600}};
+
+// Every rate a source may name has its termios code here, in the same order.
+constexpr bool coversSupportedRates()
+{
+    if (Rates.size() != SupportedRates.size())
+        return false;
+    for (size_t i = 0; i < Rates.size(); ++i) {
+        if (Rates[i].rate != SupportedRates[i])
+            return false;
+    }
+    return true;
+}
+static_assert(coversSupportedRates());
 
 // The lock file other serial programs (Qt's among them) look for: LCK.. and
 // the device's path below /dev with '/' as '_', in the first lock folder

@@ -5,7 +5,9 @@
 // plain C poll()/read() loop reading another one, both fed the same bytes at
 // the same moments by a third process. Reports the CPU share of each (from
 // /proc/<pid>/task/*/schedstat), their ratio, and the window's wakeups, repaints and
-// updates of the monitor box per second.
+// updates of the monitor box per second. Beside them runs a bare line edit of
+// the monitor box's size and font, given the same text 20 times a second and
+// nothing else: what showing the stream costs at all, whoever shows it.
 //   bench_logging_cpu [SECONDS [RUNS]]   each case runs that long (default 10), that often (default 5)
 // Runs on the display in DISPLAY (Xvfb will do), else on Qt's offscreen platform.
 
@@ -26,6 +28,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -136,6 +139,42 @@ double now()
     _exit(int(lines & 1));
 }
 
+// The floor: a line edit like the monitor box, in a window of the same size,
+// given every 50 ms the text that arrived meanwhile, up to its line's end.
+// No device, no decoding, no status line.
+int bareBox(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const double bytesPerSecond = std::atof(argv[2]);
+    const QStringList geometry = QString::fromLatin1(argv[3]).split(QLatin1Char(','));
+    QWidget window;
+    window.resize(geometry.value(0).toInt(), geometry.value(1).toInt());
+    QLineEdit box(&window);
+    box.setGeometry(geometry.value(2).toInt(), geometry.value(3).toInt(), geometry.value(4).toInt(),
+                    geometry.value(5).toInt());
+    QFont font;
+    font.fromString(QString::fromLatin1(argv[4]));
+    box.setFont(font);
+    window.move(window.width() + 16, 0); // beside the real window, not over it
+    window.show();
+
+    const QByteArray stream = nmeaStream(64 * 1024);
+    const auto perTick = qsizetype(bytesPerSecond / 20);
+    qsizetype at = 0;
+    QString line;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const QByteArray arrived = stream.mid(at, perTick);
+        at = (at + perTick) % (stream.size() - perTick);
+        const qsizetype end = arrived.lastIndexOf('\n');
+        line = end < 0 ? line + QString::fromLatin1(arrived) : QString::fromLatin1(arrived.mid(end + 1));
+        box.setText(line);
+    });
+    tick.start(50);
+    return QApplication::exec();
+}
+
 class PaintCounter : public QObject
 {
 public:
@@ -150,7 +189,7 @@ public:
 
 struct Result
 {
-    double share = 0, refShare = 0, wakeups = 0, refWakeups = 0, repaints = 0, boxUpdates = 0;
+    double share = 0, refShare = 0, bareShare = 0, wakeups = 0, refWakeups = 0, repaints = 0, boxUpdates = 0;
     double ratio() const { return share / refShare; }
 };
 
@@ -178,6 +217,25 @@ Result runCase(int chunk, double bytesPerSecond, double seconds)
     QObject::connect(form.monitor, &QLineEdit::textChanged, [&boxUpdates] { ++boxUpdates; });
     form.StartStop_Click();
 
+    // The arguments are made before fork(): the child only calls exec.
+    const QRect box = form.monitor->geometry();
+    const QByteArray rate = QByteArray::number(bytesPerSecond);
+    const QByteArray geometry = QStringLiteral("%1,%2,%3,%4,%5,%6")
+                                    .arg(form.width())
+                                    .arg(form.height())
+                                    .arg(box.x())
+                                    .arg(box.y())
+                                    .arg(box.width())
+                                    .arg(box.height())
+                                    .toLatin1();
+    const QByteArray font = form.monitor->font().toString().toLatin1();
+    const pid_t bare = fork();
+    if (bare == 0) {
+        execl("/proc/self/exe", "bench_logging_cpu", "--bare-box", rate.constData(), geometry.constData(),
+              font.constData(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+
     const QByteArray stream = nmeaStream(64 * 1024);
     const pid_t feeder = fork();
     if (feeder == 0)
@@ -186,7 +244,7 @@ Result runCase(int chunk, double bytesPerSecond, double seconds)
     // Warm up, then measure.
     QTimer::singleShot(1000, [] { QCoreApplication::exit(); });
     QCoreApplication::exec();
-    const double cpu0 = cpuSeconds(getpid()), ref0 = cpuSeconds(reader), t0 = now();
+    const double cpu0 = cpuSeconds(getpid()), ref0 = cpuSeconds(reader), bare0 = cpuSeconds(bare), t0 = now();
     const long wake0 = wakeups(getpid()), refWake0 = wakeups(reader), paint0 = paints.paints,
                box0 = boxUpdates;
     QTimer::singleShot(int(seconds * 1000), [] { QCoreApplication::exit(); });
@@ -195,15 +253,16 @@ Result runCase(int chunk, double bytesPerSecond, double seconds)
     Result result;
     result.share = (cpuSeconds(getpid()) - cpu0) / wall;
     result.refShare = (cpuSeconds(reader) - ref0) / wall;
+    result.bareShare = (cpuSeconds(bare) - bare0) / wall;
     result.wakeups = double(wakeups(getpid()) - wake0) / wall;
     result.refWakeups = double(wakeups(reader) - refWake0) / wall;
     result.repaints = double(paints.paints - paint0) / wall;
     result.boxUpdates = double(boxUpdates - box0) / wall;
 
-    kill(feeder, SIGKILL);
-    kill(reader, SIGKILL);
-    waitpid(feeder, nullptr, 0);
-    waitpid(reader, nullptr, 0);
+    for (const pid_t child : {feeder, reader, bare}) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
     form.StartStop_Click();
     close(ours.master);
     close(reference.master);
@@ -218,24 +277,31 @@ void report(const char *name, int chunk, double bytesPerSecond, double seconds, 
     std::vector<Result> results;
     for (int i = 0; i < repetitions; ++i) {
         const Result r = runCase(chunk, bytesPerSecond, seconds);
-        std::printf("  %-32s window %5.2f %%  plain reader %5.2f %%  ratio %5.2f | window %5.1f wakeups/s, "
-                    "%5.1f repaints/s, box updated %5.1f/s; reader %5.1f wakeups/s\n",
-                    name, 100 * r.share, 100 * r.refShare, r.ratio(), r.wakeups, r.repaints, r.boxUpdates,
-                    r.refWakeups);
+        std::printf("  %-32s window %5.2f %%  plain reader %5.2f %%  ratio %5.2f  bare box %5.2f %% | window "
+                    "%5.1f wakeups/s, %5.1f repaints/s, box updated %5.1f/s; reader %5.1f wakeups/s\n",
+                    name, 100 * r.share, 100 * r.refShare, r.ratio(), 100 * r.bareShare, r.wakeups,
+                    r.repaints, r.boxUpdates, r.refWakeups);
         std::fflush(stdout);
         results.push_back(r);
     }
     std::sort(results.begin(), results.end(),
               [](const Result &a, const Result &b) { return a.ratio() < b.ratio(); });
     const Result &median = results[results.size() / 2];
-    std::printf("%-34s median ratio %.2f (window %.2f %%, plain reader %.2f %%)\n", name, median.ratio(),
-                100 * median.share, 100 * median.refShare);
+    std::vector<double> windowToBare;
+    for (const Result &r : results)
+        windowToBare.push_back(r.share / r.bareShare);
+    std::sort(windowToBare.begin(), windowToBare.end());
+    std::printf("%-34s median ratio %.2f (window %.2f %%, plain reader %.2f %%); window to bare box %.2f\n",
+                name, median.ratio(), 100 * median.share, 100 * median.refShare,
+                windowToBare[windowToBare.size() / 2]);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "--bare-box") == 0)
+        return bareBox(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 5;
     if (qEnvironmentVariableIsEmpty("DISPLAY"))

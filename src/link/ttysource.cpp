@@ -130,6 +130,10 @@ bool TtySource::open()
         close();
         return fail(Failure::Other, tr("not a serial device (%1)").arg(reason));
     }
+    // Whatever waits in the input queue was sent before the port was opened,
+    // perhaps hours before: a pseudo-terminal keeps what its writer sent
+    // until the buffer is full. A time or position from it would be stale.
+    tcflush(m_fd, TCIFLUSH);
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &Source::readable);
     return true;

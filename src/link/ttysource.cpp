@@ -130,15 +130,15 @@ bool TtySource::open()
         close();
         return fail(Failure::Other, tr("not a serial device (%1)").arg(reason));
     }
-    // Whatever waits in the input queue was sent before the port was opened,
-    // perhaps hours before: a pseudo-terminal keeps what its writer sent
-    // until the buffer is full. A time or position from it would be stale.
-    tcflush(m_fd, TCIFLUSH);
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &Source::readable);
     return true;
 }
 
+// Sets the line to m_rate and drops what waits in the input queue: it came
+// at another rate, or before the port was opened, perhaps hours before (a
+// pseudo-terminal keeps what its writer sent until its buffer is full). A
+// time or position from it would be garbage or stale.
 bool TtySource::applyRate()
 {
     termios tio{};
@@ -155,17 +155,16 @@ bool TtySource::applyRate()
     const speed_t speed = code == Rates.cend() ? B4800 : code->code;
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
-    return tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    if (tcsetattr(m_fd, TCSANOW, &tio) != 0)
+        return false; // errno says why
+    tcflush(m_fd, TCIFLUSH);
+    return true;
 }
 
 bool TtySource::setRate(int rate)
 {
     m_rate = rate;
-    if (m_fd < 0)
-        return true;
-    const bool applied = applyRate();
-    tcflush(m_fd, TCIFLUSH);
-    return applied;
+    return m_fd < 0 || applyRate();
 }
 
 void TtySource::close()

@@ -439,18 +439,17 @@ void Form1::describeMean(const average::Average &mean)
 {
     const std::optional<average::Spread> spread = average::spreadOf(*this, mean);
     const QLocale locale;
-    m_statusHeld.start();
     const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
 
     // The status line: count, time span, spread. The rest in its tooltip.
     QString first = spread->count == 1 ? tr("1 fix") : tr("%1 fixes").arg(spread->count);
     if (spread->spanSeconds)
         first += tr(" over %1").arg(average::durationText(*spread->spanSeconds));
-    setStatus(first + QLatin1Char('\n')
-                  + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread->cep50), metres(spread->cep95)),
-              average::spreadDescription(*spread)
-                  + (spread->meanHorizontal ? QString()
-                                            : tr("\nToo few fixes to tell how good the mean itself is.")));
+    holdStatus(first + QLatin1Char('\n')
+                   + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread->cep50), metres(spread->cep95)),
+               average::spreadDescription(*spread)
+                   + (spread->meanHorizontal ? QString()
+                                             : tr("\nToo few fixes to tell how good the mean itself is.")));
 
     const QString uncertainty = spread->meanHorizontal
         ? tr("Uncertainty of the mean: \u00b1%1 m (1 sigma, from %2 batch means, allowing for drift)")
@@ -491,6 +490,12 @@ void Form1::setStatus(const QString &text, const QString &details)
     if (Label1->text() != text)
         Label1->setText(text);
     Label1->setToolTip(details);
+}
+
+void Form1::holdStatus(const QString &text, const QString &details)
+{
+    m_statusHeld.start();
+    setStatus(text, details);
 }
 
 void Form1::showLoggingStatus()
@@ -682,16 +687,14 @@ void Form1::onDeviceLost()
 {
     // The serial control waits for the receiver and opens it again by
     // itself: logging and a pending sync go on when it is back.
-    m_statusHeld.start();
-    setStatus(tr("Receiver on COM %1 gone: logging goes on when it is back; the fixes are kept.")
-                  .arg(MSComm1->CommPort()),
-              MSComm1->errorString());
+    holdStatus(tr("Receiver on COM %1 gone: logging goes on when it is back; the fixes are kept.")
+                   .arg(MSComm1->CommPort()),
+               MSComm1->errorString());
 }
 
 void Form1::onDeviceBack()
 {
-    m_statusHeld.start();
-    setStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()), {});
+    holdStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
 }
 
 void Form1::describePorts()
@@ -778,21 +781,19 @@ void Form1::onClockSet(qint64 movedMs)
               .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
                    movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"))
               .arg(QLocale().toString(double(std::abs(movedMs)) / 1000, 'f', 1));
-    m_statusHeld.start();
     // A box that disagrees with the PC's own zone has put the PC's UTC clock
     // off by the difference.
     if (const int system = systemUtcOffsetMinutes(); system != m_offsetRequested)
         status += QLatin1Char('\n')
             + tr("The PC's time zone is %1.").arg(QString::fromStdString(settings::utcOffsetLabel(system)));
-    Label1->setText(status);
+    holdStatus(status);
 }
 
 void Form1::onClockRefused(const QString &message)
 {
     m_clockBusy = false;
     SyncClock->setEnabled(!SyncPending);
-    m_statusHeld.start();
-    Label1->setText(tr("The PC clock was not set."));
+    holdStatus(tr("The PC clock was not set."));
     notify(message);
 }
 

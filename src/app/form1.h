@@ -110,6 +110,8 @@ private:
     void showInMonitor(const QString &text);
     // The status line (Label1) and its tooltip.
     void setStatus(const QString &text, const QString &details);
+    // A message of its own: the logging count does not cover it for a while.
+    void holdStatus(const QString &text, const QString &details = {});
     void showLoggingStatus();
     // Count, span and spread in the status line; the mean in other forms in
     // the result boxes' tooltips.

@@ -321,7 +321,7 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::deviceBack, this, &Form1::onDeviceBack);
     connect(MSComm1, &link::SerialControl::portChanged, this, &Form1::describePorts);
     // A right-click (or the menu key) on a COM button chooses its receiver.
-    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    const QList<QRadioButton *> options = portOptions();
     for (int i = 0; i < options.size(); ++i) {
         options[i]->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(options[i], &QRadioButton::customContextMenuRequested, this,
@@ -367,7 +367,7 @@ void Form1::Form_Load()
     if (!port || !MSComm1->setCommPort(*port))
         MSComm1->setCommPort(1);
 
-    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    const QList<QRadioButton *> options = portOptions();
     const int selected = MSComm1->CommPort();
     if (selected >= 1 && selected <= options.size())
         options[selected - 1]->setChecked(true); // runs its handler now
@@ -697,9 +697,14 @@ void Form1::onDeviceBack()
     holdStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
 }
 
+QList<QRadioButton *> Form1::portOptions() const
+{
+    return {Option1, Option2, Option3, Option4};
+}
+
 void Form1::describePorts()
 {
-    const QList<QRadioButton *> options{Option1, Option2, Option3, Option4};
+    const QList<QRadioButton *> options = portOptions();
     for (int i = 0; i < options.size(); ++i)
         options[i]->setToolTip(MSComm1->portDescription(i + 1) + QLatin1Char('\n')
                                + tr("Right-click to choose the receiver."));

@@ -132,6 +132,8 @@ private:
     void endPortUse();
     void onDeviceLost();
     void onDeviceBack();
+    // The COM buttons; port n is at index n - 1.
+    QList<QRadioButton *> portOptions() const;
     // Each COM button's tooltip says what it reads from.
     void describePorts();
     // The receivers a COM port may read, to choose from; the choice is

@@ -435,6 +435,11 @@ void Form1::CalcPos_Click()
     unsetCursor();
 }
 
+QString Form1::fixCount(int count)
+{
+    return count == 1 ? tr("1 fix") : tr("%1 fixes").arg(count);
+}
+
 void Form1::describeMean(const average::Average &mean)
 {
     const std::optional<average::Spread> spread = average::spreadOf(*this, mean);
@@ -442,7 +447,7 @@ void Form1::describeMean(const average::Average &mean)
     const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
 
     // The status line: count, time span, spread. The rest in its tooltip.
-    QString first = spread->count == 1 ? tr("1 fix") : tr("%1 fixes").arg(spread->count);
+    QString first = fixCount(spread->count);
     if (spread->spanSeconds)
         first += tr(" over %1").arg(average::durationText(*spread->spanSeconds));
     holdStatus(first + QLatin1Char('\n')
@@ -510,9 +515,7 @@ void Form1::showLoggingStatus()
     // A message of its own (a clock sync) stays a while before the count returns.
     if (m_statusHeld.isValid() && !m_statusHeld.hasExpired(HeldStatusMs))
         return;
-    setStatus(tr("Logging: %1, %2")
-                  .arg(SampleCount == 1 ? tr("1 fix") : tr("%1 fixes").arg(SampleCount),
-                       average::durationText(int(m_loggedMs / 1000))),
+    setStatus(tr("Logging: %1, %2").arg(fixCount(SampleCount), average::durationText(int(m_loggedMs / 1000))),
               {});
     refreshScatter();
 }

@@ -113,6 +113,8 @@ private:
     // A message of its own: the logging count does not cover it for a while.
     void holdStatus(const QString &text, const QString &details = {});
     void showLoggingStatus();
+    // "1 fix", "12 fixes"
+    static QString fixCount(int count);
     // Count, span and spread in the status line; the mean in other forms in
     // the result boxes' tooltips.
     void describeMean(const average::Average &mean);

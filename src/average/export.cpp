@@ -17,6 +17,12 @@ QString number(double value, int decimals)
     return QString::number(value, 'f', decimals);
 }
 
+// "1 fix", "12 fixes"
+QString fixCount(int count)
+{
+    return count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(count);
+}
+
 QChar hemisphere(double degrees, QChar positive, QChar negative)
 {
     return degrees < 0 ? negative : positive;
@@ -85,7 +91,7 @@ QString durationText(int seconds)
 
 QString spreadDescription(const Spread &spread)
 {
-    QString text = spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count);
+    QString text = fixCount(spread.count);
     if (spread.spanSeconds)
         text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
     text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m").arg(number(spread.cep50, 2), number(spread.cep95, 2));
@@ -132,8 +138,7 @@ QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString
                           "</gpx>\n")
         .arg(creator.toHtmlEscaped(), decimalDegrees(latitudeDegrees(average)),
              decimalDegrees(longitudeDegrees(average)), QString::number(average.mean.elevation, 'g', 15),
-             spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count),
-             description)
+             fixCount(spread.count), description)
         .toUtf8();
 }
 

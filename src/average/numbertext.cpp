@@ -3,8 +3,7 @@
 
 #include "numbertext.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 
 namespace quorvel::average {
 
@@ -13,16 +12,26 @@ std::string numberText(double value, std::string_view decimalSeparator)
     if (value == 0)
         return "0"; // negative zero included
 
-    // printf rounds correctly to 15 significant digits: "-d.ddddddddddddde+XX".
+    // Correctly rounded to 15 significant digits: "-d.ddddddddddddde+XX".
+    // Not printf: it writes the C library's locale's decimal point, which
+    // Qt sets from the user's locale, and which may be more than one byte
+    // ("\u066b" in Pashto, Persian and Arabic locales).
     char scientific[40];
-    std::snprintf(scientific, sizeof scientific, "%.14e", value);
-    std::string_view text(scientific);
+    const auto written
+        = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific, 14);
+    std::string_view text(scientific, std::size_t(written.ptr - scientific));
 
     const bool negative = text.front() == '-';
     if (negative)
         text.remove_prefix(1);
     const std::size_t e = text.find('e');
-    const int exponent = std::atoi(text.data() + e + 1);
+    if (e == std::string_view::npos)
+        return std::string(scientific, written.ptr); // "inf", "nan": no digits to lay out
+    int exponent = 0;
+    std::string_view exponentText = text.substr(e + 1);
+    if (exponentText.front() == '+')
+        exponentText.remove_prefix(1); // from_chars takes no plus sign
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
     std::string digits;
     digits += text[0];
     digits.append(text.substr(2, e - 2));

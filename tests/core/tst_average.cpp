@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <clocale>
 #include <limits>
 
 using namespace quorvel;
@@ -30,6 +31,16 @@ class TestAverage : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Qt sets the C library's locale from the user's; where its decimal
+    // point is two bytes (U+066B under ps_AF), no number text may change.
+    void initTestCase()
+    {
+        qputenv("LOCPATH", TEST_LOCALES);
+        QVERIFY2(std::setlocale(LC_NUMERIC, "ps_AF.UTF-8"),
+                 "the locale ps_AF.UTF-8 could not be built in " TEST_LOCALES
+                 ": install the locales package");
+    }
+
     void mean_data()
     {
         QTest::addColumn<Samples>("samples");
@@ -115,6 +126,8 @@ private Q_SLOTS:
                                             << "1234,5";
         QTest::newRow("comma locale") << 48.07038 << ","
                                       << "48,07038";
+        QTest::newRow("separator of two bytes") << -48.07038 << "٫"
+                                                << "-48٫07038";
         QTest::newRow("15 significant digits") << 2.0 / 3 << "."
                                                << "0.666666666666667";
         QTest::newRow("rounding carries") << 9.9999999999999999 << "."

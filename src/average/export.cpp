@@ -35,6 +35,22 @@ double degreesOf(double nmea, bool westPositive)
     return westPositive ? -degrees : degrees;
 }
 
+// "12:35:19", or with the fraction of the second in the receiver's digits:
+// "12:00:00.10".
+QString utcText(const FixDetails &details)
+{
+    QString text = QStringLiteral("%1:%2:%3")
+                       .arg(details.utcSecond / 3600, 2, 10, QLatin1Char('0'))
+                       .arg(details.utcSecond / 60 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(details.utcSecond % 60, 2, 10, QLatin1Char('0'));
+    if (details.utcFractionDigits > 0)
+        text += QLatin1Char('.')
+            + QString::number(details.utcNanosecond)
+                  .rightJustified(9, QLatin1Char('0'))
+                  .left(details.utcFractionDigits);
+    return text;
+}
+
 } // namespace
 
 double latitudeDegrees(const Average &average)
@@ -108,12 +124,8 @@ QByteArray fixesAsCsv(const SampleRing &ring)
         const int slot = ring.slotOf(age);
         const FixDetails &d = ring.DetailSamples[slot];
         QString row;
-        if (d.utcSecond >= 0) {
-            row += QStringLiteral("%1:%2:%3")
-                       .arg(d.utcSecond / 3600, 2, 10, QLatin1Char('0'))
-                       .arg(d.utcSecond / 60 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(d.utcSecond % 60, 2, 10, QLatin1Char('0'));
-        }
+        if (d.utcSecond >= 0)
+            row += utcText(d);
         row += QLatin1Char(',') + decimalDegrees(degreesOf(ring.LatSamples[slot], false)) + QLatin1Char(',')
             + decimalDegrees(degreesOf(ring.LonSamples[slot], true)) + QLatin1Char(',')
             + QString::number(ring.ElevSamples[slot], 'g', 15) + QLatin1Char(',')

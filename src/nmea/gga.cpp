@@ -128,17 +128,21 @@ std::optional<TimeOfDay> parseTimeField(std::string_view field)
         if (!isDigit(field[i]))
             return std::nullopt;
     }
+    TimeOfDay time{twoDigits(field, 0), twoDigits(field, 2), twoDigits(field, 4)};
+    if (time.hour > 23 || time.minute > 59 || time.second > 59)
+        return std::nullopt;
     if (field.size() > 6) {
         if (field[6] != '.')
             return std::nullopt;
-        for (std::size_t i = 7; i < field.size(); ++i) {
-            if (!isDigit(field[i]))
-                return std::nullopt;
-        }
+        const std::string_view fraction = field.substr(7);
+        if (!std::all_of(fraction.begin(), fraction.end(), isDigit))
+            return std::nullopt;
+        // No receiver resolves time beyond the nanosecond; further digits are dropped.
+        constexpr int MaxDigits = 9;
+        time.fractionDigits = int(std::min<std::size_t>(fraction.size(), MaxDigits));
+        for (int i = 0; i < MaxDigits; ++i)
+            time.nanosecond = time.nanosecond * 10 + (i < time.fractionDigits ? fraction[i] - '0' : 0);
     }
-    const TimeOfDay time{twoDigits(field, 0), twoDigits(field, 2), twoDigits(field, 4)};
-    if (time.hour > 23 || time.minute > 59 || time.second > 59)
-        return std::nullopt;
     return time;
 }
 

@@ -13,6 +13,10 @@ struct TimeOfDay
     int hour = 0;
     int minute = 0;
     int second = 0;
+    // The fraction of the second, and how many digits the receiver gave it
+    // (up to nine): "120000.10" is nanosecond 100,000,000 with two digits.
+    int nanosecond = 0;
+    int fractionDigits = 0;
 
     friend bool operator==(const TimeOfDay &, const TimeOfDay &) = default;
 };
@@ -51,7 +55,8 @@ Checksum checkChecksum(std::string_view sentence);
 std::optional<double> parseDecimal(std::string_view text);
 
 // A UTC time field: six digits hhmmss within a day, optionally followed by a
-// fraction of a second, which is dropped.
+// fraction of a second (10 Hz receivers send "120000.10", others ".000"),
+// kept to the nanosecond.
 std::optional<TimeOfDay> parseTimeField(std::string_view field);
 
 // '$' starts every sentence and appears nowhere inside one. Receivers that

@@ -19,6 +19,10 @@ namespace quorvel {
 struct FixDetails
 {
     int utcSecond = -1; // second of the UTC day
+    // The fraction of that second, with the number of digits the receiver
+    // gave it (as nmea::TimeOfDay).
+    int utcNanosecond = 0;
+    int utcFractionDigits = 0;
     int quality = -1; // GGA fix quality
     int satellites = -1;
     double hdop = std::numeric_limits<double>::quiet_NaN();

@@ -24,9 +24,14 @@ QString describe(const std::optional<GgaFix> &fix)
 {
     if (!fix)
         return QStringLiteral("no fix");
-    const QString time = fix->utc
-        ? QTime(fix->utc->hour, fix->utc->minute, fix->utc->second).toString(QStringLiteral("hh:mm:ss"))
-        : QStringLiteral("no time");
+    QString time = QStringLiteral("no time");
+    if (const std::optional<TimeOfDay> utc = fix->utc) {
+        time = QTime(utc->hour, utc->minute, utc->second).toString(QStringLiteral("hh:mm:ss"));
+        if (utc->fractionDigits > 0) // the fraction to the nanosecond, then the digits sent
+            time += QStringLiteral(".%1/%2")
+                        .arg(utc->nanosecond, 9, 10, QLatin1Char('0'))
+                        .arg(utc->fractionDigits);
+    }
     return QStringLiteral("%1 %2 %3 %4")
         .arg(fix->latitude, 0, 'g', 12)
         .arg(fix->longitude, 0, 'g', 12)
@@ -51,7 +56,7 @@ private Q_SLOTS:
         const QString munich = QStringLiteral("4807.038 -1131 545.4 12:35:19");
         QTest::newRow("worked example, south and east")
             << QByteArray("$GPGGA,221530.00,3412.5000,S,15112.2500,E,1,07,1.2,48.6,M,21.3,M,,")
-            << "-3412.5 -15112.25 48.6 22:15:30";
+            << "-3412.5 -15112.25 48.6 22:15:30.000000000/2";
         QTest::newRow("with checksum") << sentence(Munich) << munich;
         QTest::newRow("checksum in lower case") << QByteArray("$" + Munich + "0008*4f") << munich;
         QTest::newRow("north and west are positive")
@@ -70,9 +75,15 @@ private Q_SLOTS:
             << "1923.1 9907.2 -30.4 19:32:21";
         QTest::newRow("plus sign, zero padding")
             << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,+000545.4,M,") << munich;
-        QTest::newRow("fraction dropped from the time")
-            << QByteArray("$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
-            << "4807.038 -1131 545.4 14:30:05";
+        QTest::newRow("10 Hz: fraction of the second kept")
+            << QByteArray("$GPGGA,143005.10,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 14:30:05.100000000/2";
+        QTest::newRow("milliseconds")
+            << QByteArray("$GPGGA,095257.809,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 09:52:57.809000000/3";
+        QTest::newRow("fraction beyond the nanosecond")
+            << QByteArray("$GPGGA,143005.1234567891,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")
+            << "4807.038 -1131 545.4 14:30:05.123456789/9";
         QTest::newRow("sentence behind binary bytes") << "\x80\xb5" + sentence(Munich) << munich;
         QTest::newRow("time out of range: fix kept, no time")
             << QByteArray("$GPGGA,246000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,")

@@ -164,7 +164,7 @@ private Q_SLOTS:
                 alt += f[9].toDouble();
                 rows << QStringLiteral("%1:%2:%3,%4,%5,%6,%7,%8,%9")
                             .arg(QString::fromLatin1(f[1].mid(0, 2)), QString::fromLatin1(f[1].mid(2, 2)),
-                                 QString::fromLatin1(f[1].mid(4, 2)))
+                                 QString::fromLatin1(f[1].mid(4))) // the fraction as sent
                             .arg(-degrees(f[2]), 0, 'f', 8)
                             .arg(degrees(f[4]), 0, 'f', 8)
                             .arg(f[9].toDouble())

@@ -3,6 +3,7 @@
 
 #include "export.h"
 
+#include "numbertext.h"
 #include "ring/samplering.h"
 
 #include <cmath>
@@ -12,9 +13,28 @@ namespace quorvel::average {
 
 namespace {
 
+// `value` rounded to `decimals` places; never negative zero, so that a tiny
+// negative value is written "0", not "-0". Values too large to have such
+// places are left as they are.
+double rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    if (std::fabs(value) * scale < 0x1p53)
+        value = std::round(value * scale) / scale + 0.0;
+    return value;
+}
+
+// Every number written is in plain decimal notation, never with an exponent:
+// GPX takes XML Schema decimals, and spreadsheets take either.
 QString number(double value, int decimals)
 {
-    return QString::number(value, 'f', decimals);
+    return QString::number(rounded(value, decimals), 'f', decimals);
+}
+
+// Up to 15 significant digits, no trailing zeros: a value as the receiver sent it.
+QString number(double value)
+{
+    return QString::fromStdString(numberText(value, "."));
 }
 
 // "1 fix", "12 fixes"
@@ -128,10 +148,10 @@ QByteArray fixesAsCsv(const SampleRing &ring)
             row += utcText(d);
         row += QLatin1Char(',') + decimalDegrees(degreesOf(ring.LatSamples[slot], false)) + QLatin1Char(',')
             + decimalDegrees(degreesOf(ring.LonSamples[slot], true)) + QLatin1Char(',')
-            + QString::number(ring.ElevSamples[slot], 'g', 15) + QLatin1Char(',')
+            + number(ring.ElevSamples[slot]) + QLatin1Char(',')
             + (d.quality >= 0 ? QString::number(d.quality) : QString()) + QLatin1Char(',')
             + (d.satellites >= 0 ? QString::number(d.satellites) : QString()) + QLatin1Char(',')
-            + (std::isfinite(d.hdop) ? QString::number(d.hdop, 'g', 15) : QString());
+            + (std::isfinite(d.hdop) ? number(d.hdop) : QString());
         csv += row.toLatin1() + "\r\n";
     }
     return csv;
@@ -149,7 +169,7 @@ QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString
                           "  </wpt>\n"
                           "</gpx>\n")
         .arg(creator.toHtmlEscaped(), decimalDegrees(latitudeDegrees(average)),
-             decimalDegrees(longitudeDegrees(average)), QString::number(average.mean.elevation, 'g', 15),
+             decimalDegrees(longitudeDegrees(average)), number(rounded(average.mean.elevation, 3)),
              fixCount(spread.count), description)
         .toUtf8();
 }

@@ -34,12 +34,13 @@ QString durationText(int seconds);
 // "68 fixes over 1 min 07 s; CEP50 1.2 m, CEP95 3.4 m; mean ±0.5 m (1 sigma, batch means)"
 QString spreadDescription(const Spread &spread);
 
-// One row per stored fix, oldest first, with a header row: UTC time,
-// latitude and longitude in decimal degrees, elevation, fix quality,
-// satellites and HDOP (empty where the receiver did not say).
+// One row per stored fix, oldest first, with a header row: UTC time (with
+// the fraction of the second as sent), latitude and longitude in decimal
+// degrees, elevation, fix quality, satellites and HDOP (empty where the
+// receiver did not say).
 QByteArray fixesAsCsv(const SampleRing &ring);
-// The mean as a GPX 1.1 file with one waypoint; the description gives the
-// count and the spread.
+// The mean as a GPX 1.1 file with one waypoint, its elevation to the
+// millimetre; the description gives the count and the spread.
 QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString &creator);
 
 } // namespace quorvel::average

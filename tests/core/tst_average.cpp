@@ -236,6 +236,64 @@ private Q_SLOTS:
                               average::degreesMinutesSeconds(degrees, 'N', 'S')}),
                  expected);
     }
+
+    // Fixes decoded from sentences, as the window logs them, then written as
+    // CSV rows and as the GPX waypoint.
+    void exports_data()
+    {
+        QTest::addColumn<QByteArrayList>("sentences");
+        QTest::addColumn<QStringList>("csv"); // the rows after the header
+        QTest::addColumn<QString>("gpx"); // the waypoint's position and elevation
+
+        QTest::newRow("10 Hz: times as sent")
+            << QByteArrayList{"$GPGGA,120000.10,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+                              "$GPGGA,120000.20,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"}
+            << QStringList{"12:00:00.10,48.11730000,11.51666667,545.4,1,8,0.9",
+                           "12:00:00.20,48.11730000,11.51666667,545.4,1,8,0.9"}
+            << R"(<wpt lat="48.11730000" lon="11.51666667"> <ele>545.4</ele>)";
+        QTest::newRow("tiny values: no exponent")
+            << QByteArrayList{"$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,0.3,M,",
+                              "$GPGGA,120001,4807.038,N,01131.000,E,1,08,0.9,-0.1,M,",
+                              "$GPGGA,120002,4807.038,N,01131.000,E,1,08,0.00001,-0.00001,M,"}
+            << QStringList{"12:00:00,48.11730000,11.51666667,0.3,1,8,0.9",
+                           "12:00:01,48.11730000,11.51666667,-0.1,1,8,0.9",
+                           "12:00:02,48.11730000,11.51666667,-0.00001,1,8,0.00001"}
+            << R"(<wpt lat="48.11730000" lon="11.51666667"> <ele>0.067</ele>)";
+        QTest::newRow("mean elevation of rounding noise is 0")
+            << QByteArrayList{"$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,0.3,M,",
+                              "$GPGGA,120001,4807.038,N,01131.000,E,1,08,0.9,-0.1,M,",
+                              "$GPGGA,120002,4807.038,N,01131.000,E,1,08,0.9,-0.2,M,"}
+            << QStringList{"12:00:00,48.11730000,11.51666667,0.3,1,8,0.9",
+                           "12:00:01,48.11730000,11.51666667,-0.1,1,8,0.9",
+                           "12:00:02,48.11730000,11.51666667,-0.2,1,8,0.9"}
+            << R"(<wpt lat="48.11730000" lon="11.51666667"> <ele>0</ele>)";
+    }
+
+    void exports()
+    {
+        QFETCH(QByteArrayList, sentences);
+        QFETCH(QStringList, csv);
+        QFETCH(QString, gpx);
+        auto ring = std::make_unique<SampleRing>();
+        for (const QByteArray &sentence : sentences) {
+            const std::optional<nmea::GgaFix> fix
+                = nmea::decodeGga({sentence.constData(), size_t(sentence.size())});
+            QVERIFY2(fix, sentence.constData());
+            ring->storeFix(*fix);
+        }
+        QStringList rows = QString::fromLatin1(average::fixesAsCsv(*ring)).split(QStringLiteral("\r\n"));
+        QCOMPARE(rows.takeFirst(),
+                 QStringLiteral("time_utc,latitude,longitude,elevation_m,fix_quality,satellites,hdop"));
+        QCOMPARE(rows.takeLast(), QString()); // the last row ends with CR LF too
+        QCOMPARE(rows, csv);
+
+        const std::optional<average::Average> mean = average::averageSamples(*ring);
+        const QString file
+            = QString::fromUtf8(average::meanAsGpx(*mean, *average::spreadOf(*ring, *mean), {}));
+        const qsizetype from = file.indexOf(QStringLiteral("<wpt")),
+                        to = file.indexOf(QStringLiteral("</ele>")) + 6;
+        QCOMPARE(file.mid(from, to - from).simplified(), gpx);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAverage)

@@ -48,11 +48,19 @@ QChar hemisphere(double degrees, QChar positive, QChar negative)
     return degrees < 0 ? negative : positive;
 }
 
+// GPX, and most software, take longitudes from -180 up to, not including,
+// 180: the 180th meridian is -180, also where the 8 decimals written round
+// up to it.
+double belowAntimeridian(double longitude)
+{
+    return longitude >= 180 - 0.5e-8 ? longitude - 360 : longitude;
+}
+
 // NMEA ddmm.mmmm, signed, to degrees with north and east positive.
 double degreesOf(double nmea, bool westPositive)
 {
     const double degrees = nmeaToMinutes(nmea) / 60;
-    return westPositive ? -degrees : degrees;
+    return westPositive ? belowAntimeridian(-degrees) : degrees;
 }
 
 // "12:35:19", or with the fraction of the second in the receiver's digits:
@@ -80,7 +88,7 @@ double latitudeDegrees(const Average &average)
 
 double longitudeDegrees(const Average &average)
 {
-    return -wrapNear(average.lonMinutes, 0) / 60; // NMEA signs west positive
+    return belowAntimeridian(-wrapNear(average.lonMinutes, 0) / 60); // NMEA signs west positive
 }
 
 QString decimalDegrees(double degrees)

@@ -44,6 +44,33 @@ int twoDigits(std::string_view text, std::size_t at)
     return (text[at] - '0') * 10 + (text[at + 1] - '0');
 }
 
+// Whether a ddmm.mmmm (or dddmm.mmmm) field names a place: no sign (the
+// hemisphere field gives it), whole minutes below 60, and at most
+// `maxDegrees` (90 or 180) degrees, which then take no minutes. MediaTek
+// receivers send 8960.000000 (89 degrees 60 minutes) before their first fix.
+bool isPossibleAngle(std::string_view field, int maxDegrees)
+{
+    if (field.empty() || !isDigit(field[0]))
+        return false;
+    const std::size_t point = std::min(field.find('.'), field.size());
+    const std::size_t degreeDigits = point >= 2 ? point - 2 : 0;
+    const int wholeMinutes = point >= 2 ? twoDigits(field, degreeDigits) : field[0] - '0';
+    if (wholeMinutes >= 60)
+        return false;
+    std::string_view degreesText = field.substr(0, degreeDigits);
+    while (!degreesText.empty() && degreesText.front() == '0')
+        degreesText.remove_prefix(1);
+    if (degreesText.size() > 3)
+        return false;
+    int degrees = 0;
+    for (const char c : degreesText)
+        degrees = degrees * 10 + (c - '0');
+    if (degrees != maxDegrees)
+        return degrees < maxDegrees;
+    const std::string_view fraction = point < field.size() ? field.substr(point + 1) : std::string_view();
+    return wholeMinutes == 0 && fraction.find_first_not_of('0') == std::string_view::npos;
+}
+
 // GGA fields by position, counted from 1 after the sentence name.
 enum GgaField {
     Time,
@@ -188,6 +215,8 @@ std::optional<GgaFix> decodeGga(std::string_view line)
     const std::optional<double> longitude = parseDecimal(field[Longitude]);
     const std::optional<double> altitude = parseDecimal(field[Altitude]);
     if (!latitude || !longitude || !altitude)
+        return std::nullopt;
+    if (!isPossibleAngle(field[Latitude], 90) || !isPossibleAngle(field[Longitude], 180))
         return std::nullopt;
 
     GgaFix fix;

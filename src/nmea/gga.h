@@ -88,7 +88,9 @@ bool namesGga(View line)
 //   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 // Returns nothing for a line that is not GGA, whose checksum ("*hh", where
 // present) is wrong, whose fix quality starts with '0' or is 6, 7 or 8, or
-// whose position or altitude is missing or malformed.
+// whose position or altitude is missing or malformed. A position is refused
+// beyond 90 degrees of latitude or 180 of longitude, or with 60 minutes or
+// more.
 std::optional<GgaFix> decodeGga(std::string_view line);
 
 } // namespace quorvel::nmea

@@ -119,6 +119,16 @@ private Q_SLOTS:
             << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,,M,") << none;
         QTest::newRow("letter in latitude")
             << QByteArray("$GPGGA,123519,48O7.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("latitude beyond 90 degrees")
+            << QByteArray("$GPGGA,123519,9130.0000,N,01131.000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("75 minutes") << QByteArray("$GPGGA,123519,4875.0000,N,01131.000,E,1,08,0.9,545.4,M,")
+                                    << none;
+        QTest::newRow("longitude beyond 180 degrees")
+            << QByteArray("$GPGGA,123519,4807.038,N,18100.0000,E,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("just past the 180th meridian")
+            << QByteArray("$GPGGA,123519,4807.038,N,18000.0001,W,1,08,0.9,545.4,M,") << none;
+        QTest::newRow("sign in the latitude")
+            << QByteArray("$GPGGA,123519,-4807.038,N,01131.000,E,1,08,0.9,545.4,M,") << none;
         QTest::newRow("exponent in altitude")
             << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,5.454e2,M,") << none;
         QTest::newRow("decimal comma is no number")

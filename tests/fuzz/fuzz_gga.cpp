@@ -3,7 +3,8 @@
 
 // Fuzzes the GGA decoder: any bytes as one line must be refused or decoded
 // to what the fields say; and a well-formed sentence built from the same
-// bytes must be accepted, with the values and the time it carries.
+// bytes must be accepted where its position is possible, with the values and
+// the time it carries, and refused where not.
 
 #include "oracle.h"
 
@@ -46,8 +47,13 @@ void checkWellFormed(const std::uint8_t *data, std::size_t size)
         line += hex;
     }
     const std::optional<quorvel::nmea::GgaFix> fix = quorvel::nmea::decodeGga(line);
+    const bool possible = quorvel::fuzz::isPossiblePosition(latitude, 90)
+        && quorvel::fuzz::isPossiblePosition(longitude, 180);
+    if (fix.has_value() != possible)
+        quorvel::fuzz::fail(possible ? "refused a well-formed sentence" : "accepted an impossible position",
+                            line);
     if (!fix)
-        quorvel::fuzz::fail("refused a well-formed sentence", line);
+        return;
     quorvel::fuzz::checkAccepted(line, *fix);
     const int hour = std::stoi(time.substr(0, 2)), minute = std::stoi(time.substr(2, 2)),
               second = std::stoi(time.substr(4, 2));

@@ -8,6 +8,7 @@
 
 #include "nmea/gga.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,21 @@ inline bool isCompleteDecimal(const std::string &field)
         return true;
     return field[digits] == '.' && digits + 1 < field.size()
         && field.find_first_not_of("0123456789", digits + 1) == std::string::npos;
+}
+
+// Whether a ddmm.mmmm (dddmm.mmmm) field names a place within `maxDegrees`:
+// unsigned, the two digits before the point (the whole minutes) below 60,
+// and the degrees before them at most `maxDegrees`, with no minutes there.
+inline bool isPossiblePosition(const std::string &field, int maxDegrees)
+{
+    if (field.empty() || field[0] < '0' || field[0] > '9')
+        return false;
+    const std::size_t point = std::min(field.find('.'), field.size());
+    const std::size_t minutesAt = point >= 2 ? point - 2 : 0;
+    const double degrees = minutesAt > 0 ? std::strtod(field.substr(0, minutesAt).c_str(), nullptr) : 0;
+    if (std::atoi(field.substr(minutesAt, point - minutesAt).c_str()) >= 60 || degrees > maxDegrees)
+        return false;
+    return degrees < maxDegrees || std::strtod(field.substr(minutesAt).c_str(), nullptr) == 0;
 }
 
 // Aborts unless `fix`, decoded from `line`, is one the decoder may give.
@@ -68,6 +84,8 @@ inline void checkAccepted(std::string_view line, const nmea::GgaFix &fix)
         fail("decoded values differ from the fields", line);
     if ((fields[2] != "N" && fields[2] != "S") || (fields[4] != "E" && fields[4] != "W"))
         fail("accepted an unknown hemisphere", line);
+    if (!isPossiblePosition(fields[1], 90) || !isPossiblePosition(fields[3], 180))
+        fail("accepted an impossible position", line);
     if ((!fields[5].empty() && fields[5][0] == '0') || fields[5] == "6" || fields[5] == "7"
         || fields[5] == "8")
         fail("accepted a line without a measured fix", line);

@@ -3,7 +3,9 @@
 
 // Fuzzes the receive path: a partial line to start from (the user may have
 // typed or pasted anything), bytes cut into batches, line assembly, decoding
-// and the sample ring, as the window runs them.
+// and the sample ring, as the window runs them. Inputs are short, a few
+// batches' worth, so that many run each second; the partial line and the
+// stream may be sent several times over to pass the line cap all the same.
 
 #include "nmea/lineassembly.h"
 #include "oracle.h"
@@ -51,13 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 2)
         return 0;
-    // The first byte picks the batch size, as the serial buffer would; the
-    // second how much of the input is the partial line already in the box
-    // (up to twice the cap).
+    // The first byte picks the batch size, as the serial buffer would, and
+    // how many times (1, 2, 4 or 8) the partial line and the stream are
+    // repeated; the second how much of the input is the partial line already
+    // in the box.
     const qsizetype batchSize = data[0] % 64 + 1;
+    const int repeats = 1 << (data[0] >> 6);
     const qsizetype partial = std::min<qsizetype>(qsizetype(data[1]) * 8, qsizetype(size - 2));
-    const QString start = QString::fromLatin1(reinterpret_cast<const char *>(data + 2), partial);
-    const QByteArrayView bytes(data + 2 + partial, qsizetype(size) - 2 - partial);
+    const QString start
+        = QString::fromLatin1(reinterpret_cast<const char *>(data + 2), partial).repeated(repeats);
+    const QByteArray stream
+        = QByteArray(reinterpret_cast<const char *>(data + 2 + partial), qsizetype(size) - 2 - partial)
+              .repeated(repeats);
+    const QByteArrayView bytes(stream);
 
     static auto ring = std::make_unique<quorvel::SampleRing>();
     const QStringList batched = assemble(start, bytes, batchSize, *ring);

@@ -816,7 +816,15 @@ void Form1::MSComm1_OnComm()
     // It is written per line rather than per character, which the eye cannot
     // tell apart, since it is painted once per batch anyway.
     QString line = monitor->text();
-    nmea::assembleLines(line, batch, [this](const QString &complete) {
+    // A whole line left in the box to be seen is not the start of the next.
+    if (line == m_finishedLine)
+        line.clear();
+    m_finishedLine.clear();
+    const bool wholeLines = MSComm1->deliversWholeLines();
+    QString last; // the batch's last whole line, where lines arrive whole
+    nmea::assembleLines(line, batch, [this, wholeLines, &last](const QString &complete) {
+        if (wholeLines && !complete.isEmpty())
+            last = complete;
         // Only a GGA sentence can change anything, so only such a line is
         // put in the box for ProcessSentence: laying out text is most of
         // what receiving costs, and the box is painted once per batch.
@@ -825,7 +833,16 @@ void Form1::MSComm1_OnComm()
         showInMonitor(complete);
         ProcessSentence();
     });
-    showInMonitor(line);
+    // A network source hands over whole lines, so every batch would end with
+    // the box empty, and no sentence would ever be seen: the last one stays
+    // until the next one's characters arrive. A serial line's sentence is
+    // seen as it grows.
+    if (line.isEmpty() && !last.isEmpty()) {
+        showInMonitor(last);
+        m_finishedLine = last;
+    } else {
+        showInMonitor(line);
+    }
 
     // The status line is due before the next batch: bring it forward into
     // this repaint rather than waking up again for it.

@@ -169,6 +169,9 @@ private:
     // Received bytes are taken in batches some 50 ms apart.
     static constexpr int StatusSlackMs = 150;
     qint64 m_loggedMs = 0; // how long logging has run in all
+    // A whole line left in the monitor box to be seen; the next line's
+    // characters replace it rather than follow it.
+    QString m_finishedLine;
     QPointer<ScatterWindow> m_scatter;
 };
 

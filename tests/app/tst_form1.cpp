@@ -387,6 +387,17 @@ private Q_SLOTS:
         h.serial->receive(Fix); // completes "\x80$GPGGA,1$GPGGA,...", whose last sentence is whole
         QCOMPARE(h.form->SampleCount, 3);
         QCOMPARE(h.form->SampleIndex, 3);
+        QCOMPARE(h.form->monitor->text(), QString()); // a serial line's sentence is done
+
+        // A network source's lines come whole: the last stays to be seen,
+        // and is no part of the next.
+        h.serial->wholeLines = true;
+        h.serial->receive("$GPGSA,A,3\r\n" + Fix);
+        QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.trimmed()));
+        h.serial->receive(Fix);
+        QCOMPARE(h.form->SampleCount, 5);
+        h.serial->receive("$GPGSV,3");
+        QCOMPARE(h.form->monitor->text(), QStringLiteral("$GPGSV,3"));
     }
 
     // The status line keeps counting while batches keep arriving (it is

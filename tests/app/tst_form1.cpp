@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/scatterwindow.h"
 #include "support/fakes.h"
 
 #include <QAccessible>
@@ -522,6 +523,29 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         h.form->CalcPos_Click();
         QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48,0704"));
+    }
+
+    // The scatter window's labels stay apart, and a screen reader hears the
+    // count and the spread.
+    void scatter()
+    {
+        for (const double radius : {0.0, 40.0}) { // one fix; CEP50 equal to CEP95
+            const auto [cep50, cep95] = ScatterWindow::circleLabels(QPointF(180, 190), radius, radius,
+                                                                    QSizeF(70, 14), QSizeF(70, 14), 356);
+            QVERIFY(!cep50.intersects(cep95));
+        }
+
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        h.form->showScatter();
+        auto *window = h.form->findChild<ScatterWindow *>();
+        QVERIFY(window);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(window);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Scatter of the fixes"));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("1 fix around its mean; CEP50 0 cm, CEP95 0 cm."));
+        window->close();
     }
 
     void absurdMeanIsReported()

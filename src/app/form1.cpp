@@ -20,6 +20,7 @@
 #include "settings/utcoffset.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
@@ -299,11 +300,15 @@ void Form1::wireEvents()
     onSelected(Option3, &Form1::Option3_Click);
     onSelected(Option4, &Form1::Option4_Click);
 
-    // Every loss of focus counts, changed or not, which editingFinished misses.
-    UTCOffset->installEventFilter(this);
-    // Return and Enter click the focused button, as Space does.
-    for (QPushButton *b : {CalcPos, Exit, StartStop, SyncClock})
-        b->installEventFilter(this);
+    // Every control that takes the focus: Return and Enter click a focused
+    // button, as Space does; Shift+F10 opens a context menu, as the menu key
+    // does; the arrow keys move through the COM buttons; and every loss of
+    // the UTC offset box's focus counts, changed or not, which
+    // editingFinished misses.
+    for (QWidget *control : findChildren<QWidget *>()) {
+        if (control->focusPolicy() != Qt::NoFocus)
+            control->installEventFilter(this);
+    }
 
     // The results: the usual text actions, and the position taken elsewhere.
     for (QLineEdit *result : {Latitidue, Longitude, Elevation}) {
@@ -336,8 +341,14 @@ void Form1::wireEvents()
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        auto *button = qobject_cast<QPushButton *>(watched);
+        const auto &keyEvent = *static_cast<QKeyEvent *>(event);
+        const int key = keyEvent.key();
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && openMenuFromKeyboard(widget, keyEvent))
+            return true;
+        if (auto *option = qobject_cast<QRadioButton *>(watched); option && movePortFocus(option, key))
+            return true;
+        auto *button = qobject_cast<QAbstractButton *>(watched);
+
         if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             if (button->isEnabled())
                 button->click();
@@ -352,6 +363,38 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             UTCOffset_LostFocus();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::openMenuFromKeyboard(QWidget *widget, const QKeyEvent &key)
+{
+    // Many laptops have no menu key; Shift+F10 is the usual stand-in, which
+    // Qt leaves to the application here.
+    if (key.keyCombination() != QKeyCombination(Qt::ShiftModifier, Qt::Key_F10))
+        return false;
+    // Where the menu key opens it: at the text cursor, or mid-control.
+    const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at), key.modifiers());
+    QCoreApplication::sendEvent(widget, &menu);
+    return true;
+}
+
+bool Form1::movePortFocus(QRadioButton *option, int key)
+{
+    // Qt's arrows select each button they pass, and every selection
+    // switches the port: while logging, the first that fails to open would
+    // stop it.
+    int step = 0;
+    if (key == Qt::Key_Up || key == Qt::Key_Left)
+        step = -1;
+    else if (key == Qt::Key_Down || key == Qt::Key_Right)
+        step = 1;
+    const QList<QRadioButton *> options = portOptions();
+    const qsizetype at = options.indexOf(option);
+    if (step == 0 || at < 0)
+        return false;
+    options[(at + step + options.size()) % options.size()]->setFocus(step < 0 ? Qt::BacktabFocusReason
+                                                                              : Qt::TabFocusReason);
+    return true;
 }
 
 void Form1::Form_Load()
@@ -546,16 +589,17 @@ void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     const bool any = SampleCount > 0;
-    menu->addAction(tr("Copy position"), this,
+    menu->addAction(tr("Copy p&osition"), this,
                     [this] {
                         if (const std::optional<average::Average> mean = currentMean())
                             QGuiApplication::clipboard()->setText(average::positionForMaps(*mean));
                     })
         ->setEnabled(any);
     // Asks where, then saves with `save`.
-    const auto saveAction = [this, menu, any](const QString &title, const QString &name,
-                                              const QString &filter, bool (Form1::*save)(const QString &)) {
-        menu->addAction(title + QStringLiteral("\u2026"), this,
+    const auto saveAction = [this, menu, any](const QString &text, const QString &name, const QString &filter,
+                                              bool (Form1::*save)(const QString &)) {
+        const QString title = QString(text).remove(QLatin1Char('&'));
+        menu->addAction(text + QStringLiteral("\u2026"), this,
                         [this, title, name, filter, save] {
                             const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
                             if (!path.isEmpty())
@@ -563,11 +607,11 @@ void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
                         })
             ->setEnabled(any);
     };
-    saveAction(tr("Save fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
+    saveAction(tr("Save &fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
                &Form1::saveFixesCsv);
-    saveAction(tr("Save mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
+    saveAction(tr("Save &mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
                &Form1::saveMeanGpx);
-    menu->addAction(tr("Show scatter\u2026"), this, &Form1::showScatter);
+    menu->addAction(tr("Show &scatter\u2026"), this, &Form1::showScatter);
     menu->popup(box->mapToGlobal(at));
 }
 
@@ -719,15 +763,17 @@ void Form1::showPortMenu(int port, const QPoint &at)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QList<link::SerialControl::Device> devices = MSComm1->availableDevices();
     for (const link::SerialControl::Device &device : devices) {
-        const QString text
+        QString text
             = device.description.isEmpty() ? device.path : tr("%1 (%2)").arg(device.path, device.description);
+        // A name is shown as it is, not read for a mnemonic.
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         menu->addAction(text, this, [this, port, path = device.path] { setPortSource(port, path); });
     }
     if (devices.isEmpty())
         menu->addAction(tr("No serial devices found"))->setEnabled(false);
     menu->addSeparator();
-    menu->addAction(tr("Network or gpsd source\u2026"), this, [this, port] { askPortSource(port); });
-    menu->addAction(tr("Default device"), this, [this, port] { setPortSource(port, QString()); });
+    menu->addAction(tr("&Network or gpsd source\u2026"), this, [this, port] { askPortSource(port); });
+    menu->addAction(tr("&Default device"), this, [this, port] { setPortSource(port, QString()); });
     menu->popup(at);
 }
 

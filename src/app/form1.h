@@ -121,6 +121,11 @@ private:
     std::optional<average::Average> currentMean() const;
     void refreshScatter();
     void showResultMenu(QLineEdit *box, const QPoint &at);
+    // Shift+F10 opens the context menu, as the menu key does.
+    bool openMenuFromKeyboard(QWidget *widget, const QKeyEvent &key);
+    // The arrow keys move the focus through the COM buttons; only Space or
+    // Enter chooses one.
+    bool movePortFocus(QRadioButton *option, int key);
     bool saveFile(const QString &path, const QByteArray &content);
     void SetCommPort(int port);
 

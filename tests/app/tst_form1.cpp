@@ -196,33 +196,77 @@ private Q_SLOTS:
     }
 
     // Return and Enter click the focused button; in a text box, and as
-    // Escape anywhere, they click nothing.
+    // Escape anywhere, they click nothing. The arrows move through the COM
+    // buttons without choosing one; Shift+F10 opens a context menu, whose
+    // own items each have a mnemonic of their own.
     void keyboardActivation_data()
     {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key");
+        QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<bool>("logging");
+        QTest::addColumn<int>("port"); // the COM button chosen
+        QTest::addColumn<bool>("menu");
 
-        QTest::newRow("Return on Start Log") << "StartStop" << int(Qt::Key_Return) << true;
-        QTest::newRow("keypad Enter on Start Log") << "StartStop" << int(Qt::Key_Enter) << true;
-        QTest::newRow("Space on Start Log") << "StartStop" << int(Qt::Key_Space) << true;
-        QTest::newRow("Escape on Start Log") << "StartStop" << int(Qt::Key_Escape) << false;
-        QTest::newRow("Return in the UTC offset box") << "UTCOffset" << int(Qt::Key_Return) << false;
+        QTest::newRow("Return on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Return) << true << 1 << false;
+        QTest::newRow("keypad Enter on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Enter) << true << 1 << false;
+        QTest::newRow("Space on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Space) << true << 1 << false;
+        QTest::newRow("Escape on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Escape) << false << 1 << false;
+        QTest::newRow("Return in the UTC offset box")
+            << "UTCOffset" << QKeySequence(Qt::Key_Return) << false << 1 << false;
+        QTest::newRow("Down moves the focus only")
+            << "Option1" << QKeySequence(Qt::Key_Down) << false << 1 << false;
+        QTest::newRow("Up, Up, Return chooses COM 3")
+            << "Option1" << QKeySequence(Qt::Key_Up, Qt::Key_Up, Qt::Key_Return) << false << 3 << false;
+        QTest::newRow("Right, Space chooses COM 2")
+            << "Option1" << QKeySequence(Qt::Key_Right, Qt::Key_Space) << false << 2 << false;
+        QTest::newRow("Shift+F10 on COM 2")
+            << "Option2" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
+        QTest::newRow("Shift+F10 on the latitude")
+            << "Latitidue" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
     }
 
     void keyboardActivation()
     {
         QFETCH(QString, focus);
-        QFETCH(int, key);
+        QFETCH(QKeySequence, keys);
         QFETCH(bool, logging);
+        QFETCH(int, port);
+        QFETCH(bool, menu);
         Harness h;
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
-        QWidget *target
-            = focus == "StartStop" ? static_cast<QWidget *>(h.form->StartStop) : h.form->UTCOffset;
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key(key));
+        const QHash<QString, QWidget *> byName{{"StartStop", h.form->StartStop},
+                                               {"UTCOffset", h.form->UTCOffset},
+                                               {"Option1", h.form->Option1},
+                                               {"Option2", h.form->Option2},
+                                               {"Latitidue", h.form->Latitidue}};
+        byName.value(focus)->setFocus();
+        for (int i = 0; i < keys.count(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
         QCOMPARE(h.form->Logging, logging);
+        QCOMPARE(h.serial->CommPort(), port);
+        auto *shown = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(shown != nullptr, menu);
+        if (!shown)
+            return;
+        QStringList mnemonics;
+        const QList<QAction *> actions = shown->actions();
+        qsizetype ours = actions.size(); // the window's own items follow the last separator
+        while (ours > 0 && !actions[ours - 1]->isSeparator())
+            --ours;
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            const QString text = QString(actions[i]->text()).remove("&&");
+            const qsizetype at = text.indexOf('&');
+            QVERIFY2(at >= 0 || i < ours, qPrintable(text));
+            if (at >= 0)
+                mnemonics << text.mid(at + 1, 1).toLower();
+        }
+        QCOMPARE(QSet<QString>(mnemonics.begin(), mnemonics.end()).size(), mnemonics.size());
+        shown->close();
     }
 
     void startUp_data()

@@ -474,7 +474,10 @@ void Form1::CalcPos_Click()
     show(Latitidue, mean.latitude);
     show(Longitude, mean.longitude);
     show(Elevation, mean.elevation);
-    describeMean(*average);
+    // The exports of the mean write what is shown, not what is stored by then.
+    m_shownMean = average;
+    m_shownSpread = *average::spreadOf(*this, *average);
+    describeMean(*average, m_shownSpread);
     unsetCursor();
 }
 
@@ -483,25 +486,24 @@ QString Form1::fixCount(int count)
     return count == 1 ? tr("1 fix") : tr("%1 fixes").arg(count);
 }
 
-void Form1::describeMean(const average::Average &mean)
+void Form1::describeMean(const average::Average &mean, const average::Spread &spread)
 {
-    const std::optional<average::Spread> spread = average::spreadOf(*this, mean);
     const QLocale locale;
     const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
 
     // The status line: count, time span, spread. The rest in its tooltip.
-    QString first = fixCount(spread->count);
-    if (spread->spanSeconds)
-        first += tr(" over %1").arg(average::durationText(*spread->spanSeconds));
+    QString first = fixCount(spread.count);
+    if (spread.spanSeconds)
+        first += tr(" over %1").arg(average::durationText(*spread.spanSeconds));
     holdStatus(first + QLatin1Char('\n')
-                   + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread->cep50), metres(spread->cep95)),
-               average::spreadDescription(*spread)
-                   + (spread->meanHorizontal ? QString()
-                                             : tr("\nToo few fixes to tell how good the mean itself is.")));
+                   + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread.cep50), metres(spread.cep95)),
+               average::spreadDescription(spread)
+                   + (spread.meanHorizontal ? QString()
+                                            : tr("\nToo few fixes to tell how good the mean itself is.")));
 
-    const QString uncertainty = spread->meanHorizontal
+    const QString uncertainty = spread.meanHorizontal
         ? tr("Uncertainty of the mean: \u00b1%1 m (1 sigma, from %2 batch means, allowing for drift)")
-              .arg(metres(*spread->meanHorizontal))
+              .arg(metres(*spread.meanHorizontal))
               .arg(average::MeanBatches)
         : QString();
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
@@ -515,10 +517,10 @@ void Form1::describeMean(const average::Average &mean)
     };
     Latitidue->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
                                      "Standard deviation north: %4 m\n%5"),
-                                  latitude, u'N', u'S', spread->sdNorth));
+                                  latitude, u'N', u'S', spread.sdNorth));
     Longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
                                      "Standard deviation east: %4 m\n%5"),
-                                  longitude, u'E', u'W', spread->sdEast));
+                                  longitude, u'E', u'W', spread.sdEast));
     QString elevation = tr("%1 m above mean sea level, as the receiver reports it")
                             .arg(locale.toString(mean.mean.elevation, 'f', 2));
     if (mean.geoidSeparation)
@@ -526,10 +528,10 @@ void Form1::describeMean(const average::Average &mean)
             + tr("Ellipsoidal height (WGS 84): %1 m (geoid separation %2 m)")
                   .arg(locale.toString(mean.mean.elevation + *mean.geoidSeparation, 'f', 2),
                        locale.toString(*mean.geoidSeparation, 'f', 2));
-    elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread->sdUp));
-    if (spread->meanUp)
+    elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread.sdUp));
+    if (spread.meanUp)
         elevation += QLatin1Char('\n')
-            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread->meanUp));
+            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread.meanUp));
     Elevation->setToolTip(elevation);
 }
 
@@ -588,29 +590,32 @@ void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
     QMenu *menu = box->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    const bool any = SampleCount > 0;
-    menu->addAction(tr("Copy p&osition"), this,
-                    [this] {
-                        if (const std::optional<average::Average> mean = currentMean())
-                            QGuiApplication::clipboard()->setText(average::positionForMaps(*mean));
-                    })
-        ->setEnabled(any);
+    menu->setToolTipsVisible(true);
+    // The mean is the one the boxes show, whatever was logged since.
+    const QString calcFirst = tr("Press Calc Position first.");
+    QAction *copy = menu->addAction(tr("Copy p&osition"), this, [this] {
+        if (m_shownMean)
+            QGuiApplication::clipboard()->setText(average::positionForMaps(*m_shownMean));
+    });
+    copy->setEnabled(m_shownMean.has_value());
+    copy->setToolTip(m_shownMean ? QString() : calcFirst);
     // Asks where, then saves with `save`.
-    const auto saveAction = [this, menu, any](const QString &text, const QString &name, const QString &filter,
-                                              bool (Form1::*save)(const QString &)) {
+    const auto saveAction = [this, menu](const QString &text, const QString &name, const QString &filter,
+                                         bool (Form1::*save)(const QString &)) {
         const QString title = QString(text).remove(QLatin1Char('&'));
-        menu->addAction(text + QStringLiteral("\u2026"), this,
-                        [this, title, name, filter, save] {
-                            const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
-                            if (!path.isEmpty())
-                                (this->*save)(path);
-                        })
-            ->setEnabled(any);
+        return menu->addAction(text + QStringLiteral("\u2026"), this, [this, title, name, filter, save] {
+            const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
+            if (!path.isEmpty())
+                (this->*save)(path);
+        });
     };
     saveAction(tr("Save &fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
-               &Form1::saveFixesCsv);
-    saveAction(tr("Save &mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
-               &Form1::saveMeanGpx);
+               &Form1::saveFixesCsv)
+        ->setEnabled(SampleCount > 0);
+    QAction *gpx = saveAction(tr("Save &mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
+                              &Form1::saveMeanGpx);
+    gpx->setEnabled(m_shownMean.has_value());
+    gpx->setToolTip(m_shownMean ? QString() : calcFirst);
     menu->addAction(tr("Show &scatter\u2026"), this, &Form1::showScatter);
     menu->popup(box->mapToGlobal(at));
 }
@@ -632,12 +637,10 @@ bool Form1::saveFixesCsv(const QString &path)
 
 bool Form1::saveMeanGpx(const QString &path)
 {
-    const std::optional<average::Average> mean = currentMean();
-    if (!mean)
+    if (!m_shownMean)
         return false;
-    return saveFile(path,
-                    average::meanAsGpx(*mean, *average::spreadOf(*this, *mean),
-                                       QStringLiteral("GPS Quorvel %1").arg(Version)));
+    return saveFile(
+        path, average::meanAsGpx(*m_shownMean, m_shownSpread, QStringLiteral("GPS Quorvel %1").arg(Version)));
 }
 
 bool Form1::saveFile(const QString &path, const QByteArray &content)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "average/statistics.h"
 #include "clock/systemclock.h"
 #include "link/serialcontrol.h"
 
@@ -13,6 +14,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -23,10 +25,6 @@ class QRadioButton;
 
 namespace quorvel::settings {
 class SettingsStore;
-}
-
-namespace quorvel::average {
-struct Average;
 }
 
 namespace quorvel {
@@ -48,8 +46,9 @@ public:
     // the serial control or the clock reach it afterwards.
     ~Form1() override;
 
-    // The stored fixes, oldest first, as a CSV file, and their mean as GPX.
-    // A failure is told to the user; false then.
+    // The stored fixes, oldest first, as a CSV file, and the mean that Calc
+    // Position shows as GPX. A failure is told to the user; false then, and
+    // false while no mean is shown.
     bool saveFixesCsv(const QString &path);
     bool saveMeanGpx(const QString &path);
     // The window that plots the fixes around their mean.
@@ -117,7 +116,7 @@ private:
     static QString fixCount(int count);
     // Count, span and spread in the status line; the mean in other forms in
     // the result boxes' tooltips.
-    void describeMean(const average::Average &mean);
+    void describeMean(const average::Average &mean, const average::Spread &spread);
     std::optional<average::Average> currentMean() const;
     void refreshScatter();
     void showResultMenu(QLineEdit *box, const QPoint &at);
@@ -174,6 +173,9 @@ private:
     // Received bytes are taken in batches some 50 ms apart.
     static constexpr int StatusSlackMs = 150;
     qint64 m_loggedMs = 0; // how long logging has run in all
+    // What Calc Position shows: what the exports of the mean write.
+    std::optional<average::Average> m_shownMean;
+    average::Spread m_shownSpread;
     // A whole line left in the monitor box to be seen; the next line's
     // characters replace it rather than follow it.
     QString m_finishedLine;

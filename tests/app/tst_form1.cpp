@@ -6,6 +6,7 @@
 #include "support/fakes.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
@@ -567,6 +569,43 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         h.form->CalcPos_Click();
         QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48,0704"));
+    }
+
+    // The exports of the mean write the mean on screen, with its count,
+    // whatever was logged since; before Calc Position there is none.
+    void exportsTheShownMean()
+    {
+        Harness h;
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        const auto menuItem = [&h](const QString &text) -> QAction * {
+            h.form->Latitidue->customContextMenuRequested(QPoint(5, 5));
+            auto *menu = h.form->Latitidue->findChild<QMenu *>();
+            for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+                if (QString(action->text()).remove('&') == text) {
+                    menu->setParent(nullptr); // the next menu is found, not this one
+                    menu->deleteLater();
+                    return action;
+                }
+            }
+            return nullptr;
+        };
+        QVERIFY(!menuItem("Copy position")->isEnabled());
+        QVERIFY(!menuItem("Save mean as GPX\u2026")->isEnabled());
+        QVERIFY(menuItem("Save fixes as CSV\u2026")->isEnabled());
+
+        h.form->CalcPos_Click();
+        h.form->storeSample(4807.538, -1131.500, 600.0); // some 900 m away
+        h.form->storeSample(4807.538, -1131.500, 600.0);
+        QAction *copy = menuItem("Copy position");
+        QVERIFY(copy->isEnabled());
+        copy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("48.11730000,11.51666667"));
+        QTemporaryDir dir;
+        QVERIFY(h.form->saveMeanGpx(dir.filePath("mean.gpx")));
+        QFile gpx(dir.filePath("mean.gpx"));
+        QVERIFY(gpx.open(QIODevice::ReadOnly));
+        const QByteArray saved = gpx.readAll();
+        QVERIFY2(saved.contains("lat=\"48.11730000\"") && saved.contains("1 fix"), saved.constData());
     }
 
     // The scatter window's labels stay apart, and a screen reader hears the

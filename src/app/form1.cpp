@@ -44,6 +44,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace quorvel {
@@ -147,6 +148,14 @@ std::string decimalSeparator()
     return QLocale().decimalPoint().toStdString();
 }
 
+// Qt picks a translation's plural form by %n, but shows the source text as
+// it stands where no translation is loaded: English keeps a text for one
+// and one for more, each open to a translation's own forms.
+QString plural(int n, const QString &one, const QString &more)
+{
+    return n == 1 ? one : more;
+}
+
 } // namespace
 
 Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStore &settings,
@@ -213,7 +222,9 @@ void Form1::createControls()
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
     Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
     Label1->setWordWrap(true); // the status line: two short lines at most
-    Label1->setAccessibleName(tr("Status"));
+    // Its text is its accessible name, so that a screen reader reads it and
+    // hears of each change.
+    Label1->setAccessibleDescription(tr("Status line"));
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
@@ -318,7 +329,17 @@ void Form1::wireEvents()
     }
     // The status line follows the logging once a second.
     m_statusTimer.setInterval(1000);
-    connect(&m_statusTimer, &QTimer::timeout, this, &Form1::showLoggingStatus);
+    connect(&m_statusTimer, &QTimer::timeout, this, &Form1::followState);
+    // A sync that no fix completes is dropped rather than left to set the
+    // clock hours later.
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(SyncTimeout);
+    connect(&m_syncTimer, &QTimer::timeout, this, [this] {
+        const int minutes = std::max(1, int(std::lround(m_syncTimer.interval() / 60000.0)));
+        dropSync(plural(minutes,
+                        tr("No fix came within %n minute: the PC clock was not set.", nullptr, minutes),
+                        tr("No fix came within %n minutes: the PC clock was not set.", nullptr, minutes)));
+    });
 
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
@@ -348,7 +369,6 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         if (auto *option = qobject_cast<QRadioButton *>(watched); option && movePortFocus(option, key))
             return true;
         auto *button = qobject_cast<QAbstractButton *>(watched);
-
         if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             if (button->isEnabled())
                 button->click();
@@ -395,6 +415,16 @@ bool Form1::movePortFocus(QRadioButton *option, int key)
     options[(at + step + options.size()) % options.size()]->setFocus(step < 0 ? Qt::BacktabFocusReason
                                                                               : Qt::TabFocusReason);
     return true;
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // Escape, which no control of the window takes, cancels a pending sync.
+    if (event->key() == Qt::Key_Escape && SyncPending) {
+        dropSync(tr("Clock sync cancelled: the PC clock was not set."));
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::Form_Load()
@@ -548,21 +578,84 @@ void Form1::holdStatus(const QString &text, const QString &details)
     setStatus(text, details);
 }
 
-void Form1::showLoggingStatus()
+QString Form1::stateText(QString *details) const
 {
-    if (m_logging.isValid())
-        m_loggedMs += m_logging.restart();
-    if (!Logging) {
-        m_logging.invalidate();
+    // Two short lines fit; the second is the sync's, or else what the first
+    // leads to.
+    const int n = SampleCount;
+    QStringList lines, tips;
+    if (m_waitingSince.isValid()) {
+        lines << tr("No receiver on COM %1 since %2.")
+                     .arg(MSComm1->CommPort())
+                     .arg(m_waitingSince.toString(QStringLiteral("HH:mm:ss")));
+        if (Logging && !SyncPending && !m_clockBusy)
+            lines << tr("Logging goes on when it is back.");
+        tips << MSComm1->errorString();
+        if (Logging)
+            tips << plural(n, tr("The %n fix logged is kept.", nullptr, n),
+                           tr("The %n fixes logged are kept.", nullptr, n));
+    } else if (Logging) {
+        const QString time = average::durationText(int(m_loggedMs / 1000));
+        lines << plural(n, tr("Logging: %n fix in %1.", nullptr, n),
+                        tr("Logging: %n fixes in %1.", nullptr, n))
+                     .arg(time);
+    } else {
+        lines << plural(n, tr("Logging off: %n fix stored.", nullptr, n),
+                        tr("Logging off: %n fixes stored.", nullptr, n));
+    }
+    if (m_clockBusy) {
+        lines << tr("Setting the PC clock to %1\u2026").arg(m_timeRequested);
+    } else if (SyncPending) {
+        lines << tr("Waiting for a fix to set the clock.");
+        tips << tr("Press Sync PC Clock again, or Escape, to cancel.");
+    }
+    *details = tips.join(QLatin1Char('\n'));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void Form1::showState()
+{
+    accountLoggingTime();
+    m_statusHeld.invalidate();
+    QString details;
+    const QString text = stateText(&details);
+    setStatus(text, details);
+    SyncClock->setToolTip(SyncPending
+                              ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
+                              : QString());
+    if (Logging || SyncPending)
+        m_statusTimer.start();
+    else
+        m_statusTimer.stop();
+}
+
+void Form1::followState()
+{
+    accountLoggingTime();
+    if (!Logging && !SyncPending) {
         m_statusTimer.stop();
         return;
     }
-    // A message of its own (a clock sync) stays a while before the count returns.
+    if (Logging)
+        refreshScatter();
+    // A message of its own (a clock sync, a mean) stays a while before the
+    // state returns.
     if (m_statusHeld.isValid() && !m_statusHeld.hasExpired(HeldStatusMs))
         return;
-    setStatus(tr("Logging: %1, %2").arg(fixCount(SampleCount), average::durationText(int(m_loggedMs / 1000))),
-              {});
-    refreshScatter();
+    QString details;
+    const QString text = stateText(&details);
+    setStatus(text, details);
+}
+
+void Form1::accountLoggingTime()
+{
+    if (m_logging.isValid())
+        m_loggedMs += m_logging.restart();
+    // While the receiver is gone no fix can come: that is no time logged.
+    if (!Logging || m_waitingSince.isValid())
+        m_logging.invalidate();
+    else if (!m_logging.isValid())
+        m_logging.start();
 }
 
 std::optional<average::Average> Form1::currentMean() const
@@ -655,29 +748,46 @@ bool Form1::saveFile(const QString &path, const QByteArray &content)
 
 void Form1::StartStop_Click()
 {
-    if (Logging) {
-        Logging = false;
-        StartStop->setText(tr("Start Log"));
-    } else {
-        StartStop->setText(tr("Stop Log"));
-        Logging = true;
-        m_logging.start();
-        m_statusTimer.start();
-    }
+    Logging = !Logging;
+    StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)
         openPort();
     else
-        MSComm1->setPortOpen(false);
-    showLoggingStatus();
+        closePort();
+    showState();
 }
 
 void Form1::SyncClock_Click()
 {
-    if (SyncPending || m_clockBusy)
+    // The button is disabled while the system answers; a pending sync is
+    // cancelled by a second press.
+    if (m_clockBusy)
         return;
+    if (SyncPending) {
+        dropSync(tr("Clock sync cancelled: the PC clock was not set."));
+        return;
+    }
     SyncPending = true;
-    SyncClock->setEnabled(false);
+    m_syncTimer.start();
     openPort();
+    showState();
+}
+
+void Form1::setSyncTimeout(std::chrono::milliseconds timeout)
+{
+    m_syncTimer.setInterval(timeout);
+}
+
+void Form1::dropSync(const QString &why)
+{
+    if (!SyncPending)
+        return;
+    SyncPending = false;
+    m_syncTimer.stop();
+    if (!Logging)
+        closePort();
+    showState();
+    holdStatus(why);
 }
 
 void Form1::Option1_Click()
@@ -709,11 +819,14 @@ void Form1::choosePort(int port)
 
 void Form1::SetCommPort(int port)
 {
+    const bool inUse = SyncPending || Logging;
     if (MSComm1->PortOpen())
-        MSComm1->setPortOpen(false);
+        closePort();
     MSComm1->setCommPort(port);
-    if (SyncPending || Logging)
+    if (inUse) {
         openPort();
+        showState(); // on another port, or stopped where it could not open
+    }
 }
 
 void Form1::openPort()
@@ -730,20 +843,29 @@ void Form1::endPortUse()
     Logging = false;
     StartStop->setText(tr("Start Log"));
     SyncPending = false;
-    SyncClock->setEnabled(!m_clockBusy);
+    m_syncTimer.stop();
+    m_waitingSince = QDateTime();
+    showState();
+}
+
+void Form1::closePort()
+{
+    MSComm1->setPortOpen(false);
+    m_waitingSince = QDateTime();
 }
 
 void Form1::onDeviceLost()
 {
     // The serial control waits for the receiver and opens it again by
     // itself: logging and a pending sync go on when it is back.
-    holdStatus(tr("Receiver on COM %1 gone: logging goes on when it is back; the fixes are kept.")
-                   .arg(MSComm1->CommPort()),
-               MSComm1->errorString());
+    m_waitingSince = QDateTime::currentDateTime();
+    showState();
 }
 
 void Form1::onDeviceBack()
 {
+    m_waitingSince = QDateTime();
+    showState();
     holdStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
 }
 
@@ -832,7 +954,7 @@ int Form1::systemUtcOffsetMinutes()
 void Form1::onClockSet(qint64 movedMs)
 {
     m_clockBusy = false;
-    SyncClock->setEnabled(!SyncPending);
+    SyncClock->setEnabled(true);
     QString status
         = tr("Clock set to %1 (%2), moved %3%4 s.")
               .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
@@ -849,7 +971,7 @@ void Form1::onClockSet(qint64 movedMs)
 void Form1::onClockRefused(const QString &message)
 {
     m_clockBusy = false;
-    SyncClock->setEnabled(!SyncPending);
+    SyncClock->setEnabled(true);
     holdStatus(tr("The PC clock was not set."));
     notify(message);
 }
@@ -897,7 +1019,7 @@ void Form1::MSComm1_OnComm()
     // this repaint rather than waking up again for it.
     if (m_statusTimer.isActive() && m_statusTimer.remainingTime() < StatusSlackMs) {
         m_statusTimer.start();
-        showLoggingStatus();
+        followState();
     }
 }
 
@@ -925,13 +1047,16 @@ void Form1::ProcessSentence()
     // A line whose time field is no valid time still counts as a sample, but
     // cannot complete the sync.
     if (SyncPending && fix->utc) {
-        // The button stays disabled until the system has answered.
+        // The button is disabled until the system has answered.
         m_clockBusy = true;
+        SyncClock->setEnabled(false);
         m_timeRequested = QString::fromStdString(clock::localTimeString(*fix->utc, UtcOffsetMinutes));
         m_offsetRequested = UtcOffsetMinutes;
         SyncPending = false;
+        m_syncTimer.stop();
         if (!Logging)
-            MSComm1->setPortOpen(false);
+            closePort();
+        showState();
         m_clock->setTimeOfDay(m_timeRequested);
     }
 }

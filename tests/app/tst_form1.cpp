@@ -172,6 +172,10 @@ private Q_SLOTS:
             QCOMPARE(accessible->text(QAccessible::Name), caption->text());
             QCOMPARE(caption->buddy(), box);
         }
+        // The status line is read as what it says, and Qt tells of each change.
+        h.form->StartStop_Click();
+        QCOMPARE(QAccessible::queryAccessibleInterface(h.form->Label1)->text(QAccessible::Name),
+                 h.form->Label1->text());
     }
 
     void window()
@@ -456,8 +460,82 @@ private Q_SLOTS:
         QTimer batches;
         QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
         batches.start(50);
-        QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(", 2 s"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(" in 2 s."), 5000);
         QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+    }
+
+    // The status line says what is going on at every moment, and a held
+    // message never outlasts the state it spoke of.
+    void statusLine_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("status"); // a pattern for the whole line
+        QTest::addColumn<bool>("logging");
+        QTest::addColumn<bool>("pending");
+        QTest::addColumn<bool>("open");
+
+        QTest::newRow("receiver gone while logging")
+            << QStringList{"Start Log", "fix", "lose"}
+            << "No receiver on COM 1 since \\d\\d:\\d\\d:\\d\\d\\.\nLogging goes on when it is back\\."
+            << true << false << true;
+        QTest::newRow("an open that fails while waiting stops logging")
+            << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
+            << "Logging off: 1 fix stored\\." << false << false << false;
+        QTest::newRow("Stop Log") << QStringList{"Start Log", "fix", "fix", "Start Log"}
+                                  << "Logging off: 2 fixes stored\\." << false << false << false;
+        QTest::newRow("a sync waits for a fix")
+            << QStringList{"Start Log", "Sync"}
+            << "Logging: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
+        QTest::newRow("a second press cancels")
+            << QStringList{"Sync", "Sync"} << "Clock sync cancelled: the PC clock was not set\\." << false
+            << false << false;
+        QTest::newRow("Escape cancels")
+            << QStringList{"Start Log", "Sync", "Escape"}
+            << "Clock sync cancelled: the PC clock was not set\\." << true << false << true;
+        QTest::newRow("a sync without a fix is dropped")
+            << QStringList{"Sync", "no fix", "time passes"}
+            << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
+    }
+
+    void statusLine()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, status);
+        QFETCH(bool, logging);
+        QFETCH(bool, pending);
+        QFETCH(bool, open);
+        Harness h;
+        for (const QString &step : steps) {
+            if (step == "Start Log")
+                QTest::mouseClick(h.form->StartStop, Qt::LeftButton);
+            else if (step == "Sync")
+                QTest::mouseClick(h.form->SyncClock, Qt::LeftButton);
+            else if (step == "Escape")
+                QTest::keyClick(h.form->UTCOffset, Qt::Key_Escape); // the window's, whatever has the focus
+            else if (step == "fix")
+                h.serial->receive(Fix);
+            else if (step == "no fix")
+                h.serial->receive(NoFix);
+            else if (step == "lose")
+                h.serial->loseDevice();
+            else if (step == "refuse COM 2")
+                h.serial->refusedPorts << 2;
+            else if (step == "COM 2")
+                h.form->Option2->click();
+            else if (step == "time passes") {
+                h.form->setSyncTimeout(std::chrono::milliseconds(1));
+                QTRY_VERIFY(!h.form->SyncPending);
+            } else
+                QFAIL(qPrintable(step));
+            QVERIFY2(h.form->SyncClock->isEnabled(), qPrintable(step)); // a pending sync is cancelled with it
+        }
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(status))
+                     .match(h.form->Label1->text())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->text()));
+        QCOMPARE(h.form->Logging, logging);
+        QCOMPARE(h.form->SyncPending, pending);
+        QCOMPARE(h.serial->PortOpen(), open);
     }
 
     void switchPortWhileLogging()
@@ -502,7 +580,7 @@ private Q_SLOTS:
         QVERIFY(h.form->Logging && h.serial->PortOpen());
         QCOMPARE(h.form->StartStop->text(), QStringLiteral("Stop Log"));
         QVERIFY(h.notices().isEmpty());
-        QVERIFY(h.form->Label1->text().contains("gone"));
+        QVERIFY(h.form->Label1->text().startsWith("No receiver on COM 1 since "));
         QCOMPARE(h.form->SampleCount, 1);
         QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.left(10)));
 
@@ -608,8 +686,8 @@ private Q_SLOTS:
         QVERIFY2(saved.contains("lat=\"48.11730000\"") && saved.contains("1 fix"), saved.constData());
     }
 
-    // The scatter window's labels stay apart, and a screen reader hears the
-    // count and the spread.
+    // The scatter window follows new fixes, its labels stay apart, and a
+    // screen reader hears the count and the spread.
     void scatter()
     {
         for (const double radius : {0.0, 40.0}) { // one fix; CEP50 equal to CEP95
@@ -628,6 +706,10 @@ private Q_SLOTS:
         QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Scatter of the fixes"));
         QCOMPARE(accessible->text(QAccessible::Description),
                  QStringLiteral("1 fix around its mean; CEP50 0 cm, CEP95 0 cm."));
+        h.form->CalcPos_Click(); // its message holds the status line a while
+        h.serial->receive(Fix + Fix);
+        QTRY_VERIFY(
+            accessible->text(QAccessible::Description).startsWith("3 fixes around their mean; CEP50 "));
         window->close();
     }
 
@@ -677,7 +759,7 @@ private Q_SLOTS:
         if (logging)
             h.form->StartStop_Click();
         h.form->SyncClock_Click();
-        QVERIFY(h.form->SyncPending && !h.form->SyncClock->isEnabled() && h.serial->PortOpen());
+        QVERIFY(h.form->SyncPending && h.serial->PortOpen());
         h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
         h.form->UTCOffset_LostFocus();
 
@@ -689,7 +771,7 @@ private Q_SLOTS:
         QCOMPARE(h.form->SampleCount, samples);
         const bool done = !clockSettings.isEmpty();
         QCOMPARE(h.form->SyncPending, !done);
-        QCOMPARE(h.form->SyncClock->isEnabled(), done);
+        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 

@@ -20,6 +20,7 @@
 #include "settings/utcoffset.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
@@ -43,6 +44,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace quorvel {
@@ -146,6 +148,14 @@ std::string decimalSeparator()
     return QLocale().decimalPoint().toStdString();
 }
 
+// Qt picks a translation's plural form by %n, but shows the source text as
+// it stands where no translation is loaded: English keeps a text for one
+// and one for more, each open to a translation's own forms.
+QString plural(int n, const QString &one, const QString &more)
+{
+    return n == 1 ? one : more;
+}
+
 } // namespace
 
 Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStore &settings,
@@ -212,7 +222,9 @@ void Form1::createControls()
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
     Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
     Label1->setWordWrap(true); // the status line: two short lines at most
-    Label1->setAccessibleName(tr("Status"));
+    // Its text is its accessible name, so that a screen reader reads it and
+    // hears of each change.
+    Label1->setAccessibleDescription(tr("Status line"));
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);
@@ -299,11 +311,15 @@ void Form1::wireEvents()
     onSelected(Option3, &Form1::Option3_Click);
     onSelected(Option4, &Form1::Option4_Click);
 
-    // Every loss of focus counts, changed or not, which editingFinished misses.
-    UTCOffset->installEventFilter(this);
-    // Return and Enter click the focused button, as Space does.
-    for (QPushButton *b : {CalcPos, Exit, StartStop, SyncClock})
-        b->installEventFilter(this);
+    // Every control that takes the focus: Return and Enter click a focused
+    // button, as Space does; Shift+F10 opens a context menu, as the menu key
+    // does; the arrow keys move through the COM buttons; and every loss of
+    // the UTC offset box's focus counts, changed or not, which
+    // editingFinished misses.
+    for (QWidget *control : findChildren<QWidget *>()) {
+        if (control->focusPolicy() != Qt::NoFocus)
+            control->installEventFilter(this);
+    }
 
     // The results: the usual text actions, and the position taken elsewhere.
     for (QLineEdit *result : {Latitidue, Longitude, Elevation}) {
@@ -313,7 +329,17 @@ void Form1::wireEvents()
     }
     // The status line follows the logging once a second.
     m_statusTimer.setInterval(1000);
-    connect(&m_statusTimer, &QTimer::timeout, this, &Form1::showLoggingStatus);
+    connect(&m_statusTimer, &QTimer::timeout, this, &Form1::followState);
+    // A sync that no fix completes is dropped rather than left to set the
+    // clock hours later.
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(SyncTimeout);
+    connect(&m_syncTimer, &QTimer::timeout, this, [this] {
+        const int minutes = std::max(1, int(std::lround(m_syncTimer.interval() / 60000.0)));
+        dropSync(plural(minutes,
+                        tr("No fix came within %n minute: the PC clock was not set.", nullptr, minutes),
+                        tr("No fix came within %n minutes: the PC clock was not set.", nullptr, minutes)));
+    });
 
     // Receiver link and clock
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
@@ -336,8 +362,13 @@ void Form1::wireEvents()
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        auto *button = qobject_cast<QPushButton *>(watched);
+        const auto &keyEvent = *static_cast<QKeyEvent *>(event);
+        const int key = keyEvent.key();
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && openMenuFromKeyboard(widget, keyEvent))
+            return true;
+        if (auto *option = qobject_cast<QRadioButton *>(watched); option && movePortFocus(option, key))
+            return true;
+        auto *button = qobject_cast<QAbstractButton *>(watched);
         if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
             if (button->isEnabled())
                 button->click();
@@ -352,6 +383,48 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
             UTCOffset_LostFocus();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::openMenuFromKeyboard(QWidget *widget, const QKeyEvent &key)
+{
+    // Many laptops have no menu key; Shift+F10 is the usual stand-in, which
+    // Qt leaves to the application here.
+    if (key.keyCombination() != QKeyCombination(Qt::ShiftModifier, Qt::Key_F10))
+        return false;
+    // Where the menu key opens it: at the text cursor, or mid-control.
+    const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at), key.modifiers());
+    QCoreApplication::sendEvent(widget, &menu);
+    return true;
+}
+
+bool Form1::movePortFocus(QRadioButton *option, int key)
+{
+    // Qt's arrows select each button they pass, and every selection
+    // switches the port: while logging, the first that fails to open would
+    // stop it.
+    int step = 0;
+    if (key == Qt::Key_Up || key == Qt::Key_Left)
+        step = -1;
+    else if (key == Qt::Key_Down || key == Qt::Key_Right)
+        step = 1;
+    const QList<QRadioButton *> options = portOptions();
+    const qsizetype at = options.indexOf(option);
+    if (step == 0 || at < 0)
+        return false;
+    options[(at + step + options.size()) % options.size()]->setFocus(step < 0 ? Qt::BacktabFocusReason
+                                                                              : Qt::TabFocusReason);
+    return true;
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // Escape, which no control of the window takes, cancels a pending sync.
+    if (event->key() == Qt::Key_Escape && SyncPending) {
+        dropSync(tr("Clock sync cancelled: the PC clock was not set."));
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::Form_Load()
@@ -431,7 +504,10 @@ void Form1::CalcPos_Click()
     show(Latitidue, mean.latitude);
     show(Longitude, mean.longitude);
     show(Elevation, mean.elevation);
-    describeMean(*average);
+    // The exports of the mean write what is shown, not what is stored by then.
+    m_shownMean = average;
+    m_shownSpread = *average::spreadOf(*this, *average);
+    describeMean(*average, m_shownSpread);
     unsetCursor();
 }
 
@@ -440,25 +516,24 @@ QString Form1::fixCount(int count)
     return count == 1 ? tr("1 fix") : tr("%1 fixes").arg(count);
 }
 
-void Form1::describeMean(const average::Average &mean)
+void Form1::describeMean(const average::Average &mean, const average::Spread &spread)
 {
-    const std::optional<average::Spread> spread = average::spreadOf(*this, mean);
     const QLocale locale;
     const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
 
     // The status line: count, time span, spread. The rest in its tooltip.
-    QString first = fixCount(spread->count);
-    if (spread->spanSeconds)
-        first += tr(" over %1").arg(average::durationText(*spread->spanSeconds));
+    QString first = fixCount(spread.count);
+    if (spread.spanSeconds)
+        first += tr(" over %1").arg(average::durationText(*spread.spanSeconds));
     holdStatus(first + QLatin1Char('\n')
-                   + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread->cep50), metres(spread->cep95)),
-               average::spreadDescription(*spread)
-                   + (spread->meanHorizontal ? QString()
-                                             : tr("\nToo few fixes to tell how good the mean itself is.")));
+                   + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread.cep50), metres(spread.cep95)),
+               average::spreadDescription(spread)
+                   + (spread.meanHorizontal ? QString()
+                                            : tr("\nToo few fixes to tell how good the mean itself is.")));
 
-    const QString uncertainty = spread->meanHorizontal
+    const QString uncertainty = spread.meanHorizontal
         ? tr("Uncertainty of the mean: \u00b1%1 m (1 sigma, from %2 batch means, allowing for drift)")
-              .arg(metres(*spread->meanHorizontal))
+              .arg(metres(*spread.meanHorizontal))
               .arg(average::MeanBatches)
         : QString();
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
@@ -472,10 +547,10 @@ void Form1::describeMean(const average::Average &mean)
     };
     Latitidue->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
                                      "Standard deviation north: %4 m\n%5"),
-                                  latitude, u'N', u'S', spread->sdNorth));
+                                  latitude, u'N', u'S', spread.sdNorth));
     Longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
                                      "Standard deviation east: %4 m\n%5"),
-                                  longitude, u'E', u'W', spread->sdEast));
+                                  longitude, u'E', u'W', spread.sdEast));
     QString elevation = tr("%1 m above mean sea level, as the receiver reports it")
                             .arg(locale.toString(mean.mean.elevation, 'f', 2));
     if (mean.geoidSeparation)
@@ -483,10 +558,10 @@ void Form1::describeMean(const average::Average &mean)
             + tr("Ellipsoidal height (WGS 84): %1 m (geoid separation %2 m)")
                   .arg(locale.toString(mean.mean.elevation + *mean.geoidSeparation, 'f', 2),
                        locale.toString(*mean.geoidSeparation, 'f', 2));
-    elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread->sdUp));
-    if (spread->meanUp)
+    elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread.sdUp));
+    if (spread.meanUp)
         elevation += QLatin1Char('\n')
-            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread->meanUp));
+            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread.meanUp));
     Elevation->setToolTip(elevation);
 }
 
@@ -503,21 +578,84 @@ void Form1::holdStatus(const QString &text, const QString &details)
     setStatus(text, details);
 }
 
-void Form1::showLoggingStatus()
+QString Form1::stateText(QString *details) const
 {
-    if (m_logging.isValid())
-        m_loggedMs += m_logging.restart();
-    if (!Logging) {
-        m_logging.invalidate();
+    // Two short lines fit; the second is the sync's, or else what the first
+    // leads to.
+    const int n = SampleCount;
+    QStringList lines, tips;
+    if (m_waitingSince.isValid()) {
+        lines << tr("No receiver on COM %1 since %2.")
+                     .arg(MSComm1->CommPort())
+                     .arg(m_waitingSince.toString(QStringLiteral("HH:mm:ss")));
+        if (Logging && !SyncPending && !m_clockBusy)
+            lines << tr("Logging goes on when it is back.");
+        tips << MSComm1->errorString();
+        if (Logging)
+            tips << plural(n, tr("The %n fix logged is kept.", nullptr, n),
+                           tr("The %n fixes logged are kept.", nullptr, n));
+    } else if (Logging) {
+        const QString time = average::durationText(int(m_loggedMs / 1000));
+        lines << plural(n, tr("Logging: %n fix in %1.", nullptr, n),
+                        tr("Logging: %n fixes in %1.", nullptr, n))
+                     .arg(time);
+    } else {
+        lines << plural(n, tr("Logging off: %n fix stored.", nullptr, n),
+                        tr("Logging off: %n fixes stored.", nullptr, n));
+    }
+    if (m_clockBusy) {
+        lines << tr("Setting the PC clock to %1\u2026").arg(m_timeRequested);
+    } else if (SyncPending) {
+        lines << tr("Waiting for a fix to set the clock.");
+        tips << tr("Press Sync PC Clock again, or Escape, to cancel.");
+    }
+    *details = tips.join(QLatin1Char('\n'));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void Form1::showState()
+{
+    accountLoggingTime();
+    m_statusHeld.invalidate();
+    QString details;
+    const QString text = stateText(&details);
+    setStatus(text, details);
+    SyncClock->setToolTip(SyncPending
+                              ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
+                              : QString());
+    if (Logging || SyncPending)
+        m_statusTimer.start();
+    else
+        m_statusTimer.stop();
+}
+
+void Form1::followState()
+{
+    accountLoggingTime();
+    if (!Logging && !SyncPending) {
         m_statusTimer.stop();
         return;
     }
-    // A message of its own (a clock sync) stays a while before the count returns.
+    if (Logging)
+        refreshScatter();
+    // A message of its own (a clock sync, a mean) stays a while before the
+    // state returns.
     if (m_statusHeld.isValid() && !m_statusHeld.hasExpired(HeldStatusMs))
         return;
-    setStatus(tr("Logging: %1, %2").arg(fixCount(SampleCount), average::durationText(int(m_loggedMs / 1000))),
-              {});
-    refreshScatter();
+    QString details;
+    const QString text = stateText(&details);
+    setStatus(text, details);
+}
+
+void Form1::accountLoggingTime()
+{
+    if (m_logging.isValid())
+        m_loggedMs += m_logging.restart();
+    // While the receiver is gone no fix can come: that is no time logged.
+    if (!Logging || m_waitingSince.isValid())
+        m_logging.invalidate();
+    else if (!m_logging.isValid())
+        m_logging.start();
 }
 
 std::optional<average::Average> Form1::currentMean() const
@@ -545,29 +683,33 @@ void Form1::showResultMenu(QLineEdit *box, const QPoint &at)
     QMenu *menu = box->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    const bool any = SampleCount > 0;
-    menu->addAction(tr("Copy position"), this,
-                    [this] {
-                        if (const std::optional<average::Average> mean = currentMean())
-                            QGuiApplication::clipboard()->setText(average::positionForMaps(*mean));
-                    })
-        ->setEnabled(any);
+    menu->setToolTipsVisible(true);
+    // The mean is the one the boxes show, whatever was logged since.
+    const QString calcFirst = tr("Press Calc Position first.");
+    QAction *copy = menu->addAction(tr("Copy p&osition"), this, [this] {
+        if (m_shownMean)
+            QGuiApplication::clipboard()->setText(average::positionForMaps(*m_shownMean));
+    });
+    copy->setEnabled(m_shownMean.has_value());
+    copy->setToolTip(m_shownMean ? QString() : calcFirst);
     // Asks where, then saves with `save`.
-    const auto saveAction = [this, menu, any](const QString &title, const QString &name,
-                                              const QString &filter, bool (Form1::*save)(const QString &)) {
-        menu->addAction(title + QStringLiteral("\u2026"), this,
-                        [this, title, name, filter, save] {
-                            const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
-                            if (!path.isEmpty())
-                                (this->*save)(path);
-                        })
-            ->setEnabled(any);
+    const auto saveAction = [this, menu](const QString &text, const QString &name, const QString &filter,
+                                         bool (Form1::*save)(const QString &)) {
+        const QString title = QString(text).remove(QLatin1Char('&'));
+        return menu->addAction(text + QStringLiteral("\u2026"), this, [this, title, name, filter, save] {
+            const QString path = QFileDialog::getSaveFileName(this, title, name, filter);
+            if (!path.isEmpty())
+                (this->*save)(path);
+        });
     };
-    saveAction(tr("Save fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
-               &Form1::saveFixesCsv);
-    saveAction(tr("Save mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
-               &Form1::saveMeanGpx);
-    menu->addAction(tr("Show scatter\u2026"), this, &Form1::showScatter);
+    saveAction(tr("Save &fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
+               &Form1::saveFixesCsv)
+        ->setEnabled(SampleCount > 0);
+    QAction *gpx = saveAction(tr("Save &mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
+                              &Form1::saveMeanGpx);
+    gpx->setEnabled(m_shownMean.has_value());
+    gpx->setToolTip(m_shownMean ? QString() : calcFirst);
+    menu->addAction(tr("Show &scatter\u2026"), this, &Form1::showScatter);
     menu->popup(box->mapToGlobal(at));
 }
 
@@ -588,12 +730,10 @@ bool Form1::saveFixesCsv(const QString &path)
 
 bool Form1::saveMeanGpx(const QString &path)
 {
-    const std::optional<average::Average> mean = currentMean();
-    if (!mean)
+    if (!m_shownMean)
         return false;
-    return saveFile(path,
-                    average::meanAsGpx(*mean, *average::spreadOf(*this, *mean),
-                                       QStringLiteral("GPS Quorvel %1").arg(Version)));
+    return saveFile(
+        path, average::meanAsGpx(*m_shownMean, m_shownSpread, QStringLiteral("GPS Quorvel %1").arg(Version)));
 }
 
 bool Form1::saveFile(const QString &path, const QByteArray &content)
@@ -608,29 +748,46 @@ bool Form1::saveFile(const QString &path, const QByteArray &content)
 
 void Form1::StartStop_Click()
 {
-    if (Logging) {
-        Logging = false;
-        StartStop->setText(tr("Start Log"));
-    } else {
-        StartStop->setText(tr("Stop Log"));
-        Logging = true;
-        m_logging.start();
-        m_statusTimer.start();
-    }
+    Logging = !Logging;
+    StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)
         openPort();
     else
-        MSComm1->setPortOpen(false);
-    showLoggingStatus();
+        closePort();
+    showState();
 }
 
 void Form1::SyncClock_Click()
 {
-    if (SyncPending || m_clockBusy)
+    // The button is disabled while the system answers; a pending sync is
+    // cancelled by a second press.
+    if (m_clockBusy)
         return;
+    if (SyncPending) {
+        dropSync(tr("Clock sync cancelled: the PC clock was not set."));
+        return;
+    }
     SyncPending = true;
-    SyncClock->setEnabled(false);
+    m_syncTimer.start();
     openPort();
+    showState();
+}
+
+void Form1::setSyncTimeout(std::chrono::milliseconds timeout)
+{
+    m_syncTimer.setInterval(timeout);
+}
+
+void Form1::dropSync(const QString &why)
+{
+    if (!SyncPending)
+        return;
+    SyncPending = false;
+    m_syncTimer.stop();
+    if (!Logging)
+        closePort();
+    showState();
+    holdStatus(why);
 }
 
 void Form1::Option1_Click()
@@ -662,11 +819,14 @@ void Form1::choosePort(int port)
 
 void Form1::SetCommPort(int port)
 {
+    const bool inUse = SyncPending || Logging;
     if (MSComm1->PortOpen())
-        MSComm1->setPortOpen(false);
+        closePort();
     MSComm1->setCommPort(port);
-    if (SyncPending || Logging)
+    if (inUse) {
         openPort();
+        showState(); // on another port, or stopped where it could not open
+    }
 }
 
 void Form1::openPort()
@@ -683,20 +843,29 @@ void Form1::endPortUse()
     Logging = false;
     StartStop->setText(tr("Start Log"));
     SyncPending = false;
-    SyncClock->setEnabled(!m_clockBusy);
+    m_syncTimer.stop();
+    m_waitingSince = QDateTime();
+    showState();
+}
+
+void Form1::closePort()
+{
+    MSComm1->setPortOpen(false);
+    m_waitingSince = QDateTime();
 }
 
 void Form1::onDeviceLost()
 {
     // The serial control waits for the receiver and opens it again by
     // itself: logging and a pending sync go on when it is back.
-    holdStatus(tr("Receiver on COM %1 gone: logging goes on when it is back; the fixes are kept.")
-                   .arg(MSComm1->CommPort()),
-               MSComm1->errorString());
+    m_waitingSince = QDateTime::currentDateTime();
+    showState();
 }
 
 void Form1::onDeviceBack()
 {
+    m_waitingSince = QDateTime();
+    showState();
     holdStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
 }
 
@@ -719,15 +888,17 @@ void Form1::showPortMenu(int port, const QPoint &at)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QList<link::SerialControl::Device> devices = MSComm1->availableDevices();
     for (const link::SerialControl::Device &device : devices) {
-        const QString text
+        QString text
             = device.description.isEmpty() ? device.path : tr("%1 (%2)").arg(device.path, device.description);
+        // A name is shown as it is, not read for a mnemonic.
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         menu->addAction(text, this, [this, port, path = device.path] { setPortSource(port, path); });
     }
     if (devices.isEmpty())
         menu->addAction(tr("No serial devices found"))->setEnabled(false);
     menu->addSeparator();
-    menu->addAction(tr("Network or gpsd source\u2026"), this, [this, port] { askPortSource(port); });
-    menu->addAction(tr("Default device"), this, [this, port] { setPortSource(port, QString()); });
+    menu->addAction(tr("&Network or gpsd source\u2026"), this, [this, port] { askPortSource(port); });
+    menu->addAction(tr("&Default device"), this, [this, port] { setPortSource(port, QString()); });
     menu->popup(at);
 }
 
@@ -783,7 +954,7 @@ int Form1::systemUtcOffsetMinutes()
 void Form1::onClockSet(qint64 movedMs)
 {
     m_clockBusy = false;
-    SyncClock->setEnabled(!SyncPending);
+    SyncClock->setEnabled(true);
     QString status
         = tr("Clock set to %1 (%2), moved %3%4 s.")
               .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
@@ -800,7 +971,7 @@ void Form1::onClockSet(qint64 movedMs)
 void Form1::onClockRefused(const QString &message)
 {
     m_clockBusy = false;
-    SyncClock->setEnabled(!SyncPending);
+    SyncClock->setEnabled(true);
     holdStatus(tr("The PC clock was not set."));
     notify(message);
 }
@@ -816,7 +987,15 @@ void Form1::MSComm1_OnComm()
     // It is written per line rather than per character, which the eye cannot
     // tell apart, since it is painted once per batch anyway.
     QString line = monitor->text();
-    nmea::assembleLines(line, batch, [this](const QString &complete) {
+    // A whole line left in the box to be seen is not the start of the next.
+    if (line == m_finishedLine)
+        line.clear();
+    m_finishedLine.clear();
+    const bool wholeLines = MSComm1->deliversWholeLines();
+    QString last; // the batch's last whole line, where lines arrive whole
+    nmea::assembleLines(line, batch, [this, wholeLines, &last](const QString &complete) {
+        if (wholeLines && !complete.isEmpty())
+            last = complete;
         // Only a GGA sentence can change anything, so only such a line is
         // put in the box for ProcessSentence: laying out text is most of
         // what receiving costs, and the box is painted once per batch.
@@ -825,13 +1004,22 @@ void Form1::MSComm1_OnComm()
         showInMonitor(complete);
         ProcessSentence();
     });
-    showInMonitor(line);
+    // A network source hands over whole lines, so every batch would end with
+    // the box empty, and no sentence would ever be seen: the last one stays
+    // until the next one's characters arrive. A serial line's sentence is
+    // seen as it grows.
+    if (line.isEmpty() && !last.isEmpty()) {
+        showInMonitor(last);
+        m_finishedLine = last;
+    } else {
+        showInMonitor(line);
+    }
 
     // The status line is due before the next batch: bring it forward into
     // this repaint rather than waking up again for it.
     if (m_statusTimer.isActive() && m_statusTimer.remainingTime() < StatusSlackMs) {
         m_statusTimer.start();
-        showLoggingStatus();
+        followState();
     }
 }
 
@@ -859,13 +1047,16 @@ void Form1::ProcessSentence()
     // A line whose time field is no valid time still counts as a sample, but
     // cannot complete the sync.
     if (SyncPending && fix->utc) {
-        // The button stays disabled until the system has answered.
+        // The button is disabled until the system has answered.
         m_clockBusy = true;
+        SyncClock->setEnabled(false);
         m_timeRequested = QString::fromStdString(clock::localTimeString(*fix->utc, UtcOffsetMinutes));
         m_offsetRequested = UtcOffsetMinutes;
         SyncPending = false;
+        m_syncTimer.stop();
         if (!Logging)
-            MSComm1->setPortOpen(false);
+            closePort();
+        showState();
         m_clock->setTimeOfDay(m_timeRequested);
     }
 }

@@ -37,6 +37,9 @@ ScatterWindow::ScatterWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(tr("Scatter of the fixes \u2013 GPS Quorvel"));
+    // A picture says nothing to a screen reader: its description does.
+    setAccessibleName(tr("Scatter of the fixes"));
+    setAccessibleDescription(summary());
     setAttribute(Qt::WA_DeleteOnClose);
     resize(360, 380);
     setMinimumSize(200, 220);
@@ -46,7 +49,32 @@ void ScatterWindow::setFixes(std::vector<average::LocalPoint> points, const aver
 {
     m_points = std::move(points);
     m_spread = spread;
+    setAccessibleDescription(summary());
     update();
+}
+
+QString ScatterWindow::summary() const
+{
+    const int n = m_spread.count;
+    if (m_points.empty())
+        return tr("No fixes stored.");
+    return (n == 1 ? tr("%n fix around its mean; CEP50 %1, CEP95 %2.", nullptr, n)
+                   : tr("%n fixes around their mean; CEP50 %1, CEP95 %2.", nullptr, n))
+        .arg(metresText(m_spread.cep50), metresText(m_spread.cep95));
+}
+
+std::pair<QRectF, QRectF> ScatterWindow::circleLabels(QPointF centre, double cep50, double cep95,
+                                                      QSizeF label50, QSizeF label95, double right)
+{
+    // CEP95's label above its circle, CEP50's below its own: equal circles
+    // (one fix, or fixes all alike) then keep them apart.
+    const auto beside = [&](double radius, QSizeF size, bool above) {
+        const double x = std::min(centre.x() + radius * 0.71 + 3, right - size.width());
+        const double y
+            = above ? centre.y() - radius * 0.71 - 3 - size.height() : centre.y() + radius * 0.71 + 3;
+        return QRectF(QPointF(x, y), size);
+    };
+    return {beside(cep50, label50, false), beside(cep95, label95, true)};
 }
 
 void ScatterWindow::keyPressEvent(QKeyEvent *event)
@@ -67,7 +95,7 @@ void ScatterWindow::paintEvent(QPaintEvent *)
 
     p.setPen(palette().text().color());
     p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft,
-               m_spread.count == 1 ? tr("1 fix") : tr("%1 fixes").arg(m_spread.count));
+               m_spread.count == 1 ? tr("%n fix", nullptr, 1) : tr("%n fixes", nullptr, m_spread.count));
     p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignRight, tr("N \u2191"));
     if (m_points.empty())
         return;
@@ -96,15 +124,20 @@ void ScatterWindow::paintEvent(QPaintEvent *)
     }
 
     p.setBrush(Qt::NoBrush);
-    const auto circle = [&](double radius, const QColor &colour, const QString &label) {
+    const QString label50 = tr("CEP50 %1").arg(metresText(m_spread.cep50));
+    const QString label95 = tr("CEP95 %1").arg(metresText(m_spread.cep95));
+    const auto size = [&metrics](const QString &label) {
+        return QSizeF(metrics.horizontalAdvance(label), metrics.height());
+    };
+    const auto [at50, at95] = circleLabels(centre, m_spread.cep50 * scale, m_spread.cep95 * scale,
+                                           size(label50), size(label95), width() - 4);
+    const auto circle = [&](double radius, const QColor &colour, const QRectF &at, const QString &label) {
         p.setPen(QPen(colour, 1.5));
         p.drawEllipse(centre, radius * scale, radius * scale);
-        const double x = std::min(centre.x() + radius * scale * 0.71 + 3,
-                                  double(width() - 4 - metrics.horizontalAdvance(label)));
-        p.drawText(QPointF(x, centre.y() - radius * scale * 0.71 - 3), label);
+        p.drawText(at, Qt::AlignLeft | Qt::AlignVCenter, label);
     };
-    circle(m_spread.cep50, QColor(0x10, 0x80, 0x10), tr("CEP50 %1").arg(metresText(m_spread.cep50)));
-    circle(m_spread.cep95, QColor(0xc0, 0x60, 0x00), tr("CEP95 %1").arg(metresText(m_spread.cep95)));
+    circle(m_spread.cep50, QColor(0x10, 0x80, 0x10), at50, label50);
+    circle(m_spread.cep95, QColor(0xc0, 0x60, 0x00), at95, label95);
 
     // The scale bar, bottom left.
     const double bar = niceLength(extent / 2);

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 namespace quorvel {
@@ -23,11 +24,21 @@ public:
 
     void setFixes(std::vector<average::LocalPoint> points, const average::Spread &spread);
 
+    // Where the labels of the CEP50 and CEP95 circles stand, given the
+    // circles' radii in pixels around `centre` and the labels' sizes: each
+    // beside its circle at 45 degrees to the right, left of `right`, CEP95's
+    // above and CEP50's below the centre.
+    static std::pair<QRectF, QRectF> circleLabels(QPointF centre, double cep50, double cep95, QSizeF label50,
+                                                  QSizeF label95, double right);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The count and the CEP figures, in words.
+    QString summary() const;
+
     std::vector<average::LocalPoint> m_points;
     average::Spread m_spread;
 };

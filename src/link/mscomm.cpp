@@ -198,6 +198,11 @@ QByteArray MSComm::Input()
     return std::exchange(m_buffer, {});
 }
 
+bool MSComm::deliversWholeLines() const
+{
+    return m_state != State::Closed && m_spec && m_spec->kind != SourceSpec::Kind::Serial;
+}
+
 QString MSComm::errorString() const
 {
     return m_errorString;

@@ -56,6 +56,7 @@ public:
     bool setPortOpen(bool open) override;
     int InBufferCount() const override;
     QByteArray Input() override;
+    bool deliversWholeLines() const override;
     QString errorString() const override;
     QString portDescription(int port) const override;
     QList<Device> availableDevices() const override;

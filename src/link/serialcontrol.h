@@ -35,6 +35,9 @@ public:
     // per byte.
     virtual int InBufferCount() const = 0;
     virtual QByteArray Input() = 0;
+    // Whether the open source hands over whole lines (a network connection,
+    // gpsd) rather than a stream that may stop mid-sentence (a serial line).
+    virtual bool deliversWholeLines() const = 0;
 
     // A message for the user about the last failed opening or the lost device.
     virtual QString errorString() const = 0;

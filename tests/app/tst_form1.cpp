@@ -2,9 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/scatterwindow.h"
 #include "support/fakes.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
@@ -169,6 +172,10 @@ private Q_SLOTS:
             QCOMPARE(accessible->text(QAccessible::Name), caption->text());
             QCOMPARE(caption->buddy(), box);
         }
+        // The status line is read as what it says, and Qt tells of each change.
+        h.form->StartStop_Click();
+        QCOMPARE(QAccessible::queryAccessibleInterface(h.form->Label1)->text(QAccessible::Name),
+                 h.form->Label1->text());
     }
 
     void window()
@@ -195,33 +202,77 @@ private Q_SLOTS:
     }
 
     // Return and Enter click the focused button; in a text box, and as
-    // Escape anywhere, they click nothing.
+    // Escape anywhere, they click nothing. The arrows move through the COM
+    // buttons without choosing one; Shift+F10 opens a context menu, whose
+    // own items each have a mnemonic of their own.
     void keyboardActivation_data()
     {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key");
+        QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<bool>("logging");
+        QTest::addColumn<int>("port"); // the COM button chosen
+        QTest::addColumn<bool>("menu");
 
-        QTest::newRow("Return on Start Log") << "StartStop" << int(Qt::Key_Return) << true;
-        QTest::newRow("keypad Enter on Start Log") << "StartStop" << int(Qt::Key_Enter) << true;
-        QTest::newRow("Space on Start Log") << "StartStop" << int(Qt::Key_Space) << true;
-        QTest::newRow("Escape on Start Log") << "StartStop" << int(Qt::Key_Escape) << false;
-        QTest::newRow("Return in the UTC offset box") << "UTCOffset" << int(Qt::Key_Return) << false;
+        QTest::newRow("Return on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Return) << true << 1 << false;
+        QTest::newRow("keypad Enter on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Enter) << true << 1 << false;
+        QTest::newRow("Space on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Space) << true << 1 << false;
+        QTest::newRow("Escape on Start Log")
+            << "StartStop" << QKeySequence(Qt::Key_Escape) << false << 1 << false;
+        QTest::newRow("Return in the UTC offset box")
+            << "UTCOffset" << QKeySequence(Qt::Key_Return) << false << 1 << false;
+        QTest::newRow("Down moves the focus only")
+            << "Option1" << QKeySequence(Qt::Key_Down) << false << 1 << false;
+        QTest::newRow("Up, Up, Return chooses COM 3")
+            << "Option1" << QKeySequence(Qt::Key_Up, Qt::Key_Up, Qt::Key_Return) << false << 3 << false;
+        QTest::newRow("Right, Space chooses COM 2")
+            << "Option1" << QKeySequence(Qt::Key_Right, Qt::Key_Space) << false << 2 << false;
+        QTest::newRow("Shift+F10 on COM 2")
+            << "Option2" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
+        QTest::newRow("Shift+F10 on the latitude")
+            << "Latitidue" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
     }
 
     void keyboardActivation()
     {
         QFETCH(QString, focus);
-        QFETCH(int, key);
+        QFETCH(QKeySequence, keys);
         QFETCH(bool, logging);
+        QFETCH(int, port);
+        QFETCH(bool, menu);
         Harness h;
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
-        QWidget *target
-            = focus == "StartStop" ? static_cast<QWidget *>(h.form->StartStop) : h.form->UTCOffset;
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key(key));
+        const QHash<QString, QWidget *> byName{{"StartStop", h.form->StartStop},
+                                               {"UTCOffset", h.form->UTCOffset},
+                                               {"Option1", h.form->Option1},
+                                               {"Option2", h.form->Option2},
+                                               {"Latitidue", h.form->Latitidue}};
+        byName.value(focus)->setFocus();
+        for (int i = 0; i < keys.count(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
         QCOMPARE(h.form->Logging, logging);
+        QCOMPARE(h.serial->CommPort(), port);
+        auto *shown = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(shown != nullptr, menu);
+        if (!shown)
+            return;
+        QStringList mnemonics;
+        const QList<QAction *> actions = shown->actions();
+        qsizetype ours = actions.size(); // the window's own items follow the last separator
+        while (ours > 0 && !actions[ours - 1]->isSeparator())
+            --ours;
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            const QString text = QString(actions[i]->text()).remove("&&");
+            const qsizetype at = text.indexOf('&');
+            QVERIFY2(at >= 0 || i < ours, qPrintable(text));
+            if (at >= 0)
+                mnemonics << text.mid(at + 1, 1).toLower();
+        }
+        QCOMPARE(QSet<QString>(mnemonics.begin(), mnemonics.end()).size(), mnemonics.size());
+        shown->close();
     }
 
     void startUp_data()
@@ -387,6 +438,17 @@ private Q_SLOTS:
         h.serial->receive(Fix); // completes "\x80$GPGGA,1$GPGGA,...", whose last sentence is whole
         QCOMPARE(h.form->SampleCount, 3);
         QCOMPARE(h.form->SampleIndex, 3);
+        QCOMPARE(h.form->monitor->text(), QString()); // a serial line's sentence is done
+
+        // A network source's lines come whole: the last stays to be seen,
+        // and is no part of the next.
+        h.serial->wholeLines = true;
+        h.serial->receive("$GPGSA,A,3\r\n" + Fix);
+        QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.trimmed()));
+        h.serial->receive(Fix);
+        QCOMPARE(h.form->SampleCount, 5);
+        h.serial->receive("$GPGSV,3");
+        QCOMPARE(h.form->monitor->text(), QStringLiteral("$GPGSV,3"));
     }
 
     // The status line keeps counting while batches keep arriving (it is
@@ -398,8 +460,82 @@ private Q_SLOTS:
         QTimer batches;
         QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
         batches.start(50);
-        QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(", 2 s"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(" in 2 s."), 5000);
         QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+    }
+
+    // The status line says what is going on at every moment, and a held
+    // message never outlasts the state it spoke of.
+    void statusLine_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("status"); // a pattern for the whole line
+        QTest::addColumn<bool>("logging");
+        QTest::addColumn<bool>("pending");
+        QTest::addColumn<bool>("open");
+
+        QTest::newRow("receiver gone while logging")
+            << QStringList{"Start Log", "fix", "lose"}
+            << "No receiver on COM 1 since \\d\\d:\\d\\d:\\d\\d\\.\nLogging goes on when it is back\\."
+            << true << false << true;
+        QTest::newRow("an open that fails while waiting stops logging")
+            << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
+            << "Logging off: 1 fix stored\\." << false << false << false;
+        QTest::newRow("Stop Log") << QStringList{"Start Log", "fix", "fix", "Start Log"}
+                                  << "Logging off: 2 fixes stored\\." << false << false << false;
+        QTest::newRow("a sync waits for a fix")
+            << QStringList{"Start Log", "Sync"}
+            << "Logging: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
+        QTest::newRow("a second press cancels")
+            << QStringList{"Sync", "Sync"} << "Clock sync cancelled: the PC clock was not set\\." << false
+            << false << false;
+        QTest::newRow("Escape cancels")
+            << QStringList{"Start Log", "Sync", "Escape"}
+            << "Clock sync cancelled: the PC clock was not set\\." << true << false << true;
+        QTest::newRow("a sync without a fix is dropped")
+            << QStringList{"Sync", "no fix", "time passes"}
+            << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
+    }
+
+    void statusLine()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, status);
+        QFETCH(bool, logging);
+        QFETCH(bool, pending);
+        QFETCH(bool, open);
+        Harness h;
+        for (const QString &step : steps) {
+            if (step == "Start Log")
+                QTest::mouseClick(h.form->StartStop, Qt::LeftButton);
+            else if (step == "Sync")
+                QTest::mouseClick(h.form->SyncClock, Qt::LeftButton);
+            else if (step == "Escape")
+                QTest::keyClick(h.form->UTCOffset, Qt::Key_Escape); // the window's, whatever has the focus
+            else if (step == "fix")
+                h.serial->receive(Fix);
+            else if (step == "no fix")
+                h.serial->receive(NoFix);
+            else if (step == "lose")
+                h.serial->loseDevice();
+            else if (step == "refuse COM 2")
+                h.serial->refusedPorts << 2;
+            else if (step == "COM 2")
+                h.form->Option2->click();
+            else if (step == "time passes") {
+                h.form->setSyncTimeout(std::chrono::milliseconds(1));
+                QTRY_VERIFY(!h.form->SyncPending);
+            } else
+                QFAIL(qPrintable(step));
+            QVERIFY2(h.form->SyncClock->isEnabled(), qPrintable(step)); // a pending sync is cancelled with it
+        }
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(status))
+                     .match(h.form->Label1->text())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->text()));
+        QCOMPARE(h.form->Logging, logging);
+        QCOMPARE(h.form->SyncPending, pending);
+        QCOMPARE(h.serial->PortOpen(), open);
     }
 
     void switchPortWhileLogging()
@@ -444,7 +580,7 @@ private Q_SLOTS:
         QVERIFY(h.form->Logging && h.serial->PortOpen());
         QCOMPARE(h.form->StartStop->text(), QStringLiteral("Stop Log"));
         QVERIFY(h.notices().isEmpty());
-        QVERIFY(h.form->Label1->text().contains("gone"));
+        QVERIFY(h.form->Label1->text().startsWith("No receiver on COM 1 since "));
         QCOMPARE(h.form->SampleCount, 1);
         QCOMPARE(h.form->monitor->text(), QString::fromLatin1(Fix.left(10)));
 
@@ -513,6 +649,70 @@ private Q_SLOTS:
         QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48,0704"));
     }
 
+    // The exports of the mean write the mean on screen, with its count,
+    // whatever was logged since; before Calc Position there is none.
+    void exportsTheShownMean()
+    {
+        Harness h;
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        const auto menuItem = [&h](const QString &text) -> QAction * {
+            h.form->Latitidue->customContextMenuRequested(QPoint(5, 5));
+            auto *menu = h.form->Latitidue->findChild<QMenu *>();
+            for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
+                if (QString(action->text()).remove('&') == text) {
+                    menu->setParent(nullptr); // the next menu is found, not this one
+                    menu->deleteLater();
+                    return action;
+                }
+            }
+            return nullptr;
+        };
+        QVERIFY(!menuItem("Copy position")->isEnabled());
+        QVERIFY(!menuItem("Save mean as GPX\u2026")->isEnabled());
+        QVERIFY(menuItem("Save fixes as CSV\u2026")->isEnabled());
+
+        h.form->CalcPos_Click();
+        h.form->storeSample(4807.538, -1131.500, 600.0); // some 900 m away
+        h.form->storeSample(4807.538, -1131.500, 600.0);
+        QAction *copy = menuItem("Copy position");
+        QVERIFY(copy->isEnabled());
+        copy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("48.11730000,11.51666667"));
+        QTemporaryDir dir;
+        QVERIFY(h.form->saveMeanGpx(dir.filePath("mean.gpx")));
+        QFile gpx(dir.filePath("mean.gpx"));
+        QVERIFY(gpx.open(QIODevice::ReadOnly));
+        const QByteArray saved = gpx.readAll();
+        QVERIFY2(saved.contains("lat=\"48.11730000\"") && saved.contains("1 fix"), saved.constData());
+    }
+
+    // The scatter window follows new fixes, its labels stay apart, and a
+    // screen reader hears the count and the spread.
+    void scatter()
+    {
+        for (const double radius : {0.0, 40.0}) { // one fix; CEP50 equal to CEP95
+            const auto [cep50, cep95] = ScatterWindow::circleLabels(QPointF(180, 190), radius, radius,
+                                                                    QSizeF(70, 14), QSizeF(70, 14), 356);
+            QVERIFY(!cep50.intersects(cep95));
+        }
+
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        h.form->showScatter();
+        auto *window = h.form->findChild<ScatterWindow *>();
+        QVERIFY(window);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(window);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Scatter of the fixes"));
+        QCOMPARE(accessible->text(QAccessible::Description),
+                 QStringLiteral("1 fix around its mean; CEP50 0 cm, CEP95 0 cm."));
+        h.form->CalcPos_Click(); // its message holds the status line a while
+        h.serial->receive(Fix + Fix);
+        QTRY_VERIFY(
+            accessible->text(QAccessible::Description).startsWith("3 fixes around their mean; CEP50 "));
+        window->close();
+    }
+
     void absurdMeanIsReported()
     {
         Harness h;
@@ -559,7 +759,7 @@ private Q_SLOTS:
         if (logging)
             h.form->StartStop_Click();
         h.form->SyncClock_Click();
-        QVERIFY(h.form->SyncPending && !h.form->SyncClock->isEnabled() && h.serial->PortOpen());
+        QVERIFY(h.form->SyncPending && h.serial->PortOpen());
         h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
         h.form->UTCOffset_LostFocus();
 
@@ -571,7 +771,7 @@ private Q_SLOTS:
         QCOMPARE(h.form->SampleCount, samples);
         const bool done = !clockSettings.isEmpty();
         QCOMPARE(h.form->SyncPending, !done);
-        QCOMPARE(h.form->SyncClock->isEnabled(), done);
+        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 

@@ -304,6 +304,8 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(form->SampleCount, 68, 8000);
         QVERIFY(!form->monitor->text().startsWith('{')); // gpsd's own messages are not shown
+        // Lines come whole, and the last one stays to be seen.
+        QVERIFY2(form->monitor->text().startsWith('$'), qPrintable(form->monitor->text()));
         form.reset();
         if (gpsd.state() == QProcess::Running) {
             gpsd.terminate();

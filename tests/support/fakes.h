@@ -39,6 +39,7 @@ public:
     }
     int InBufferCount() const override { return int(buffer.size()); }
     QByteArray Input() override { return std::exchange(buffer, {}); }
+    bool deliversWholeLines() const override { return wholeLines; }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
     QString portDescription(int port) const override
     {
@@ -62,6 +63,7 @@ public:
     bool open = false;
     int openings = 0; // state changes, opening or closing
     QByteArray buffer;
+    bool wholeLines = false; // as a network source delivers
     QList<int> refusedPorts;
     QList<Device> devices;
 };

@@ -9,10 +9,10 @@
 #include "ttysource.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSerialPortInfo>
-#include <QTcpSocket>
 
 namespace quorvel::link {
 
@@ -21,13 +21,25 @@ namespace {
 const QString PortsSection = QStringLiteral("Ports");
 const QString RatesSection = QStringLiteral("Rates");
 
-// Whether gpsd answers on this machine: it takes USB receivers as they are
-// plugged in, and then holds them.
-bool gpsdIsRunning()
+// Whether gpsd listens on this machine: it takes USB receivers as they are
+// plugged in, and then holds them. The kernel's tables of TCP sockets say so
+// at once; a connection to find out could keep the window waiting.
+bool gpsdListens()
 {
-    QTcpSocket probe;
-    probe.connectToHost(QStringLiteral("localhost"), GpsdPort);
-    return probe.waitForConnected(300);
+    constexpr char Listen[] = "0A";
+    const QByteArray port = QByteArray::number(GpsdPort, 16).toUpper().rightJustified(4, '0');
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // "  0: 0100007F:0B83 00000000:0000 0A ...": local address and port, remote, state.
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields[1].endsWith(':' + port) && fields[3] == Listen)
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -175,7 +187,7 @@ QString MSComm::explainFailure(Source::Failure failure, const QString &reason) c
                      .arg(m_device);
         break;
     case Source::Failure::InUse:
-        remedy = gpsdIsRunning()
+        remedy = gpsdListens()
             ? tr("gpsd is running on this machine and may hold the receiver. Read it through gpsd: "
                  "right-click the COM button, choose \"Network or gpsd source\" and enter gpsd://localhost.")
             : tr("Close that program (it may be another GPS Quorvel), or choose another COM port, "

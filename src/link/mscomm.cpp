@@ -109,6 +109,7 @@ bool MSComm::setPortOpen(bool open)
         m_source.reset();
         m_state = State::Closed;
         m_lossTold = false;
+        m_dropTold = false;
         Q_EMIT portChanged();
         return true;
     }
@@ -217,8 +218,11 @@ QString MSComm::errorString() const
 
 void MSComm::onReadable()
 {
-    // Gather for a while instead of waking at every byte.
+    // What is there is taken at once: a pseudo-terminal's writer that sends
+    // and closes takes what was not read with it. Then the control gathers
+    // for a while instead of waking at every byte.
     m_source->setNotifying(false);
+    take();
     if (!m_batch.isActive())
         m_batch.start();
 }
@@ -227,25 +231,40 @@ void MSComm::readBatch()
 {
     if (!m_source)
         return;
-    const qsizetype before = m_buffer.size();
-    m_source->readInto(m_buffer, InBufferSize - m_buffer.size());
+    take();
     if (m_buffer.isEmpty()) {
         // The receiver paused: wait for it without a timer.
         m_batch.stop();
         m_source->setNotifying(true);
         return;
     }
-    if (m_lossTold) {
-        m_lossTold = false;
-        Q_EMIT deviceBack();
-    }
-    if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
-        m_huntTimer.stop();
-        m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
-                                QString::number(m_hunt->rate()));
-        Q_EMIT portChanged();
-    }
     Q_EMIT OnComm();
+}
+
+void MSComm::take()
+{
+    const qsizetype before = m_buffer.size();
+    bool dropped = m_source->readInto(m_buffer, InBufferSize);
+    if (m_buffer.size() > before) {
+        if (m_lossTold) {
+            m_lossTold = false;
+            Q_EMIT deviceBack();
+        }
+        if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
+            m_huntTimer.stop();
+            m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
+                                    QString::number(m_hunt->rate()));
+            Q_EMIT portChanged();
+        }
+    }
+    // The window has not taken what came before: the newest count.
+    dropped = keepNewest(m_buffer, 0, InBufferSize) || dropped;
+    if (dropped && !m_dropTold) {
+        m_dropTold = true;
+        Q_EMIT notice(tr("COM %1 receives more than the window can show: the newest data is used, "
+                         "older data is dropped.")
+                          .arg(m_portNumber));
+    }
 }
 
 void MSComm::nextRate()
@@ -262,13 +281,10 @@ void MSComm::onLost()
 {
     if (m_state != State::Open)
         return;
+    // What came before the loss reaches the window before the loss does.
+    take();
     const QString reason = m_source->errorString();
-    m_batch.stop();
-    m_huntTimer.stop();
-    m_source->disconnect(this);
-    m_source.release()->deleteLater(); // it is raising this signal
-    m_state = State::Waiting;
-    m_retry.start();
+    dropSource();
     if (!m_buffer.isEmpty())
         Q_EMIT OnComm();
     Q_EMIT portChanged();
@@ -277,6 +293,17 @@ void MSComm::onLost()
     m_lossTold = true;
     m_errorString = tr("The receiver on %1 went away: %2.").arg(portLabel(), reason);
     Q_EMIT deviceLost();
+}
+
+// The source went away: it is dropped, and opened again later.
+void MSComm::dropSource()
+{
+    m_batch.stop();
+    m_huntTimer.stop();
+    m_source->disconnect(this);
+    m_source.release()->deleteLater(); // it is raising the signal we are in
+    m_state = State::Waiting;
+    m_retry.start();
 }
 
 void MSComm::retry()

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QNetworkDatagram>
 
+#include <utility>
+
 namespace quorvel::link {
 
 TcpSource::TcpSource(QString host, quint16 port, bool gpsd, QString gpsdDevice, QObject *parent)
@@ -16,11 +18,11 @@ TcpSource::TcpSource(QString host, quint16 port, bool gpsd, QString gpsdDevice, 
     , m_gpsd(gpsd)
     , m_gpsdDevice(std::move(gpsdDevice))
 {
+    // Qt takes no more than this from the kernel at a time; what it took is
+    // moved on at once, so it keeps reading as fast as bytes come.
+    m_socket.setReadBufferSize(MaxHeld);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpSource::onConnected);
-    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        if (m_notifying)
-            Q_EMIT readable();
-    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpSource::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpSource::onError);
 }
 
@@ -28,6 +30,7 @@ bool TcpSource::open()
 {
     m_atLineStart = true;
     m_inJson = false;
+    m_held.clear();
     m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
     return true;
 }
@@ -49,18 +52,44 @@ void TcpSource::onConnected()
     m_socket.write("?WATCH=" + QJsonDocument(watch).toJson(QJsonDocument::Compact) + ";\n");
 }
 
+void TcpSource::onReadyRead()
+{
+    take();
+    if (m_notifying && !m_held.isEmpty())
+        Q_EMIT readable();
+}
+
+// Takes everything the socket has, whether the control reads now or later.
+// Left in the socket, bytes the control cannot take yet would pile up there,
+// or, with Qt's buffer bounded, in the kernel and the sender: a backlog
+// that grows without end and is read ever later.
+void TcpSource::take()
+{
+    if (m_socket.bytesAvailable() <= 0)
+        return;
+    const qsizetype from = m_held.size();
+    m_held += m_socket.readAll();
+    if (m_gpsd)
+        dropJson(m_held, from);
+    if (keepNewest(m_held, 0, MaxHeld))
+        m_dropped = true;
+}
+
 void TcpSource::onError()
 {
+    // What came before the connection ended is still in the socket.
+    take();
     fail(Failure::Other, m_socket.errorString());
     Q_EMIT lost();
 }
 
-void TcpSource::readInto(QByteArray &buffer, qsizetype max)
+bool TcpSource::readInto(QByteArray &buffer, qsizetype max)
 {
+    take();
     const qsizetype from = buffer.size();
-    buffer += m_socket.read(max);
-    if (m_gpsd)
-        dropJson(buffer, from);
+    buffer += std::exchange(m_held, {});
+    const bool dropped = keepNewest(buffer, from, max);
+    return std::exchange(m_dropped, false) || dropped;
 }
 
 // gpsd's own messages are JSON objects, one a line, starting with '{'.
@@ -83,7 +112,10 @@ void TcpSource::dropJson(QByteArray &buffer, qsizetype from)
 void TcpSource::setNotifying(bool on)
 {
     m_notifying = on;
-    if (on && m_socket.bytesAvailable() > 0)
+    if (!on)
+        return;
+    take();
+    if (!m_held.isEmpty())
         Q_EMIT readable();
 }
 
@@ -118,17 +150,21 @@ void UdpSource::close()
     m_socket.close();
 }
 
-void UdpSource::readInto(QByteArray &buffer, qsizetype max)
+bool UdpSource::readInto(QByteArray &buffer, qsizetype max)
 {
-    while (m_socket.hasPendingDatagrams() && max > 0) {
+    // Every datagram waiting, not only `max` bytes of them: those left
+    // behind are older than any that follow. A sender as fast as this loop
+    // cannot keep it going.
+    const qsizetype from = buffer.size();
+    while (m_socket.hasPendingDatagrams() && buffer.size() - from < 4 * MaxHeld) {
         QByteArray data = m_socket.receiveDatagram().data();
         // A datagram is whole: one that does not end a line must not run
         // into the next one.
         if (!data.isEmpty() && uchar(data.back()) >= 32)
             data += '\n';
         buffer += data;
-        max -= data.size();
     }
+    return keepNewest(buffer, from, max);
 }
 
 void UdpSource::setNotifying(bool on)

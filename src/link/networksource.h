@@ -13,6 +13,9 @@ namespace quorvel::link {
 // NMEA over a TCP connection: a phone app or a multiplexer that serves it,
 // or gpsd, which relays its receivers' raw NMEA to a client that asks.
 // Opening starts to connect; a refused or dropped connection is lost().
+// What arrives is taken from the socket at once, whenever it comes, and the
+// newest MaxHeld bytes kept: a sender faster than the window is never
+// throttled into sending old data.
 class TcpSource final : public Source
 {
     Q_OBJECT
@@ -24,11 +27,13 @@ public:
 
     bool open() override;
     void close() override;
-    void readInto(QByteArray &buffer, qsizetype max) override;
+    bool readInto(QByteArray &buffer, qsizetype max) override;
     void setNotifying(bool on) override;
 
 private:
     void onConnected();
+    void onReadyRead();
+    void take();
     void onError();
     void dropJson(QByteArray &buffer, qsizetype from);
 
@@ -37,6 +42,8 @@ private:
     bool m_gpsd;
     QString m_gpsdDevice;
     QTcpSocket m_socket;
+    QByteArray m_held; // taken from the socket, not read yet
+    bool m_dropped = false; // since the last read
     bool m_notifying = true;
     bool m_atLineStart = true;
     bool m_inJson = false;
@@ -52,7 +59,7 @@ public:
 
     bool open() override;
     void close() override;
-    void readInto(QByteArray &buffer, qsizetype max) override;
+    bool readInto(QByteArray &buffer, qsizetype max) override;
     void setNotifying(bool on) override;
 
 private:

@@ -60,6 +60,10 @@ Q_SIGNALS:
     // errorString() says what happened.
     void deviceLost();
     void deviceBack();
+    // Something the user should know that asks for nothing, for the status
+    // line: received data was dropped because more came than the window
+    // can take (the newest is kept).
+    void notice(const QString &message);
     // portDescription() has changed.
     void portChanged();
 };

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -20,6 +21,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <cmath>
@@ -233,14 +235,17 @@ private Q_SLOTS:
     void networkSources_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("TCP") << "tcp";
-        QTest::newRow("UDP datagrams") << "udp";
-        QTest::newRow("gpsd") << "gpsd";
+        QTest::addColumn<bool>("hangUp"); // the sender closes right after the log
+        QTest::newRow("TCP") << "tcp" << false;
+        QTest::newRow("TCP, hangs up after sending") << "tcp" << true;
+        QTest::newRow("UDP datagrams") << "udp" << false;
+        QTest::newRow("gpsd") << "gpsd" << false;
     }
 
     void networkSources()
     {
         QFETCH(QString, kind);
+        QFETCH(bool, hangUp);
         QByteArray log;
         for (const QByteArray &line : readLog(QStringLiteral("haicom-305N.log")).split('\n')) {
             if (!line.startsWith('#'))
@@ -253,9 +258,11 @@ private Q_SLOTS:
         QString source;
         if (kind == "tcp") {
             QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-            connect(&server, &QTcpServer::newConnection, this, [&server, &log] {
+            connect(&server, &QTcpServer::newConnection, this, [&server, &log, hangUp] {
                 QTcpSocket *client = server.nextPendingConnection();
                 client->write(log);
+                if (hangUp)
+                    client->disconnectFromHost();
             });
             source = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
         } else if (kind == "udp") {
@@ -355,6 +362,41 @@ private Q_SLOTS:
         QVERIFY(form.MSComm1->PortOpen());
         QVERIFY(m_com1->send("$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n"));
         QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+    }
+
+    // A network receiver that sends far faster than the window takes batches:
+    // the window gets the newest bytes, so the clock is set from what the
+    // receiver sends now, not from seconds of backlog; the status line says
+    // once that data was dropped.
+    void fastReceiverGivesTheNewest()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QPointer<QTcpSocket> client;
+        connect(&server, &QTcpServer::newConnection, this, [&] { client = server.nextPendingConnection(); });
+        QByteArray fix = "$GPGGA,080000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*42\r\n";
+        QTimer flood; // about 5 MB/s
+        connect(&flood, &QTimer::timeout, this, [&] {
+            if (client && client->bytesToWrite() < (1 << 20))
+                client->write(fix.repeated(1500));
+        });
+        flood.start(20);
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM4",
+                                         QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())));
+        auto ownedClock = std::make_unique<test::FakeClock>();
+        test::FakeClock *clock = ownedClock.get();
+        Form1 form(std::make_unique<link::MSComm>(*m_settings), *m_settings, std::move(ownedClock));
+        form.Form_Load();
+        QSignalSpy notices(form.MSComm1, &link::SerialControl::notice);
+        form.Option4->click();
+        form.StartStop_Click();
+        QTest::qWait(1000);
+        QVERIFY2(form.Label1->text().contains("older data is dropped"), qPrintable(form.Label1->text()));
+        fix = "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n";
+        QTest::qWait(300);
+        form.SyncClock_Click();
+        QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+        QCOMPARE(notices.size(), 1);
     }
 };
 

@@ -42,6 +42,15 @@ bool gpsdListens()
     return false;
 }
 
+// An error text of Qt's or the system's inside a sentence: "Connection
+// refused" becomes "connection refused" (but "IPv6 ..." stays).
+QString lowerFirst(QString text)
+{
+    if (text.size() > 1 && text[0].isUpper() && text[1].isLower())
+        text[0] = text[0].toLower();
+    return text;
+}
+
 } // namespace
 
 MSComm::MSComm(settings::SettingsStore &settings, QObject *parent)
@@ -166,6 +175,7 @@ bool MSComm::openSource(bool quietly)
     m_source = std::move(source);
     connect(m_source.get(), &Source::readable, this, &MSComm::onReadable);
     connect(m_source.get(), &Source::lost, this, &MSComm::onLost);
+    connect(m_source.get(), &Source::failed, this, &MSComm::onOpenFailed);
     if (m_hunt)
         m_huntTimer.start();
     return true;
@@ -295,7 +305,24 @@ void MSComm::onLost()
     Q_EMIT deviceLost();
 }
 
-// The source went away: it is dropped, and opened again later.
+void MSComm::onOpenFailed()
+{
+    if (m_state != State::Open)
+        return;
+    const QString reason = lowerFirst(m_source->errorString());
+    const bool listening = m_spec && m_spec->kind == SourceSpec::Kind::Udp;
+    dropSource();
+    Q_EMIT portChanged();
+    if (m_lossTold)
+        return; // tried again while we wait: nothing new to tell
+    m_lossTold = true;
+    m_errorString = (listening ? tr("%1 could not be opened: %2.") : tr("%1 could not be reached: %2."))
+                        .arg(portLabel(), reason);
+    Q_EMIT notice(m_errorString + QLatin1Char(' ')
+                  + tr("Trying again every %1 seconds.").arg(RetryMs / 1000));
+}
+
+// The source failed or went away: it is dropped, and opened again later.
 void MSComm::dropSource()
 {
     m_batch.stop();

@@ -36,7 +36,8 @@ namespace quorvel::link {
 // window gets is never a backlog. notice() tells of it once.
 //
 // A receiver that goes away while open is waited for: the same source is
-// opened again every two seconds until it is back.
+// opened again every two seconds until it is back. So is a network receiver
+// that cannot be reached when the port opens; notice() says why.
 class MSComm final : public SerialControl
 {
     Q_OBJECT
@@ -77,6 +78,7 @@ private:
     // Moves what the source has into the receive buffer.
     void take();
     void onLost();
+    void onOpenFailed();
     void dropSource();
     void retry();
     void nextRate();
@@ -95,7 +97,7 @@ private:
     int m_portNumber = 1;
     QString m_device; // of the last opening, as the settings name it
     QString m_errorString;
-    bool m_lossTold = false; // deviceLost() raised, deviceBack() not yet
+    bool m_lossTold = false; // the receiver was told missing, deviceBack() not yet raised
     bool m_dropTold = false; // notice() of dropped data raised since the port opened
 };
 

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QNetworkDatagram>
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvel::link {
@@ -30,6 +31,7 @@ bool TcpSource::open()
 {
     m_atLineStart = true;
     m_inJson = false;
+    m_connected = false;
     m_held.clear();
     m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
     return true;
@@ -43,6 +45,7 @@ void TcpSource::close()
 
 void TcpSource::onConnected()
 {
+    m_connected = true;
     if (!m_gpsd)
         return;
     // gpsd relays raw NMEA to a client that asks for it.
@@ -79,6 +82,11 @@ void TcpSource::onError()
 {
     // What came before the connection ended is still in the socket.
     take();
+    if (!m_connected) {
+        fail(Failure::Unreachable, m_socket.errorString());
+        Q_EMIT failed();
+        return;
+    }
     fail(Failure::Other, m_socket.errorString());
     Q_EMIT lost();
 }
@@ -132,10 +140,16 @@ UdpSource::UdpSource(QString address, quint16 port, QObject *parent)
 
 bool UdpSource::open()
 {
-    const QHostAddress address
-        = m_address.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(m_address);
-    if (address.isNull())
-        return fail(Failure::Other, tr("\"%1\" is not an address of this machine").arg(m_address));
+    if (m_address.isEmpty())
+        return bind(QHostAddress(QHostAddress::Any));
+    if (const QHostAddress address(m_address); !address.isNull())
+        return bind(address);
+    QHostInfo::lookupHost(m_address, this, &UdpSource::onLookedUp);
+    return true;
+}
+
+bool UdpSource::bind(const QHostAddress &address)
+{
     if (m_socket.bind(address, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         // Datagrams wait in the kernel while a batch is gathered.
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
@@ -143,6 +157,26 @@ bool UdpSource::open()
     }
     return fail(m_socket.error() == QAbstractSocket::AddressInUseError ? Failure::InUse : Failure::Other,
                 m_socket.errorString());
+}
+
+void UdpSource::onLookedUp(const QHostInfo &host)
+{
+    if (host.error() != QHostInfo::NoError || host.addresses().isEmpty()) {
+        fail(Failure::Unreachable, host.errorString());
+        Q_EMIT failed();
+        return;
+    }
+    // A name such as localhost has an IPv4 and an IPv6 address; senders
+    // mostly send to the IPv4 one.
+    QList<QHostAddress> addresses = host.addresses();
+    std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress &address) {
+        return address.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    for (const QHostAddress &address : std::as_const(addresses)) {
+        if (bind(address))
+            return;
+    }
+    Q_EMIT failed();
 }
 
 void UdpSource::close()

@@ -38,7 +38,7 @@ class Source : public QObject
 
 public:
     // Why an opening failed, for the message the user gets.
-    enum class Failure { None, NotFound, Permission, InUse, Other };
+    enum class Failure { None, NotFound, Permission, InUse, Unreachable, Other };
 
     // What a source holds of what arrived between two reads, at most; more,
     // and the oldest is dropped. Memory stays bounded however fast a
@@ -47,7 +47,9 @@ public:
 
     using QObject::QObject;
 
-    // Opens; on failure failure() and errorString() say why.
+    // Opens; on failure failure() and errorString() say why. An opening that
+    // completes later (a connection, a host lookup) returns true at once and
+    // raises failed() if it does not complete.
     virtual bool open() = 0;
     virtual void close() = 0;
     // Appends the bytes that have arrived to `buffer`, at most `max` of them,
@@ -67,6 +69,8 @@ Q_SIGNALS:
     void readable();
     // The device or connection went away while open; errorString() says how.
     void lost();
+    // An opening that completes later did not; errorString() says why.
+    void failed();
 
 protected:
     bool fail(Failure failure, const QString &errorString)

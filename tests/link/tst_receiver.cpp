@@ -206,15 +206,38 @@ private Q_SLOTS:
         QCOMPARE(m_settings->readSetting("Quorvel", "Main", "Port", ""), QStringLiteral("2"));
     }
 
+    // A device that is not there ends logging with a message; a network
+    // receiver that does not answer is tried again, and the status line says
+    // why it could not be reached.
+    void missingDeviceIsExplained_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("waits"); // logging goes on while the source is tried again
+        QTest::addColumn<QStringList>("told"); // parts of the message
+        QTest::newRow("no such device") << "/dev/quorvel-no-such-device" << false
+                                        << QStringList{"/dev/quorvel-no-such-device", "[Ports]"};
+        QTest::newRow("nothing listens on the TCP port")
+            << QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()) << true
+            << QStringList{"could not be reached: connection refused", "every 2 seconds"};
+    }
+
     void missingDeviceIsExplained()
     {
+        QFETCH(QString, source);
+        QFETCH(bool, waits);
+        QFETCH(QStringList, told);
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM3", source));
         auto form = startWindow();
+        QSignalSpy lost(form->MSComm1, &link::SerialControl::deviceLost);
         form->Option3->click();
         form->StartStop_Click();
-        QVERIFY(!form->Logging && !form->MSComm1->PortOpen());
-        const QString message = test::visibleNotices(*form).value(0);
-        QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"),
-                 qPrintable(message));
+        if (waits)
+            QTRY_VERIFY(form->Label1->text().contains(told.first()));
+        QCOMPARE(form->Logging && form->MSComm1->PortOpen(), waits);
+        const QString message = waits ? form->Label1->text() : test::visibleNotices(*form).value(0);
+        for (const QString &part : told)
+            QVERIFY2(message.contains(part), qPrintable(message));
+        QVERIFY(lost.isEmpty()); // it never was there
     }
 
     // A second program on the same device is told who holds it.
@@ -236,16 +259,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("hangUp"); // the sender closes right after the log
-        QTest::newRow("TCP") << "tcp" << false;
-        QTest::newRow("TCP, hangs up after sending") << "tcp" << true;
-        QTest::newRow("UDP datagrams") << "udp" << false;
-        QTest::newRow("gpsd") << "gpsd" << false;
+        QTest::addColumn<QString>("host");
+        QTest::newRow("TCP") << "tcp" << false << "127.0.0.1";
+        QTest::newRow("TCP, hangs up after sending") << "tcp" << true << "127.0.0.1";
+        QTest::newRow("UDP datagrams") << "udp" << false << "127.0.0.1";
+        QTest::newRow("UDP datagrams to a host name") << "udp" << false << "localhost";
+        QTest::newRow("gpsd") << "gpsd" << false << "127.0.0.1";
     }
 
     void networkSources()
     {
         QFETCH(QString, kind);
         QFETCH(bool, hangUp);
+        QFETCH(QString, host);
         QByteArray log;
         for (const QByteArray &line : readLog(QStringLiteral("haicom-305N.log")).split('\n')) {
             if (!line.startsWith('#'))
@@ -264,9 +290,9 @@ private Q_SLOTS:
                 if (hangUp)
                     client->disconnectFromHost();
             });
-            source = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+            source = QStringLiteral("tcp://%1:%2").arg(host).arg(server.serverPort());
         } else if (kind == "udp") {
-            source = QStringLiteral("udp://127.0.0.1:%1").arg(port);
+            source = QStringLiteral("udp://%1:%2").arg(host).arg(port);
         } else {
             const QString program = QStandardPaths::findExecutable("gpsd", {"/usr/sbin", "/usr/bin"});
             if (program.isEmpty())
@@ -283,7 +309,7 @@ private Q_SLOTS:
                 return probe.waitForConnected(100);
             };
             QTRY_VERIFY(listening());
-            source = QStringLiteral("gpsd://127.0.0.1:%1").arg(port);
+            source = QStringLiteral("gpsd://%1:%2").arg(host).arg(port);
         }
         QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM4", source));
         auto form = startWindow();

@@ -33,12 +33,23 @@ bool TcpSource::open()
     m_inJson = false;
     m_connected = false;
     m_held.clear();
-    m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
+    m_opening = true;
+    // Connected from the event loop: a connection the system refuses at
+    // once (a broadcast address, no route) is then failed() like one refused
+    // later, when the control already listens.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(m_opening, false))
+                m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
 void TcpSource::close()
 {
+    m_opening = false;
     m_socket.disconnect(this);
     m_socket.abort();
 }

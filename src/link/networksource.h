@@ -45,6 +45,7 @@ private:
     QTcpSocket m_socket;
     QByteArray m_held; // taken from the socket, not read yet
     bool m_dropped = false; // since the last read
+    bool m_opening = false; // the connection is yet to be started
     bool m_connected = false;
     bool m_notifying = true;
     bool m_atLineStart = true;

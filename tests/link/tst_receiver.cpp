@@ -219,6 +219,9 @@ private Q_SLOTS:
         QTest::newRow("nothing listens on the TCP port")
             << QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()) << true
             << QStringList{"could not be reached: connection refused", "every 2 seconds"};
+        QTest::newRow("TCP to a broadcast address: refused by the system at once")
+            << "tcp://255.255.255.255:10110" << true
+            << QStringList{"could not be reached: network unreachable"};
     }
 
     void missingDeviceIsExplained()

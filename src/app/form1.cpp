@@ -345,6 +345,7 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
     connect(MSComm1, &link::SerialControl::deviceBack, this, &Form1::onDeviceBack);
+    connect(MSComm1, &link::SerialControl::notice, this, [this](const QString &text) { holdStatus(text); });
     connect(MSComm1, &link::SerialControl::portChanged, this, &Form1::describePorts);
     // A right-click (or the menu key) on a COM button chooses its receiver.
     const QList<QRadioButton *> options = portOptions();

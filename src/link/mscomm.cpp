@@ -9,10 +9,10 @@
 #include "ttysource.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSerialPortInfo>
-#include <QTcpSocket>
 
 namespace quorvel::link {
 
@@ -21,13 +21,34 @@ namespace {
 const QString PortsSection = QStringLiteral("Ports");
 const QString RatesSection = QStringLiteral("Rates");
 
-// Whether gpsd answers on this machine: it takes USB receivers as they are
-// plugged in, and then holds them.
-bool gpsdIsRunning()
+// Whether gpsd listens on this machine: it takes USB receivers as they are
+// plugged in, and then holds them. The kernel's tables of TCP sockets say so
+// at once; a connection to find out could keep the window waiting.
+bool gpsdListens()
 {
-    QTcpSocket probe;
-    probe.connectToHost(QStringLiteral("localhost"), GpsdPort);
-    return probe.waitForConnected(300);
+    constexpr char Listen[] = "0A";
+    const QByteArray port = QByteArray::number(GpsdPort, 16).toUpper().rightJustified(4, '0');
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // "  0: 0100007F:0B83 00000000:0000 0A ...": local address and port, remote, state.
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields[1].endsWith(':' + port) && fields[3] == Listen)
+                return true;
+        }
+    }
+    return false;
+}
+
+// An error text of Qt's or the system's inside a sentence: "Connection
+// refused" becomes "connection refused" (but "IPv6 ..." stays).
+QString lowerFirst(QString text)
+{
+    if (text.size() > 1 && text[0].isUpper() && text[1].isLower())
+        text[0] = text[0].toLower();
+    return text;
 }
 
 } // namespace
@@ -97,6 +118,7 @@ bool MSComm::setPortOpen(bool open)
         m_source.reset();
         m_state = State::Closed;
         m_lossTold = false;
+        m_dropTold = false;
         Q_EMIT portChanged();
         return true;
     }
@@ -153,6 +175,7 @@ bool MSComm::openSource(bool quietly)
     m_source = std::move(source);
     connect(m_source.get(), &Source::readable, this, &MSComm::onReadable);
     connect(m_source.get(), &Source::lost, this, &MSComm::onLost);
+    connect(m_source.get(), &Source::failed, this, &MSComm::onOpenFailed);
     if (m_hunt)
         m_huntTimer.start();
     return true;
@@ -175,7 +198,7 @@ QString MSComm::explainFailure(Source::Failure failure, const QString &reason) c
                      .arg(m_device);
         break;
     case Source::Failure::InUse:
-        remedy = gpsdIsRunning()
+        remedy = gpsdListens()
             ? tr("gpsd is running on this machine and may hold the receiver. Read it through gpsd: "
                  "right-click the COM button, choose \"Network or gpsd source\" and enter gpsd://localhost.")
             : tr("Close that program (it may be another GPS Quorvel), or choose another COM port, "
@@ -210,8 +233,11 @@ QString MSComm::errorString() const
 
 void MSComm::onReadable()
 {
-    // Gather for a while instead of waking at every byte.
+    // What is there is taken at once: a pseudo-terminal's writer that sends
+    // and closes takes what was not read with it. Then the control gathers
+    // for a while instead of waking at every byte.
     m_source->setNotifying(false);
+    take();
     if (!m_batch.isActive())
         m_batch.start();
 }
@@ -220,25 +246,40 @@ void MSComm::readBatch()
 {
     if (!m_source)
         return;
-    const qsizetype before = m_buffer.size();
-    m_source->readInto(m_buffer, InBufferSize - m_buffer.size());
+    take();
     if (m_buffer.isEmpty()) {
         // The receiver paused: wait for it without a timer.
         m_batch.stop();
         m_source->setNotifying(true);
         return;
     }
-    if (m_lossTold) {
-        m_lossTold = false;
-        Q_EMIT deviceBack();
-    }
-    if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
-        m_huntTimer.stop();
-        m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
-                                QString::number(m_hunt->rate()));
-        Q_EMIT portChanged();
-    }
     Q_EMIT OnComm();
+}
+
+void MSComm::take()
+{
+    const qsizetype before = m_buffer.size();
+    bool dropped = m_source->readInto(m_buffer, InBufferSize);
+    if (m_buffer.size() > before) {
+        if (m_lossTold) {
+            m_lossTold = false;
+            Q_EMIT deviceBack();
+        }
+        if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
+            m_huntTimer.stop();
+            m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
+                                    QString::number(m_hunt->rate()));
+            Q_EMIT portChanged();
+        }
+    }
+    // The window has not taken what came before: the newest count.
+    dropped = keepNewest(m_buffer, 0, InBufferSize) || dropped;
+    if (dropped && !m_dropTold) {
+        m_dropTold = true;
+        Q_EMIT notice(tr("COM %1 receives more than the window can show: the newest data is used, "
+                         "older data is dropped.")
+                          .arg(m_portNumber));
+    }
 }
 
 void MSComm::nextRate()
@@ -255,13 +296,10 @@ void MSComm::onLost()
 {
     if (m_state != State::Open)
         return;
+    // What came before the loss reaches the window before the loss does.
+    take();
     const QString reason = m_source->errorString();
-    m_batch.stop();
-    m_huntTimer.stop();
-    m_source->disconnect(this);
-    m_source.release()->deleteLater(); // it is raising this signal
-    m_state = State::Waiting;
-    m_retry.start();
+    dropSource();
     if (!m_buffer.isEmpty())
         Q_EMIT OnComm();
     Q_EMIT portChanged();
@@ -270,6 +308,34 @@ void MSComm::onLost()
     m_lossTold = true;
     m_errorString = tr("The receiver on %1 went away: %2.").arg(portLabel(), reason);
     Q_EMIT deviceLost();
+}
+
+void MSComm::onOpenFailed()
+{
+    if (m_state != State::Open)
+        return;
+    const QString reason = lowerFirst(m_source->errorString());
+    const bool listening = m_spec && m_spec->kind == SourceSpec::Kind::Udp;
+    dropSource();
+    Q_EMIT portChanged();
+    if (m_lossTold)
+        return; // tried again while we wait: nothing new to tell
+    m_lossTold = true;
+    m_errorString = (listening ? tr("%1 could not be opened: %2.") : tr("%1 could not be reached: %2."))
+                        .arg(portLabel(), reason);
+    Q_EMIT notice(m_errorString + QLatin1Char(' ')
+                  + tr("Trying again every %1 seconds.").arg(RetryMs / 1000));
+}
+
+// The source failed or went away: it is dropped, and opened again later.
+void MSComm::dropSource()
+{
+    m_batch.stop();
+    m_huntTimer.stop();
+    m_source->disconnect(this);
+    m_source.release()->deleteLater(); // it is raising the signal we are in
+    m_state = State::Waiting;
+    m_retry.start();
 }
 
 void MSComm::retry()

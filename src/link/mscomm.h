@@ -31,16 +31,20 @@ namespace quorvel::link {
 // coming the control reads on a timer; when they stop it waits for the
 // device again, and costs nothing.
 //
+// A receiver that sends more than the window can take is read as fast as it
+// sends, and the newest bytes are kept: memory stays bounded, and what the
+// window gets is never a backlog. notice() tells of it once.
+//
 // A receiver that goes away while open is waited for: the same source is
-// opened again every two seconds until it is back.
+// opened again every two seconds until it is back. So is a network receiver
+// that cannot be reached when the port opens; notice() says why.
 class MSComm final : public SerialControl
 {
     Q_OBJECT
 
 public:
     static constexpr int MaxPortNumber = 255;
-    // The receive buffer holds at most this many bytes; more waits in the
-    // kernel until the window has taken a batch.
+    // The receive buffer holds at most this many bytes: the newest.
     static constexpr qsizetype InBufferSize = 32766;
     // How long bytes are gathered before the window hears of them: often
     // enough that a sentence is seen to grow, seldom enough to cost nothing.
@@ -72,7 +76,11 @@ private:
     bool openSource(bool quietly);
     void onReadable();
     void readBatch();
+    // Moves what the source has into the receive buffer.
+    void take();
     void onLost();
+    void onOpenFailed();
+    void dropSource();
     void retry();
     void nextRate();
     QString portLabel() const;
@@ -90,7 +98,8 @@ private:
     int m_portNumber = 1;
     QString m_device; // of the last opening, as the settings name it
     QString m_errorString;
-    bool m_lossTold = false; // deviceLost() raised, deviceBack() not yet
+    bool m_lossTold = false; // the receiver was told missing, deviceBack() not yet raised
+    bool m_dropTold = false; // notice() of dropped data raised since the port opened
 };
 
 } // namespace quorvel::link

@@ -7,6 +7,9 @@
 #include <QJsonObject>
 #include <QNetworkDatagram>
 
+#include <algorithm>
+#include <utility>
+
 namespace quorvel::link {
 
 TcpSource::TcpSource(QString host, quint16 port, bool gpsd, QString gpsdDevice, QObject *parent)
@@ -16,11 +19,11 @@ TcpSource::TcpSource(QString host, quint16 port, bool gpsd, QString gpsdDevice, 
     , m_gpsd(gpsd)
     , m_gpsdDevice(std::move(gpsdDevice))
 {
+    // Qt takes no more than this from the kernel at a time; what it took is
+    // moved on at once, so it keeps reading as fast as bytes come.
+    m_socket.setReadBufferSize(MaxHeld);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpSource::onConnected);
-    connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
-        if (m_notifying)
-            Q_EMIT readable();
-    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpSource::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpSource::onError);
 }
 
@@ -28,18 +31,32 @@ bool TcpSource::open()
 {
     m_atLineStart = true;
     m_inJson = false;
-    m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
+    m_connected = false;
+    m_held.clear();
+    m_opening = true;
+    // Connected from the event loop: a connection the system refuses at
+    // once (a broadcast address, no route) is then failed() like one refused
+    // later, when the control already listens.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(m_opening, false))
+                m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
 void TcpSource::close()
 {
+    m_opening = false;
     m_socket.disconnect(this);
     m_socket.abort();
 }
 
 void TcpSource::onConnected()
 {
+    m_connected = true;
     if (!m_gpsd)
         return;
     // gpsd relays raw NMEA to a client that asks for it.
@@ -49,18 +66,49 @@ void TcpSource::onConnected()
     m_socket.write("?WATCH=" + QJsonDocument(watch).toJson(QJsonDocument::Compact) + ";\n");
 }
 
+void TcpSource::onReadyRead()
+{
+    take();
+    if (m_notifying && !m_held.isEmpty())
+        Q_EMIT readable();
+}
+
+// Takes everything the socket has, whether the control reads now or later.
+// Left in the socket, bytes the control cannot take yet would pile up there,
+// or, with Qt's buffer bounded, in the kernel and the sender: a backlog
+// that grows without end and is read ever later.
+void TcpSource::take()
+{
+    if (m_socket.bytesAvailable() <= 0)
+        return;
+    const qsizetype from = m_held.size();
+    m_held += m_socket.readAll();
+    if (m_gpsd)
+        dropJson(m_held, from);
+    if (keepNewest(m_held, 0, MaxHeld))
+        m_dropped = true;
+}
+
 void TcpSource::onError()
 {
+    // What came before the connection ended is still in the socket.
+    take();
+    if (!m_connected) {
+        fail(Failure::Unreachable, m_socket.errorString());
+        Q_EMIT failed();
+        return;
+    }
     fail(Failure::Other, m_socket.errorString());
     Q_EMIT lost();
 }
 
-void TcpSource::readInto(QByteArray &buffer, qsizetype max)
+bool TcpSource::readInto(QByteArray &buffer, qsizetype max)
 {
+    take();
     const qsizetype from = buffer.size();
-    buffer += m_socket.read(max);
-    if (m_gpsd)
-        dropJson(buffer, from);
+    buffer += std::exchange(m_held, {});
+    const bool dropped = keepNewest(buffer, from, max);
+    return std::exchange(m_dropped, false) || dropped;
 }
 
 // gpsd's own messages are JSON objects, one a line, starting with '{'.
@@ -83,7 +131,10 @@ void TcpSource::dropJson(QByteArray &buffer, qsizetype from)
 void TcpSource::setNotifying(bool on)
 {
     m_notifying = on;
-    if (on && m_socket.bytesAvailable() > 0)
+    if (!on)
+        return;
+    take();
+    if (!m_held.isEmpty())
         Q_EMIT readable();
 }
 
@@ -100,10 +151,16 @@ UdpSource::UdpSource(QString address, quint16 port, QObject *parent)
 
 bool UdpSource::open()
 {
-    const QHostAddress address
-        = m_address.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(m_address);
-    if (address.isNull())
-        return fail(Failure::Other, tr("\"%1\" is not an address of this machine").arg(m_address));
+    if (m_address.isEmpty())
+        return bind(QHostAddress(QHostAddress::Any));
+    if (const QHostAddress address(m_address); !address.isNull())
+        return bind(address);
+    QHostInfo::lookupHost(m_address, this, &UdpSource::onLookedUp);
+    return true;
+}
+
+bool UdpSource::bind(const QHostAddress &address)
+{
     if (m_socket.bind(address, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         // Datagrams wait in the kernel while a batch is gathered.
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1 << 20);
@@ -113,22 +170,46 @@ bool UdpSource::open()
                 m_socket.errorString());
 }
 
+void UdpSource::onLookedUp(const QHostInfo &host)
+{
+    if (host.error() != QHostInfo::NoError || host.addresses().isEmpty()) {
+        fail(Failure::Unreachable, host.errorString());
+        Q_EMIT failed();
+        return;
+    }
+    // A name such as localhost has an IPv4 and an IPv6 address; senders
+    // mostly send to the IPv4 one.
+    QList<QHostAddress> addresses = host.addresses();
+    std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress &address) {
+        return address.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    for (const QHostAddress &address : std::as_const(addresses)) {
+        if (bind(address))
+            return;
+    }
+    Q_EMIT failed();
+}
+
 void UdpSource::close()
 {
     m_socket.close();
 }
 
-void UdpSource::readInto(QByteArray &buffer, qsizetype max)
+bool UdpSource::readInto(QByteArray &buffer, qsizetype max)
 {
-    while (m_socket.hasPendingDatagrams() && max > 0) {
+    // Every datagram waiting, not only `max` bytes of them: those left
+    // behind are older than any that follow. A sender as fast as this loop
+    // cannot keep it going.
+    const qsizetype from = buffer.size();
+    while (m_socket.hasPendingDatagrams() && buffer.size() - from < 4 * MaxHeld) {
         QByteArray data = m_socket.receiveDatagram().data();
         // A datagram is whole: one that does not end a line must not run
         // into the next one.
         if (!data.isEmpty() && uchar(data.back()) >= 32)
             data += '\n';
         buffer += data;
-        max -= data.size();
     }
+    return keepNewest(buffer, from, max);
 }
 
 void UdpSource::setNotifying(bool on)

@@ -16,6 +16,37 @@ namespace {
 // Far longer than any sentence; garbage cannot grow the line past it.
 constexpr qsizetype MaxSentence = 128;
 
+constexpr bool isUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+// A sentence as receivers send it, with or without a checksum:
+//   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+//   $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,
+// '$', an address of capitals and digits (talker and type, or a maker's
+// code such as PGRME or PSRF103), a comma, fields of printable ASCII, and
+// where there is a '*' the right checksum. Bytes read at the wrong rate
+// are mostly above 127 or control characters; a run of them that is all
+// of this practically never occurs.
+bool wellFormed(std::string_view sentence)
+{
+    if (sentence.empty() || sentence.front() != '$')
+        return false;
+    const std::size_t comma = sentence.find(',');
+    if (comma == std::string_view::npos || comma < 4 || comma > 9 || !isUpper(sentence[1]))
+        return false;
+    for (std::size_t i = 2; i < comma; ++i) {
+        if (!isUpper(sentence[i]) && (sentence[i] < '0' || sentence[i] > '9'))
+            return false;
+    }
+    for (const char c : sentence.substr(comma)) {
+        if (c < 32 || c > 126)
+            return false;
+    }
+    return nmea::checkChecksum(sentence) != nmea::Checksum::Invalid;
+}
+
 } // namespace
 
 RateHunt::RateHunt(int firstRate)
@@ -34,10 +65,9 @@ bool RateHunt::received(QByteArrayView bytes)
                 m_line += c;
             continue;
         }
-        const std::string_view sentence
-            = nmea::lastSentence(std::string_view(m_line.constData(), size_t(m_line.size())));
-        if (sentence.size() > 6 && sentence.front() == '$'
-            && nmea::checkChecksum(sentence) == nmea::Checksum::Valid) {
+        // A line cut at MaxSentence is no sentence.
+        if (m_line.size() < MaxSentence
+            && wellFormed(nmea::lastSentence(std::string_view(m_line.constData(), size_t(m_line.size()))))) {
             m_found = true;
             return true;
         }

@@ -11,11 +11,12 @@
 namespace quorvel::link {
 
 // Finds the bit rate of a serial receiver. At the wrong rate a receiver's
-// bytes arrive as garbage; at the right one, sentences with a valid
-// checksum come within a second or two. The hunt starts at the rate it is
-// given (the one found last time, or 4800), then tries the common rates from
-// 4800 upward, about two seconds each, and starts over until a sentence
-// arrives; then it stays.
+// bytes arrive as garbage; at the right one, well-formed sentences come
+// within a second or two (with a valid checksum, or with none, as some
+// receivers send them). The hunt starts at the rate it is given (the one
+// found last time, or 4800), then tries the common rates from 4800 upward,
+// about two seconds each, and starts over until a sentence arrives; then it
+// stays.
 class RateHunt
 {
 public:
@@ -28,7 +29,8 @@ public:
     bool found() const { return m_found; }
 
     // Bytes that arrived at rate(). Returns true when they complete a
-    // sentence with a valid checksum: rate() is the receiver's.
+    // well-formed sentence: rate() is the receiver's. A sentence with a
+    // wrong checksum does not count.
     bool received(QByteArrayView bytes);
     // PatienceMs passed at rate() without a sentence: the next rate to try.
     int next();

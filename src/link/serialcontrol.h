@@ -63,6 +63,11 @@ Q_SIGNALS:
     // errorString() says what happened.
     void deviceLost();
     void deviceBack();
+    // Something the user should know that asks for nothing, for the status
+    // line: received data was dropped because more came than the window
+    // can take (the newest is kept), or a receiver could not be reached and
+    // is tried again.
+    void notice(const QString &message);
     // portDescription() has changed.
     void portChanged();
 };

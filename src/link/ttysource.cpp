@@ -176,22 +176,25 @@ void TtySource::close()
     m_lock.reset();
 }
 
-void TtySource::readInto(QByteArray &buffer, qsizetype max)
+bool TtySource::readInto(QByteArray &buffer, qsizetype max)
 {
+    // All the kernel holds, not only `max` bytes: what stays behind is older
+    // than what follows it. A writer as fast as this loop cannot keep it
+    // going.
+    const qsizetype from = buffer.size();
     char chunk[4096];
-    while (m_fd >= 0 && max > 0) {
-        const ssize_t n = ::read(m_fd, chunk, size_t(std::min<qsizetype>(max, sizeof chunk)));
+    while (m_fd >= 0 && buffer.size() - from < 4 * MaxHeld) {
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
         if (n > 0) {
             buffer.append(chunk, n);
-            max -= n;
             if (n < qsizetype(sizeof chunk))
-                return; // the kernel had no more: no need to ask again
+                break; // the kernel had no more: no need to ask again
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
-            return;
+            break;
         // End of file or an I/O error: the device is gone (a pulled USB
         // adapter, a pseudo-terminal whose other end closed).
         const QString reason
@@ -200,6 +203,7 @@ void TtySource::readInto(QByteArray &buffer, qsizetype max)
         fail(Failure::Other, reason);
         QMetaObject::invokeMethod(this, &Source::lost, Qt::QueuedConnection);
     }
+    return keepNewest(buffer, from, max);
 }
 
 void TtySource::setNotifying(bool on)

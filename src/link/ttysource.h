@@ -25,7 +25,7 @@ public:
 
     bool open() override;
     void close() override;
-    void readInto(QByteArray &buffer, qsizetype max) override;
+    bool readInto(QByteArray &buffer, qsizetype max) override;
     void setNotifying(bool on) override;
 
     // Changes the rate of the open device, dropping what came at the old one.

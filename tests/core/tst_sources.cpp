@@ -26,11 +26,14 @@ SourceSpec spec(SourceSpec::Kind kind, QString device, std::optional<int> rate, 
     return s;
 }
 
-// A receiver at `actual` bit/s, read at `rate`: its sentences, or garbage.
-QByteArray heard(int rate, int actual)
+const QByteArray Gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+
+// A receiver at `actual` bit/s that sends `sentence`, read at `rate`: the
+// sentence, or garbage.
+QByteArray heard(int rate, int actual, const QByteArray &sentence)
 {
     if (rate == actual)
-        return "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+        return sentence;
     return QByteArray("\xf0\x0f\x80$G\x81\r\x8f\xff\x03\x66", 11);
 }
 
@@ -95,31 +98,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("first"); // where the hunt starts
         QTest::addColumn<int>("actual"); // the receiver's rate, 0 for a silent one
-        QTest::addColumn<QList<int>>("tried"); // rates tried, the last one found
+        QTest::addColumn<QByteArray>("sentence"); // what the receiver sends
+        QTest::addColumn<QList<int>>("tried"); // rates tried
+        QTest::addColumn<bool>("found"); // at the last rate tried
 
-        QTest::newRow("4800 receiver: found at once") << 4800 << 4800 << QList<int>{4800};
-        QTest::newRow("u-blox at 9600") << 4800 << 9600 << QList<int>{4800, 9600};
-        QTest::newRow("remembered rate first") << 38400 << 38400 << QList<int>{38400};
+        const QList<int> roundAndRound{4800, 9600, 19200, 38400, 57600, 115200, 4800, 9600};
+        QTest::newRow("4800 receiver: found at once") << 4800 << 4800 << Gga << QList<int>{4800} << true;
+        QTest::newRow("u-blox at 9600") << 4800 << 9600 << Gga << QList<int>{4800, 9600} << true;
+        QTest::newRow("remembered rate first") << 38400 << 38400 << Gga << QList<int>{38400} << true;
         QTest::newRow("remembered rate wrong, then from 4800 up")
-            << 38400 << 9600 << QList<int>{38400, 4800, 9600};
+            << 38400 << 9600 << Gga << QList<int>{38400, 4800, 9600} << true;
         QTest::newRow("found on the second pass")
-            << 4800 << 115200 << QList<int>{4800, 9600, 19200, 38400, 57600, 115200};
-        QTest::newRow("silent: round and round")
-            << 4800 << 0 << QList<int>{4800, 9600, 19200, 38400, 57600, 115200, 4800, 9600};
+            << 4800 << 115200 << Gga << QList<int>{4800, 9600, 19200, 38400, 57600, 115200} << true;
+        QTest::newRow("silent: round and round") << 4800 << 0 << Gga << roundAndRound << false;
+        QTest::newRow("no checksums: found")
+            << 4800 << 9600
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n")
+            << QList<int>{4800, 9600} << true;
     }
 
     void hunt()
     {
         QFETCH(int, first);
         QFETCH(int, actual);
+        QFETCH(QByteArray, sentence);
         QFETCH(QList<int>, tried);
+        QFETCH(bool, found);
         RateHunt hunt(first);
         QList<int> rates{hunt.rate()};
-        while (!hunt.received(actual ? heard(hunt.rate(), actual) : QByteArray())
+        while (!hunt.received(actual ? heard(hunt.rate(), actual, sentence) : QByteArray())
                && rates.size() < tried.size())
             rates << hunt.next();
         QCOMPARE(rates, tried);
-        QCOMPARE(hunt.found(), actual != 0);
+        QCOMPARE(hunt.found(), found);
     }
 };
 

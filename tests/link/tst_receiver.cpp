@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -20,6 +21,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <cmath>
@@ -204,15 +206,41 @@ private Q_SLOTS:
         QCOMPARE(m_settings->readSetting("Quorvel", "Main", "Port", ""), QStringLiteral("2"));
     }
 
+    // A device that is not there ends logging with a message; a network
+    // receiver that does not answer is tried again, and the status line says
+    // why it could not be reached.
+    void missingDeviceIsExplained_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("waits"); // logging goes on while the source is tried again
+        QTest::addColumn<QStringList>("told"); // parts of the message
+        QTest::newRow("no such device") << "/dev/quorvel-no-such-device" << false
+                                        << QStringList{"/dev/quorvel-no-such-device", "[Ports]"};
+        QTest::newRow("nothing listens on the TCP port")
+            << QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()) << true
+            << QStringList{"could not be reached: connection refused", "every 2 seconds"};
+        QTest::newRow("TCP to a broadcast address: refused by the system at once")
+            << "tcp://255.255.255.255:10110" << true
+            << QStringList{"could not be reached: network unreachable"};
+    }
+
     void missingDeviceIsExplained()
     {
+        QFETCH(QString, source);
+        QFETCH(bool, waits);
+        QFETCH(QStringList, told);
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM3", source));
         auto form = startWindow();
+        QSignalSpy lost(form->MSComm1, &link::SerialControl::deviceLost);
         form->Option3->click();
         form->StartStop_Click();
-        QVERIFY(!form->Logging && !form->MSComm1->PortOpen());
-        const QString message = test::visibleNotices(*form).value(0);
-        QVERIFY2(message.contains("/dev/quorvel-no-such-device") && message.contains("[Ports]"),
-                 qPrintable(message));
+        if (waits)
+            QTRY_VERIFY(form->Label1->text().contains(told.first()));
+        QCOMPARE(form->Logging && form->MSComm1->PortOpen(), waits);
+        const QString message = waits ? form->Label1->text() : test::visibleNotices(*form).value(0);
+        for (const QString &part : told)
+            QVERIFY2(message.contains(part), qPrintable(message));
+        QVERIFY(lost.isEmpty()); // it never was there
     }
 
     // A second program on the same device is told who holds it.
@@ -233,14 +261,20 @@ private Q_SLOTS:
     void networkSources_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("TCP") << "tcp";
-        QTest::newRow("UDP datagrams") << "udp";
-        QTest::newRow("gpsd") << "gpsd";
+        QTest::addColumn<bool>("hangUp"); // the sender closes right after the log
+        QTest::addColumn<QString>("host");
+        QTest::newRow("TCP") << "tcp" << false << "127.0.0.1";
+        QTest::newRow("TCP, hangs up after sending") << "tcp" << true << "127.0.0.1";
+        QTest::newRow("UDP datagrams") << "udp" << false << "127.0.0.1";
+        QTest::newRow("UDP datagrams to a host name") << "udp" << false << "localhost";
+        QTest::newRow("gpsd") << "gpsd" << false << "127.0.0.1";
     }
 
     void networkSources()
     {
         QFETCH(QString, kind);
+        QFETCH(bool, hangUp);
+        QFETCH(QString, host);
         QByteArray log;
         for (const QByteArray &line : readLog(QStringLiteral("haicom-305N.log")).split('\n')) {
             if (!line.startsWith('#'))
@@ -253,13 +287,15 @@ private Q_SLOTS:
         QString source;
         if (kind == "tcp") {
             QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-            connect(&server, &QTcpServer::newConnection, this, [&server, &log] {
+            connect(&server, &QTcpServer::newConnection, this, [&server, &log, hangUp] {
                 QTcpSocket *client = server.nextPendingConnection();
                 client->write(log);
+                if (hangUp)
+                    client->disconnectFromHost();
             });
-            source = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+            source = QStringLiteral("tcp://%1:%2").arg(host).arg(server.serverPort());
         } else if (kind == "udp") {
-            source = QStringLiteral("udp://127.0.0.1:%1").arg(port);
+            source = QStringLiteral("udp://%1:%2").arg(host).arg(port);
         } else {
             const QString program = QStandardPaths::findExecutable("gpsd", {"/usr/sbin", "/usr/bin"});
             if (program.isEmpty())
@@ -276,7 +312,7 @@ private Q_SLOTS:
                 return probe.waitForConnected(100);
             };
             QTRY_VERIFY(listening());
-            source = QStringLiteral("gpsd://127.0.0.1:%1").arg(port);
+            source = QStringLiteral("gpsd://%1:%2").arg(host).arg(port);
         }
         QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM4", source));
         auto form = startWindow();
@@ -357,6 +393,41 @@ private Q_SLOTS:
         QVERIFY(form.MSComm1->PortOpen());
         QVERIFY(m_com1->send("$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n"));
         QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+    }
+
+    // A network receiver that sends far faster than the window takes batches:
+    // the window gets the newest bytes, so the clock is set from what the
+    // receiver sends now, not from seconds of backlog; the status line says
+    // once that data was dropped.
+    void fastReceiverGivesTheNewest()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QPointer<QTcpSocket> client;
+        connect(&server, &QTcpServer::newConnection, this, [&] { client = server.nextPendingConnection(); });
+        QByteArray fix = "$GPGGA,080000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*42\r\n";
+        QTimer flood; // about 5 MB/s
+        connect(&flood, &QTimer::timeout, this, [&] {
+            if (client && client->bytesToWrite() < (1 << 20))
+                client->write(fix.repeated(1500));
+        });
+        flood.start(20);
+        QVERIFY(m_settings->writeSetting("Quorvel", "Ports", "COM4",
+                                         QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())));
+        auto ownedClock = std::make_unique<test::FakeClock>();
+        test::FakeClock *clock = ownedClock.get();
+        Form1 form(std::make_unique<link::MSComm>(*m_settings), *m_settings, std::move(ownedClock));
+        form.Form_Load();
+        QSignalSpy notices(form.MSComm1, &link::SerialControl::notice);
+        form.Option4->click();
+        form.StartStop_Click();
+        QTest::qWait(1000);
+        QVERIFY2(form.Label1->text().contains("older data is dropped"), qPrintable(form.Label1->text()));
+        fix = "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n";
+        QTest::qWait(300);
+        form.SyncClock_Click();
+        QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+        QCOMPARE(notices.size(), 1);
     }
 };
 

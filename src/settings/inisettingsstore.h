@@ -5,7 +5,14 @@
 
 #include "settingsstore.h"
 
+#include <map>
+#include <memory>
+
 namespace quorvel::settings {
+
+namespace detail {
+struct IniFile;
+} // namespace detail
 
 // The per-user settings as an INI file, <folder>/<application>/<application>.conf,
 // one [section] per section and one key=value per line. The file is meant to
@@ -13,6 +20,11 @@ namespace quorvel::settings {
 // other byte (comments, blank lines, order, unknown keys and sections, lines
 // it cannot read), and replaces the file atomically. Values are read and
 // written as exactly the text they are; no list or escape syntax.
+//
+// The file is read once, and again only when it has changed (another inode,
+// size, modification or change time). A file that is there but cannot be
+// read is never written over, and reads give what was last read from it
+// (the defaults at start).
 class IniSettingsStore final : public SettingsStore
 {
 public:
@@ -20,6 +32,7 @@ public:
     static QString userFolder();
 
     explicit IniSettingsStore(QString folder = userFolder());
+    ~IniSettingsStore() override;
 
     QString readSetting(const QString &application, const QString &section, const QString &key,
                         const QString &defaultValue) const override;
@@ -28,8 +41,17 @@ public:
     QString location(const QString &application) const override;
     QString problems(const QString &application) const override;
 
+    // How many times a file's content was read from the disk: once, and once
+    // more after each change made by someone else.
+    int fileReads() const { return m_fileReads; }
+
 private:
+    // The file of `application` as it stands now, read again only if it changed.
+    detail::IniFile &current(const QString &application) const;
+
     QString m_folder;
+    mutable std::map<QString, std::unique_ptr<detail::IniFile>> m_files; // by path
+    mutable int m_fileReads = 0;
 };
 
 } // namespace quorvel::settings

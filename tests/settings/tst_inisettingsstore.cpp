@@ -2,12 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The settings file as a user edits it by hand: a write changes the line of
-// its key and nothing else, and a value is read back as exactly its text.
+// its key and nothing else, a value is read back as exactly its text, and
+// the file is read again only when it changed.
 
 #include "settings/inisettingsstore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -101,6 +103,65 @@ private Q_SLOTS:
         QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Main"), QStringLiteral("Port"),
                                    QStringLiteral("1")),
                  QStringLiteral("1"));
+    }
+
+    void readsOnceUntilChanged_data()
+    {
+        QTest::addColumn<QString>("change"); // "replace", "edit" or "remove"
+        QTest::addColumn<QString>("port"); // read after the change
+        QTest::addColumn<int>("reads"); // of the file's content, in all
+
+        QTest::newRow("replaced, as editors and this store do") << "replace"
+                                                                << "3" << 2;
+        QTest::newRow("edited in place") << "edit"
+                                         << "12" << 2;
+        QTest::newRow("removed") << "remove"
+                                 << "default" << 1;
+    }
+
+    void readsOnceUntilChanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, port);
+        QFETCH(int, reads);
+        QTemporaryDir folder;
+        IniSettingsStore store(folder.path());
+        const QString path = store.location(QStringLiteral("Quorvel"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const auto read = [&store](const QString &section, const QString &key) {
+            return store.readSetting(QStringLiteral("Quorvel"), section, key, QStringLiteral("default"));
+        };
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Main]\nPort=1\n");
+        file.close();
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(read(QStringLiteral("Main"), QStringLiteral("Port")), QStringLiteral("1"));
+        QVERIFY(store.problems(QStringLiteral("Quorvel")).isEmpty());
+        QCOMPARE(store.fileReads(), 1);
+
+        if (change == "replace") {
+            QSaveFile replacement(path);
+            QVERIFY(replacement.open(QIODevice::WriteOnly));
+            replacement.write("[Main]\nPort=3\n");
+            QVERIFY(replacement.commit());
+        } else if (change == "edit") {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("[Main]\nPort=12\n");
+            file.close();
+        } else {
+            QVERIFY(file.remove());
+        }
+        QCOMPARE(read(QStringLiteral("Main"), QStringLiteral("Port")), port);
+        QCOMPARE(read(QStringLiteral("Main"), QStringLiteral("Port")), port);
+        QCOMPARE(store.fileReads(), reads);
+
+        // What the store writes itself is known without reading it back.
+        QVERIFY(store.writeSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"), QStringLiteral("COM1"),
+                                   QStringLiteral("/dev/ttyUSB0")));
+        QCOMPARE(read(QStringLiteral("Ports"), QStringLiteral("COM1")), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(read(QStringLiteral("Main"), QStringLiteral("Port")), port);
+        QCOMPARE(store.fileReads(), reads);
     }
 };
 

@@ -882,9 +882,9 @@ void Form1::writeSetting(const QString &section, const QString &key, const QStri
     if (m_settingsFailureReported)
         return;
     m_settingsFailureReported = true;
-    notify(tr("The settings could not be saved to %1.\n\nGPS Quorvel goes on with the values in effect, "
-              "but will not remember them. Check that the folder is writable and the disk is not full.")
-               .arg(m_settings.location(ApplicationName)));
+    notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
+              "but will not remember them.")
+               .arg(m_settings.location(ApplicationName), m_settings.errorString()));
 }
 
 void Form1::notify(const QString &text)

@@ -250,6 +250,11 @@ QString IniSettingsStore::location(const QString &application) const
         + QStringLiteral(".conf");
 }
 
+QString IniSettingsStore::errorString() const
+{
+    return m_errorString;
+}
+
 IniFile &IniSettingsStore::current(const QString &application) const
 {
     const QString path = location(application);
@@ -279,8 +284,10 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
     const QByteArray header = '[' + section.toUtf8() + ']';
     const QString path = location(application);
     IniFile &file = current(application);
-    if (!file.failure.isEmpty())
-        return false; // never replace what cannot be read
+    if (!file.failure.isEmpty()) {
+        m_errorString = QObject::tr("it could not be read (%1), so it is not written over").arg(file.failure);
+        return false;
+    }
 
     // The bytes from `at` on, `replaced` long, give way to `piece`, which
     // holds `added` (lines without their '\n'); the first goes to index `first`.
@@ -326,11 +333,15 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
         .append(piece)
         .append(QByteArrayView(file.content).sliced(at + replaced));
 
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        m_errorString = QObject::tr("its folder could not be made");
         return false;
+    }
     QSaveFile disk(path);
-    if (!disk.open(QIODevice::WriteOnly) || disk.write(updated) != updated.size() || !disk.commit())
+    if (!disk.open(QIODevice::WriteOnly) || disk.write(updated) != updated.size() || !disk.commit()) {
+        m_errorString = disk.errorString();
         return false;
+    }
 
     // What was written is known: the lines after the change move, and the
     // file is not read again for it.
@@ -366,6 +377,13 @@ QString IniSettingsStore::problems(const QString &application) const
 {
     const IniFile &file = current(application);
     const QString where = location(application);
+    if (!file.failure.isEmpty()) {
+        return QObject::tr(
+                   "%1 could not be read: %2.\n\nGPS Quorvel goes on with its default settings and saves "
+                   "none over that file, so that nothing in it is lost. Make the file readable for "
+                   "your user, or move it aside, then start GPS Quorvel again.")
+            .arg(where, file.failure);
+    }
     QStringList unreadable;
     for (std::size_t i = 0; i < file.lines.size(); ++i) {
         if (file.lines[i].kind == Line::Kind::Unreadable)

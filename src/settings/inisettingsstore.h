@@ -23,8 +23,8 @@ struct IniFile;
 //
 // The file is read once, and again only when it has changed (another inode,
 // size, modification or change time). A file that is there but cannot be
-// read is never written over, and reads give what was last read from it
-// (the defaults at start).
+// read is never written over; problems() says why, and reads give what was
+// last read from it (the defaults at start).
 class IniSettingsStore final : public SettingsStore
 {
 public:
@@ -38,6 +38,7 @@ public:
                         const QString &defaultValue) const override;
     bool writeSetting(const QString &application, const QString &section, const QString &key,
                       const QString &value) override;
+    QString errorString() const override;
     QString location(const QString &application) const override;
     QString problems(const QString &application) const override;
 
@@ -52,6 +53,7 @@ private:
     QString m_folder;
     mutable std::map<QString, std::unique_ptr<detail::IniFile>> m_files; // by path
     mutable int m_fileReads = 0;
+    QString m_errorString;
 };
 
 } // namespace quorvel::settings

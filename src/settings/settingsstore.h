@@ -16,10 +16,13 @@ public:
     // The stored text, or `defaultValue` when application, section or key is absent.
     virtual QString readSetting(const QString &application, const QString &section, const QString &key,
                                 const QString &defaultValue) const = 0;
-    // Stores the text at once. Returns false when it could not be written.
+    // Stores the text at once. Returns false when it could not be written;
+    // errorString() then says why.
     virtual bool writeSetting(const QString &application, const QString &section, const QString &key,
                               const QString &value)
         = 0;
+    // Why the last write failed, for the user.
+    virtual QString errorString() const = 0;
     // Where the values are kept, for messages that tell the user where to look.
     virtual QString location(const QString &application) const = 0;
     // What in the stored values could not be read, for the user; empty when

@@ -612,6 +612,9 @@ private Q_SLOTS:
         h.form->Option2->click();
         h.form->UTCOffset_LostFocus();
         QCOMPARE(h.notices().size(), 1);
+        QVERIFY2(h.notices().first().startsWith(
+                     "The settings could not be saved to memory: No space left on device."),
+                 qPrintable(h.notices().first()));
         QCOMPARE(h.serial->CommPort(), 2); // goes on with the value in effect
     }
 };

@@ -105,6 +105,24 @@ private Q_SLOTS:
                  QStringLiteral("1"));
     }
 
+    // A directory in the file's place stands for any file that cannot be
+    // read (as root, a file without permissions can still be read).
+    void unreadableFileIsNotWrittenOver()
+    {
+        QTemporaryDir folder;
+        IniSettingsStore store(folder.path());
+        const QString path = store.location(QStringLiteral("Quorvel"));
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(store.problems(QStringLiteral("Quorvel")).startsWith(path + " could not be read: "));
+        QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Main"), QStringLiteral("Port"),
+                                   QStringLiteral("1")),
+                 QStringLiteral("1"));
+        QVERIFY(!store.writeSetting(QStringLiteral("Quorvel"), QStringLiteral("Main"), QStringLiteral("Port"),
+                                    QStringLiteral("2")));
+        QVERIFY2(store.errorString().startsWith("it could not be read"), qPrintable(store.errorString()));
+        QVERIFY(QFileInfo(path).isDir());
+    }
+
     void readsOnceUntilChanged_data()
     {
         QTest::addColumn<QString>("change"); // "replace", "edit" or "remove"

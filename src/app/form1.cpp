@@ -733,20 +733,28 @@ void Form1::showPortMenu(int port, const QPoint &at)
 
 void Form1::askPortSource(int port)
 {
-    bool ok = false;
-    const QString current = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
-                                                   QStringLiteral("COM%1").arg(port), {});
-    const QString text = QInputDialog::getText(
-        this, tr("Receiver for COM %1").arg(port),
-        tr("Where COM %1 reads NMEA from:\n"
-           "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
-           "  udp://:PORT  \u2013 datagrams sent to this machine\n"
-           "  gpsd://HOST[:PORT][/DEVICE]  \u2013 gpsd, for example gpsd://localhost\n"
-           "  /dev/DEVICE[@RATE]  \u2013 a serial device")
-            .arg(port),
-        QLineEdit::Normal, current, &ok);
-    if (!ok)
-        return;
+    QString text = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
+                                          QStringLiteral("COM%1").arg(port), {});
+    const QString forms = tr("Where COM %1 reads NMEA from:\n"
+                             "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
+                             "  udp://:PORT  \u2013 datagrams sent to this machine\n"
+                             "  gpsd://HOST[:PORT][/DEVICE]  \u2013 gpsd, for example gpsd://localhost\n"
+                             "  /dev/DEVICE[@RATE]  \u2013 a serial device")
+                              .arg(port);
+    QString refusal;
+    for (;;) {
+        bool ok = false;
+        text = QInputDialog::getText(this, tr("Receiver for COM %1").arg(port), refusal + forms,
+                                     QLineEdit::Normal, text, &ok);
+        if (!ok)
+            return;
+        // What is pasted with a device's name (more lines of a settings
+        // file, say) is not part of it: the text comes back to be mended.
+        if (settings::fitsOneLine(text.trimmed()))
+            break;
+        refusal = tr("A receiver is named on one line, without line breaks, tabs or other control "
+                     "characters.\n\n");
+    }
     const auto parsed = link::parseSourceSpec(text);
     if (const QString *problem = std::get_if<QString>(&parsed)) {
         notify(*problem);

@@ -73,12 +73,28 @@ using detail::Stamp;
 // The key and value of an entry line, trimmed.
 std::optional<std::pair<QString, QString>> readEntry(const QString &text)
 {
-    const qsizetype equals = text.indexOf(u'=');
-    if (equals <= 0)
-        return std::nullopt;
-    QString key = text.left(equals).trimmed();
+    QString key;
+    qsizetype equals = 0;
+    if (text.startsWith(u'"')) {
+        qsizetype i = 1;
+        for (; i < text.size() && text[i] != u'"'; ++i) {
+            if (text[i] == u'\\' && i + 1 < text.size())
+                ++i;
+            key += text[i];
+        }
+        equals = i + 1;
+        while (equals < text.size() && text[equals].isSpace())
+            ++equals;
+        if (equals >= text.size() || text[equals] != u'=')
+            return std::nullopt;
+    } else {
+        equals = text.indexOf(u'=');
+        if (equals <= 0)
+            return std::nullopt;
+        key = text.left(equals).trimmed();
+    }
     QString value = text.mid(equals + 1).trimmed();
-    // Older versions wrote values with surrounding blanks in quotes.
+    // Quotes keep white space at the ends (older versions wrote them too).
     if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
         value = value.mid(1, value.size() - 2);
     return std::pair{key, value};
@@ -121,6 +137,31 @@ Line parse(QByteArrayView raw)
         line.kind = Line::Kind::Unreadable;
     }
     return line;
+}
+
+// The line that stores `value` under `key`, quoted where the plain text
+// would read back as something else; none when no line can hold it.
+std::optional<QByteArray> entryLine(const QString &key, const QString &value)
+{
+    QString keyText = key;
+    if (key.isEmpty() || key.trimmed() != key || key.contains(u'=')
+        || QStringView(u"#;[\"").contains(key.front())) {
+        keyText = QStringLiteral("\"");
+        for (const QChar c : key) {
+            if (c == u'\\' || c == u'"')
+                keyText += u'\\';
+            keyText += c;
+        }
+        keyText += u'"';
+    }
+    QString valueText = value;
+    if (value.trimmed() != value || (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"')))
+        valueText = u'"' + value + u'"';
+    const QByteArray raw = (keyText + u'=' + valueText).toUtf8();
+    const Line back = parse(raw);
+    if (back.kind != Line::Kind::Entry || back.name != key || back.value != value)
+        return std::nullopt;
+    return raw;
 }
 
 // The index of the key's line in its section, and of the line it would follow
@@ -280,8 +321,20 @@ QString IniSettingsStore::readSetting(const QString &application, const QString 
 bool IniSettingsStore::writeSetting(const QString &application, const QString &section, const QString &key,
                                     const QString &value)
 {
-    const QByteArray entry = key.toUtf8() + '=' + value.toUtf8();
+    if (!fitsOneLine(section) || !fitsOneLine(key) || !fitsOneLine(value)) {
+        m_errorString
+            = QObject::tr("[%1] %2 cannot hold a line break or another control character").arg(section, key);
+        return false;
+    }
+    const std::optional<QByteArray> entry = entryLine(key, value);
     const QByteArray header = '[' + section.toUtf8() + ']';
+    const Line headerBack = parse(header);
+    if (!entry || headerBack.kind != Line::Kind::Section || headerBack.name != section) {
+        m_errorString
+            = QObject::tr("[%1] %2 cannot be written so that it reads back the same").arg(section, key);
+        return false;
+    }
+
     const QString path = location(application);
     IniFile &file = current(application);
     if (!file.failure.isEmpty()) {
@@ -302,7 +355,7 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
     std::size_t first = 0;
     if (place.entry) {
         const Line &line = lines[*place.entry];
-        added = {entry + (carriageReturn(line) ? "\r" : "")};
+        added = {*entry + (carriageReturn(line) ? "\r" : "")};
         if (QByteArrayView(file.content).sliced(line.start, line.size) == added.front())
             return true;
         at = line.start;
@@ -315,7 +368,7 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
             added.push_back(lineEnd);
         if (!place.insertAfter)
             added.push_back(header + lineEnd);
-        added.push_back(entry + lineEnd);
+        added.push_back(*entry + lineEnd);
         if (lines.empty()) {
             for (const QByteArray &raw : added)
                 piece += raw + '\n';
@@ -354,7 +407,6 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
         start += raw.size() + 1;
         made.push_back(std::move(line));
     }
-    const Line written = made.back();
     const auto next = lines.begin() + std::ptrdiff_t(first) + (place.entry ? 1 : 0);
     const qsizetype moved = piece.size() - replaced;
     for (auto later = next; later != lines.end(); ++later)
@@ -364,10 +416,7 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
     else
         lines.insert(lines.begin() + std::ptrdiff_t(first), made.begin(), made.end());
     file.content = updated;
-    if (written.kind == Line::Kind::Entry && written.name == key)
-        file.values.insert({section, key}, written.value);
-    else
-        index(file); // the line reads back as something else
+    file.values.insert({section, key}, value);
     file.stamp = lookAt(path).stamp;
     file.recheck.reset();
     return true;

@@ -18,8 +18,17 @@ struct IniFile;
 // one [section] per section and one key=value per line. The file is meant to
 // be edited by hand: a write changes only the line of its key and keeps every
 // other byte (comments, blank lines, order, unknown keys and sections, lines
-// it cannot read), and replaces the file atomically. Values are read and
-// written as exactly the text they are; no list or escape syntax.
+// it cannot read), and replaces the file atomically.
+//
+// White space around a section name, a key or a value is not part of it. A
+// value with white space at either end, or one that starts and ends with a
+// double quote, is written in double quotes, which are not part of it
+// (COM1=" /dev/ttyUSB0"). A key that is empty, holds '=', starts with '#',
+// ';', '[' or '"', or has white space at either end is written in double
+// quotes, inside which a backslash makes the next character plain
+// ("/dev/a=b"=9600). A section, key or value with a line break or another
+// control character is refused (fitsOneLine()), so every line written reads
+// back as exactly the text that was written.
 //
 // The file is read once, and again only when it has changed (another inode,
 // size, modification or change time). A file that is there but cannot be

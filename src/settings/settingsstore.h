@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace quorvel::settings {
 
 // The per-user store of text values addressed by application, section and key.
@@ -29,5 +31,16 @@ public:
     // all is well.
     virtual QString problems(const QString &application) const = 0;
 };
+
+// Whether `text` can be a section, key or value: a setting is one line of
+// text, so it holds no line break and no other control character.
+inline bool fitsOneLine(QStringView text)
+{
+    return std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        const QChar::Category category = c.category();
+        return category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph;
+    });
+}
 
 } // namespace quorvel::settings

@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -478,6 +479,52 @@ private Q_SLOTS:
         QCOMPARE(h.serial->openings, openings + 2); // closed and opened again
         QVERIFY(h.form->Option1->toolTip().startsWith("COM 1 reads"));
         menu->close();
+    }
+
+    // A receiver's name is one line: text pasted with it that would make
+    // more lines of the settings file is refused, and comes back to be mended.
+    void sourceOnOneLine_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("a settings section after the device") << "/dev/ttyUSB0\n[Main]\nPort=4";
+        QTest::newRow("a terminal's colour code") << "/dev/ttyUSB0\x1b[0m";
+    }
+
+    void sourceOnOneLine()
+    {
+        QFETCH(QString, pasted);
+        Harness h;
+        h.settings.writes.clear();
+        h.form->Option2->customContextMenuRequested(QPoint(5, 5));
+        auto *menu = h.form->findChild<QMenu *>();
+        QVERIFY(menu);
+        QAction *network = menu->actions().at(menu->actions().size() - 2);
+        QVERIFY(network->text().startsWith("Network or gpsd source"));
+        // The dialog is answered twice: with the pasted text, then, once it
+        // is back, with Cancel.
+        QStringList seen;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&seen, &pasted] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->property("answered").toBool())
+                return;
+            dialog->setProperty("answered", true);
+            seen << dialog->labelText();
+            if (seen.size() == 1) {
+                dialog->setTextValue(pasted);
+                dialog->accept();
+            } else {
+                seen << dialog->textValue();
+                dialog->reject();
+            }
+        });
+        answer.start(10);
+        network->trigger();
+        menu->close();
+        QCOMPARE(seen.size(), 3);
+        QVERIFY(seen[1].startsWith("A receiver is named on one line") && seen[1].endsWith(seen[0]));
+        QCOMPARE(seen[2], pasted);
+        QCOMPARE(h.settings.writes, QStringList{});
     }
 
     void calcPosition()

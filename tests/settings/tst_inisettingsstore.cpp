@@ -28,6 +28,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QString>("problem"); // a line number the store reports, or empty
+        QTest::addColumn<bool>("stored"); // false: the write is refused and the file stays
 
         QTest::newRow("comment and a line without = are kept")
             << QByteArray("# my receivers\n[Ports]\nCOM2 /dev/ttyUSB0\nCOM1=/dev/ttyUSB1\n\n[Main]\nPort=1\n")
@@ -35,32 +36,58 @@ private Q_SLOTS:
             << "Port"
             << "2"
             << QByteArray("# my receivers\n[Ports]\nCOM2 /dev/ttyUSB0\nCOM1=/dev/ttyUSB1\n\n[Main]\nPort=2\n")
-            << "Line 3 ";
+            << "Line 3 " << true;
         QTest::newRow("a device path with a comma is one value")
             << QByteArray() << "Ports"
             << "COM1"
             << "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1,2:1.0-port0"
-            << QByteArray("[Ports]\nCOM1=/dev/serial/by-path/pci-0000:00:14.0-usb-0:1,2:1.0-port0\n") << "";
+            << QByteArray("[Ports]\nCOM1=/dev/serial/by-path/pci-0000:00:14.0-usb-0:1,2:1.0-port0\n") << ""
+            << true;
         QTest::newRow("a new key joins its section")
             << QByteArray("[Main]\nPort=1\n\n[Ports]\nCOM1=/dev/x\n") << "Main"
             << "UTCOffset"
-            << "-5" << QByteArray("[Main]\nPort=1\nUTCOffset=-5\n\n[Ports]\nCOM1=/dev/x\n") << "";
+            << "-5" << QByteArray("[Main]\nPort=1\nUTCOffset=-5\n\n[Ports]\nCOM1=/dev/x\n") << "" << true;
         QTest::newRow("a new section goes at the end")
             << QByteArray("; made by hand\n[Main]\nPort=1\nFuture=kept\n") << "Ports"
             << "COM1"
             << "/dev/a" << QByteArray("; made by hand\n[Main]\nPort=1\nFuture=kept\n\n[Ports]\nCOM1=/dev/a\n")
-            << "";
+            << "" << true;
         QTest::newRow("CR LF line ends stay") << QByteArray("[Main]\r\nPort=1\r\n") << "Main"
                                               << "Port"
-                                              << "3" << QByteArray("[Main]\r\nPort=3\r\n") << "";
+                                              << "3" << QByteArray("[Main]\r\nPort=3\r\n") << "" << true;
         QTest::newRow("no newline at the end stays so")
             << QByteArray("[Main]\nPort=1") << "Main"
             << "UTCOffset"
-            << "2" << QByteArray("[Main]\nPort=1\nUTCOffset=2") << "";
+            << "2" << QByteArray("[Main]\nPort=1\nUTCOffset=2") << "" << true;
         QTest::newRow("binary junk is kept and reported")
             << QByteArray("[Main]\nPort=1\n\x01\xff\xfe junk\n") << "Main"
             << "Port"
-            << "4" << QByteArray("[Main]\nPort=4\n\x01\xff\xfe junk\n") << "Line 3 ";
+            << "4" << QByteArray("[Main]\nPort=4\n\x01\xff\xfe junk\n") << "Line 3 " << true;
+        QTest::newRow("blanks around a value are kept in quotes")
+            << QByteArray() << "Ports"
+            << "COM1"
+            << " /dev/ttyUSB0" << QByteArray("[Ports]\nCOM1=\" /dev/ttyUSB0\"\n") << "" << true;
+        QTest::newRow("a value in quotes keeps them")
+            << QByteArray() << "Ports"
+            << "COM1"
+            << "\"quoted\"" << QByteArray("[Ports]\nCOM1=\"\"quoted\"\"\n") << "" << true;
+        QTest::newRow("a device path with = as a key")
+            << QByteArray("[Rates]\n") << "Rates"
+            << "/dev/serial/by-id/usb-GPS_a=b\\x20\"c\""
+            << "9600" << QByteArray("[Rates]\n\"/dev/serial/by-id/usb-GPS_a=b\\\\x20\\\"c\\\"\"=9600\n") << ""
+            << true;
+        QTest::newRow("a key like a section header")
+            << QByteArray() << "Rates"
+            << "[x"
+            << "]" << QByteArray("[Rates]\n\"[x\"=]\n") << "" << true;
+        QTest::newRow("a pasted section is refused")
+            << QByteArray("[Main]\nPort=1\n") << "Ports"
+            << "COM1"
+            << "/dev/ttyUSB0\n[Main]\nPort=4" << QByteArray("[Main]\nPort=1\n") << "" << false;
+        QTest::newRow("a terminal's colour code is refused")
+            << QByteArray("[Main]\nPort=1\n") << "Ports"
+            << "COM1"
+            << "/dev/ttyUSB0\x1b[0m" << QByteArray("[Main]\nPort=1\n") << "" << false;
     }
 
     void write()
@@ -71,6 +98,7 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
         QFETCH(QString, problem);
+        QFETCH(bool, stored);
         QTemporaryDir folder;
         IniSettingsStore store(folder.path());
         const QString path = store.location(QStringLiteral("Quorvel"));
@@ -83,20 +111,31 @@ private Q_SLOTS:
         const QString problems = store.problems(QStringLiteral("Quorvel"));
         QVERIFY2(problem.isEmpty() ? problems.isEmpty() : problems.startsWith(problem), qPrintable(problems));
 
-        QVERIFY(store.writeSetting(QStringLiteral("Quorvel"), section, key, value));
+        QCOMPARE(store.writeSetting(QStringLiteral("Quorvel"), section, key, value), stored);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), after);
-        QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), section, key, QStringLiteral("default")),
-                 value);
+        if (stored) {
+            QCOMPARE(store.readSetting(QStringLiteral("Quorvel"), section, key, QStringLiteral("default")),
+                     value);
+            QCOMPARE(IniSettingsStore(folder.path())
+                         .readSetting(QStringLiteral("Quorvel"), section, key, QStringLiteral("default")),
+                     value);
+        } else {
+            QVERIFY(store.errorString().contains("control character"));
+        }
     }
 
     void readsWhatOlderVersionsWrote()
     {
         QTemporaryDir folder;
         IniSettingsStore store(folder.path());
-        QVERIFY(store.writeSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"), QStringLiteral("COM1"),
-                                   QStringLiteral("\" /dev/ttyUSB0 \"")));
+        const QString path = store.location(QStringLiteral("Quorvel"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Ports]\nCOM1=\" /dev/ttyUSB0 \"\n");
+        file.close();
         QCOMPARE(
             store.readSetting(QStringLiteral("Quorvel"), QStringLiteral("Ports"), QStringLiteral("COM1"), {}),
             QStringLiteral(" /dev/ttyUSB0 "));

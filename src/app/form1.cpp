@@ -40,6 +40,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStyleOption>
 
 #include <algorithm>
@@ -358,19 +359,21 @@ void Form1::Form_Load()
 {
     resetForStartUp();
 
-    // A stored port that is not a number, or that the serial control does
-    // not serve, can only come from editing the settings by hand.
+    // A stored port that is not a number, or not one of the COM buttons, can
+    // only come from editing the settings by hand: COM 1 is used as if none
+    // were stored, and the text stays in the file as it was written.
+    const QList<QRadioButton *> options = portOptions();
     const QString portText
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
     const std::optional<std::int16_t> port
         = settings::textToInteger(portText.toStdString(), decimalSeparator());
-    if (!port || !MSComm1->setCommPort(*port))
+    if (port && *port >= 1 && *port <= options.size() && MSComm1->setCommPort(*port)) {
+        options[*port - 1]->setChecked(true); // runs its handler now
+    } else {
         MSComm1->setCommPort(1);
-
-    const QList<QRadioButton *> options = portOptions();
-    const int selected = MSComm1->CommPort();
-    if (selected >= 1 && selected <= options.size())
-        options[selected - 1]->setChecked(true); // runs its handler now
+        const QSignalBlocker unsaved(options.first());
+        options.first()->setChecked(true);
+    }
 
     // A stored whole number of hours is read as it always was, out of range
     // or not; "h:mm" as the box takes it. Before anything is stored, the

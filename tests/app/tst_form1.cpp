@@ -239,17 +239,18 @@ private Q_SLOTS:
                                      << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}; // TZ=UTC
         QTest::newRow("COM 3, five hours behind") << "3"
                                                   << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"};
-        QTest::newRow("port beyond the buttons") << "7"
-                                                 << "0" << 7 << 0 << "0" << 0 << QStringList{};
+        QTest::newRow("port beyond the buttons is left in the file")
+            << "7"
+            << "0" << 1 << 1 << "0" << 0 << QStringList{};
         QTest::newRow("offset out of range is kept")
             << "1"
             << "20" << 1 << 1 << "20" << 1200 << QStringList{"Port=1"};
         QTest::newRow("unreadable values fall back") << "COM2"
-                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{};
         QTest::newRow("India") << "1"
                                << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"};
         QTest::newRow("port the control refuses") << "300"
-                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{"Port=1"};
+                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{};
     }
 
     void startUp()

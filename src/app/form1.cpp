@@ -41,6 +41,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStyleOption>
 
 #include <algorithm>
@@ -432,19 +433,21 @@ void Form1::Form_Load()
 {
     resetForStartUp();
 
-    // A stored port that is not a number, or that the serial control does
-    // not serve, can only come from editing the settings by hand.
+    // A stored port that is not a number, or not one of the COM buttons, can
+    // only come from editing the settings by hand: COM 1 is used as if none
+    // were stored, and the text stays in the file as it was written.
+    const QList<QRadioButton *> options = portOptions();
     const QString portText
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
     const std::optional<std::int16_t> port
         = settings::textToInteger(portText.toStdString(), decimalSeparator());
-    if (!port || !MSComm1->setCommPort(*port))
+    if (port && *port >= 1 && *port <= options.size() && MSComm1->setCommPort(*port)) {
+        options[*port - 1]->setChecked(true); // runs its handler now
+    } else {
         MSComm1->setCommPort(1);
-
-    const QList<QRadioButton *> options = portOptions();
-    const int selected = MSComm1->CommPort();
-    if (selected >= 1 && selected <= options.size())
-        options[selected - 1]->setChecked(true); // runs its handler now
+        const QSignalBlocker unsaved(options.first());
+        options.first()->setChecked(true);
+    }
 
     // A stored whole number of hours is read as it always was, out of range
     // or not; "h:mm" as the box takes it. Before anything is stored, the
@@ -905,20 +908,28 @@ void Form1::showPortMenu(int port, const QPoint &at)
 
 void Form1::askPortSource(int port)
 {
-    bool ok = false;
-    const QString current = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
-                                                   QStringLiteral("COM%1").arg(port), {});
-    const QString text = QInputDialog::getText(
-        this, tr("Receiver for COM %1").arg(port),
-        tr("Where COM %1 reads NMEA from:\n"
-           "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
-           "  udp://:PORT  \u2013 datagrams sent to this machine\n"
-           "  gpsd://HOST[:PORT][/DEVICE]  \u2013 gpsd, for example gpsd://localhost\n"
-           "  /dev/DEVICE[@RATE]  \u2013 a serial device")
-            .arg(port),
-        QLineEdit::Normal, current, &ok);
-    if (!ok)
-        return;
+    QString text = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
+                                          QStringLiteral("COM%1").arg(port), {});
+    const QString forms = tr("Where COM %1 reads NMEA from:\n"
+                             "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
+                             "  udp://:PORT  \u2013 datagrams sent to this machine\n"
+                             "  gpsd://HOST[:PORT][/DEVICE]  \u2013 gpsd, for example gpsd://localhost\n"
+                             "  /dev/DEVICE[@RATE]  \u2013 a serial device")
+                              .arg(port);
+    QString refusal;
+    for (;;) {
+        bool ok = false;
+        text = QInputDialog::getText(this, tr("Receiver for COM %1").arg(port), refusal + forms,
+                                     QLineEdit::Normal, text, &ok);
+        if (!ok)
+            return;
+        // What is pasted with a device's name (more lines of a settings
+        // file, say) is not part of it: the text comes back to be mended.
+        if (settings::fitsOneLine(text.trimmed()))
+            break;
+        refusal = tr("A receiver is named on one line, without line breaks, tabs or other control "
+                     "characters.\n\n");
+    }
     const auto parsed = link::parseSourceSpec(text);
     if (const QString *problem = std::get_if<QString>(&parsed)) {
         notify(*problem);
@@ -1074,9 +1085,9 @@ void Form1::writeSetting(const QString &section, const QString &key, const QStri
     if (m_settingsFailureReported)
         return;
     m_settingsFailureReported = true;
-    notify(tr("The settings could not be saved to %1.\n\nGPS Quorvel goes on with the values in effect, "
-              "but will not remember them. Check that the folder is writable and the disk is not full.")
-               .arg(m_settings.location(ApplicationName)));
+    notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
+              "but will not remember them.")
+               .arg(m_settings.location(ApplicationName), m_settings.errorString()));
 }
 
 void Form1::notify(const QString &text)

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -289,17 +290,18 @@ private Q_SLOTS:
                                      << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}; // TZ=UTC
         QTest::newRow("COM 3, five hours behind") << "3"
                                                   << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"};
-        QTest::newRow("port beyond the buttons") << "7"
-                                                 << "0" << 7 << 0 << "0" << 0 << QStringList{};
+        QTest::newRow("port beyond the buttons is left in the file")
+            << "7"
+            << "0" << 1 << 1 << "0" << 0 << QStringList{};
         QTest::newRow("offset out of range is kept")
             << "1"
             << "20" << 1 << 1 << "20" << 1200 << QStringList{"Port=1"};
         QTest::newRow("unreadable values fall back") << "COM2"
-                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{"Port=1"};
+                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{};
         QTest::newRow("India") << "1"
                                << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"};
         QTest::newRow("port the control refuses") << "300"
-                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{"Port=1"};
+                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{};
     }
 
     void startUp()
@@ -616,6 +618,52 @@ private Q_SLOTS:
         menu->close();
     }
 
+    // A receiver's name is one line: text pasted with it that would make
+    // more lines of the settings file is refused, and comes back to be mended.
+    void sourceOnOneLine_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("a settings section after the device") << "/dev/ttyUSB0\n[Main]\nPort=4";
+        QTest::newRow("a terminal's colour code") << "/dev/ttyUSB0\x1b[0m";
+    }
+
+    void sourceOnOneLine()
+    {
+        QFETCH(QString, pasted);
+        Harness h;
+        h.settings.writes.clear();
+        h.form->Option2->customContextMenuRequested(QPoint(5, 5));
+        auto *menu = h.form->findChild<QMenu *>();
+        QVERIFY(menu);
+        QAction *network = menu->actions().at(menu->actions().size() - 2);
+        QVERIFY(network->text().startsWith("Network or gpsd source"));
+        // The dialog is answered twice: with the pasted text, then, once it
+        // is back, with Cancel.
+        QStringList seen;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&seen, &pasted] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->property("answered").toBool())
+                return;
+            dialog->setProperty("answered", true);
+            seen << dialog->labelText();
+            if (seen.size() == 1) {
+                dialog->setTextValue(pasted);
+                dialog->accept();
+            } else {
+                seen << dialog->textValue();
+                dialog->reject();
+            }
+        });
+        answer.start(10);
+        network->trigger();
+        menu->close();
+        QCOMPARE(seen.size(), 3);
+        QVERIFY(seen[1].startsWith("A receiver is named on one line") && seen[1].endsWith(seen[0]));
+        QCOMPARE(seen[2], pasted);
+        QCOMPARE(h.settings.writes, QStringList{});
+    }
+
     void calcPosition()
     {
         Harness h;
@@ -812,6 +860,9 @@ private Q_SLOTS:
         h.form->Option2->click();
         h.form->UTCOffset_LostFocus();
         QCOMPARE(h.notices().size(), 1);
+        QVERIFY2(h.notices().first().startsWith(
+                     "The settings could not be saved to memory: No space left on device."),
+                 qPrintable(h.notices().first()));
         QCOMPARE(h.serial->CommPort(), 2); // goes on with the value in effect
     }
 };

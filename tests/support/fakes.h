@@ -85,6 +85,7 @@ public:
         values[application + '/' + section + '/' + key] = value;
         return true;
     }
+    QString errorString() const override { return QStringLiteral("No space left on device"); }
     QString location(const QString &) const override { return QStringLiteral("memory"); }
     QString problems(const QString &) const override { return problem; }
 

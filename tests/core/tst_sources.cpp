@@ -115,6 +115,11 @@ private Q_SLOTS:
             << 4800 << 9600
             << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n")
             << QList<int>{4800, 9600} << true;
+        // Garbage can look like a sentence; a checksum that is there must be right.
+        QTest::newRow("wrong checksum: not found")
+            << 4800 << 9600
+            << QByteArray("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*46\r\n")
+            << roundAndRound << false;
     }
 
     void hunt()

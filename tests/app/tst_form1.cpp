@@ -636,7 +636,7 @@ private Q_SLOTS:
         auto *menu = h.form->findChild<QMenu *>();
         QVERIFY(menu);
         QAction *network = menu->actions().at(menu->actions().size() - 2);
-        QVERIFY(network->text().startsWith("Network or gpsd source"));
+        QVERIFY(network->text().remove(u'&').startsWith("Network or gpsd source"));
         // The dialog is answered twice: with the pasted text, then, once it
         // is back, with Cancel.
         QStringList seen;

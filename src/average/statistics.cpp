@@ -5,19 +5,14 @@
 
 #include "ring/samplering.h"
 
+#include <GeographicLib/LocalCartesian.hpp>
+
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace quorvel::average {
 
 namespace {
-
-// WGS 84.
-constexpr double SemiMajorAxis = 6378137.0;
-constexpr double Flattening = 1 / 298.257223563;
-constexpr double EccentricitySquared = Flattening * (2 - Flattening);
-constexpr double RadiansPerMinute = std::numbers::pi / (180 * 60);
 
 double standardDeviation(const std::vector<double> &values)
 {
@@ -62,24 +57,19 @@ double batchMeansUncertainty(const std::vector<double> &values)
 
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average)
 {
-    const double latitude = average.latMinutes * RadiansPerMinute;
-    const double sine = std::sin(latitude);
-    const double w = 1 - EccentricitySquared * sine * sine;
-    const double meridianRadius = SemiMajorAxis * (1 - EccentricitySquared) / (w * std::sqrt(w));
-    const double parallelRadius = SemiMajorAxis / std::sqrt(w) * std::cos(latitude);
-    const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
-
+    // Degrees, north and east positive; NMEA longitudes are west-positive.
+    constexpr double MinutesPerDegree = 60;
+    const GeographicLib::LocalCartesian plane(average.latMinutes / MinutesPerDegree,
+                                              -average.lonMinutes / MinutesPerDegree, average.mean.elevation);
     std::vector<LocalPoint> points;
     points.reserve(std::size_t(ring.SampleCount));
     for (int age = 0; age < ring.SampleCount; ++age) {
         const int slot = ring.slotOf(age);
-        const double dLat = nmeaToMinutes(ring.LatSamples[slot]) - average.latMinutes;
-        // Longitude minutes are west-positive, as NMEA signs them.
-        const double dLonWest
-            = wrapNear(nmeaToMinutes(ring.LonSamples[slot]), lonReference) - average.lonMinutes;
-        points.push_back({dLat * RadiansPerMinute * meridianRadius,
-                          -dLonWest * RadiansPerMinute * parallelRadius,
-                          ring.ElevSamples[slot] - average.mean.elevation});
+        double east = 0, north = 0, up = 0;
+        plane.Forward(nmeaToMinutes(ring.LatSamples[slot]) / MinutesPerDegree,
+                      -nmeaToMinutes(ring.LonSamples[slot]) / MinutesPerDegree, ring.ElevSamples[slot], east,
+                      north, up);
+        points.push_back({north, east, ring.ElevSamples[slot] - average.mean.elevation});
     }
     return points;
 }

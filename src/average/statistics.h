@@ -47,8 +47,8 @@ struct Spread
 
 constexpr int MeanBatches = 10;
 
-// The fixes as offsets from the mean, oldest first. North and east on the
-// WGS 84 ellipsoid's local plane at the mean's latitude.
+// The fixes as offsets from the mean, oldest first: north and east on the
+// plane touching the WGS 84 ellipsoid at the mean, up as the altitudes differ.
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average);
 
 // The spread of the fixes around `average`, their mean. Nothing for an empty ring.

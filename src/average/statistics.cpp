@@ -37,22 +37,6 @@ double quantile(const std::vector<double> &sorted, double p)
     return sorted[below] + (at - double(below)) * (sorted[above] - sorted[below]);
 }
 
-// The standard deviation of the mean of `values` (in the order they came)
-// from the spread of MeanBatches batch means.
-double batchMeansUncertainty(const std::vector<double> &values)
-{
-    std::vector<double> means;
-    const std::size_t n = values.size();
-    for (int b = 0; b < MeanBatches; ++b) {
-        const std::size_t from = n * std::size_t(b) / MeanBatches, to = n * std::size_t(b + 1) / MeanBatches;
-        double sum = 0;
-        for (std::size_t i = from; i < to; ++i)
-            sum += values[i];
-        means.push_back(sum / double(to - from));
-    }
-    return standardDeviation(means) / std::sqrt(double(MeanBatches));
-}
-
 } // namespace
 
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average)
@@ -72,6 +56,26 @@ std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &avera
         points.push_back({north, east, ring.ElevSamples[slot] - average.mean.elevation});
     }
     return points;
+}
+
+std::optional<std::vector<double>> fixSeconds(const SampleRing &ring)
+{
+    constexpr int Day = 86400;
+    std::vector<double> seconds;
+    seconds.reserve(std::size_t(ring.SampleCount));
+    for (int age = 0; age < ring.SampleCount; ++age) {
+        const int second = ring.DetailSamples[ring.slotOf(age)].utcSecond;
+        if (second < 0)
+            return std::nullopt;
+        if (age == 0) {
+            seconds.push_back(0);
+            continue;
+        }
+        // Across midnight forward; a step of more than half a day is a step back.
+        const int step = (second - ring.DetailSamples[ring.slotOf(age - 1)].utcSecond + Day) % Day;
+        seconds.push_back(seconds.back() + (step > Day / 2 ? 0 : step));
+    }
+    return seconds;
 }
 
 std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
@@ -95,14 +99,22 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
     spread.sdUp = standardDeviation(up);
     spread.cep50 = quantile(radii, 0.5);
     spread.cep95 = quantile(radii, 0.95);
-    if (ring.SampleCount >= 2 * MeanBatches) {
-        spread.meanHorizontal = std::hypot(batchMeansUncertainty(north), batchMeansUncertainty(east));
-        spread.meanUp = batchMeansUncertainty(up);
+    std::optional<std::vector<double>> seconds = fixSeconds(ring);
+    if (seconds) {
+        spread.spanSeconds = int(seconds->back());
+    } else {
+        const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
+        const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
+        if (first >= 0 && last >= 0)
+            spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+        // Without times, the fixes are taken as one a second.
+        seconds.emplace();
+        for (int i = 0; i < ring.SampleCount; ++i)
+            seconds->push_back(i);
     }
-    const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
-    const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
-    if (first >= 0 && last >= 0)
-        spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+    spread.mean = meanUncertainty(*seconds, points);
+    spread.meanHorizontal = spread.mean.horizontalSigma;
+    spread.meanUp = spread.mean.verticalSigma;
     return spread;
 }
 

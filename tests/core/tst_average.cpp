@@ -6,6 +6,7 @@
 #include "average/grids.h"
 #include "average/numbertext.h"
 #include "average/statistics.h"
+#include "average/stoprule.h"
 #include "nmea/gga.h"
 #include "nmea/lineassembly.h"
 #include "ring/samplering.h"
@@ -357,6 +358,59 @@ private Q_SLOTS:
                 QVERIFY(up <= spread.mean.vertical95.value_or(up));
             }
         }
+    }
+
+    void stopRule_data()
+    {
+        QTest::addColumn<int>("kind"); // StopRule::Kind
+        QTest::addColumn<double>("target");
+        QTest::addColumn<int>("fixes"); // one a second, scattered by some decimetres
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<bool>("met");
+        QTest::addColumn<QString>("text"); // how the progress text starts
+
+        using Kind = average::StopRule::Kind;
+        QTest::newRow("fixes, not yet")
+            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes";
+        QTest::newRow("fixes, just met")
+            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes";
+        QTest::newRow("time, not yet")
+            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s";
+        QTest::newRow("time, just met")
+            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s";
+        const QString tooShort
+            = QStringLiteral("Too short to tell how good the mean is; stop at \u00b10.50 m (95 %)");
+        QTest::newRow("uncertainty, no fixes")
+            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort;
+        QTest::newRow("uncertainty, a minute is too short")
+            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort;
+        QTest::newRow("uncertainty, met")
+            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1";
+        QTest::newRow("uncertainty, not yet")
+            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1";
+    }
+
+    void stopRule()
+    {
+        QFETCH(int, kind);
+        QFETCH(double, target);
+        QFETCH(int, fixes);
+        QFETCH(int, elapsed);
+        QFETCH(bool, met);
+        QFETCH(QString, text);
+        auto ring = std::make_unique<SampleRing>();
+        std::mt19937 random(1);
+        std::normal_distribution<double> minutes(0, 0.0001);
+        for (int i = 0; i < fixes; ++i) {
+            FixDetails details;
+            details.utcSecond = 3600 + i;
+            ring->storeSample(4807 + minutes(random), 1131 + minutes(random), 500 + 1000 * minutes(random),
+                              details);
+        }
+        const average::StopProgress progress
+            = average::stopProgress({average::StopRule::Kind(kind), target}, *ring, elapsed);
+        QVERIFY2(progress.text.startsWith(text), qPrintable(progress.text));
+        QCOMPARE(progress.met, met);
     }
 
     void positionForms_data()

@@ -529,17 +529,22 @@ void Form1::describeMean(const average::Average &mean, const average::Spread &sp
     QString first = fixCount(spread.count);
     if (spread.spanSeconds)
         first += tr(" over %1").arg(average::durationText(*spread.spanSeconds));
+    // The uncertainty of the mean as a 95 % figure, or that the session is too short to tell.
+    const auto uncertaintyOf = [&](const std::optional<double> &radius) {
+        return radius ? tr("Uncertainty of the mean: \u00b1%1 m (95 %)").arg(metres(*radius))
+                      : tr("Uncertainty of the mean: too short to tell how good the mean is");
+    };
+    const QString uncertainty = uncertaintyOf(spread.mean.horizontal95);
+    average::Spread described = spread;
+    described.meanHorizontal.reset(); // stated here at 95 %, not as one sigma
     holdStatus(first + QLatin1Char('\n')
                    + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread.cep50), metres(spread.cep95)),
-               average::spreadDescription(spread)
-                   + (spread.meanHorizontal ? QString()
-                                            : tr("\nToo few fixes to tell how good the mean itself is.")));
+               average::spreadDescription(described) + QLatin1Char('\n')
+                   + (spread.mean.horizontal95 && spread.mean.vertical95
+                          ? tr("%1 horizontally, \u00b1%2 m (95 %) vertically")
+                                .arg(uncertainty, metres(*spread.mean.vertical95))
+                          : uncertainty));
 
-    const QString uncertainty = spread.meanHorizontal
-        ? tr("Uncertainty of the mean: \u00b1%1 m (1 sigma, from %2 batch means, allowing for drift)")
-              .arg(metres(*spread.meanHorizontal))
-              .arg(average::MeanBatches)
-        : QString();
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
     // Decimal degrees, both sexagesimal forms, the spread along the axis.
     const auto axisTip = [&](const QString &form, double degrees, QChar positive, QChar negative,
@@ -563,9 +568,7 @@ void Form1::describeMean(const average::Average &mean, const average::Spread &sp
                   .arg(locale.toString(mean.mean.elevation + *mean.geoidSeparation, 'f', 2),
                        locale.toString(*mean.geoidSeparation, 'f', 2));
     elevation += QLatin1Char('\n') + tr("Standard deviation up: %1 m").arg(metres(spread.sdUp));
-    if (spread.meanUp)
-        elevation += QLatin1Char('\n')
-            + tr("Uncertainty of the mean: \u00b1%1 m (1 sigma)").arg(metres(*spread.meanUp));
+    elevation += QLatin1Char('\n') + uncertaintyOf(spread.mean.vertical95);
     Elevation->setToolTip(elevation);
 }
 

@@ -5,19 +5,14 @@
 
 #include "ring/samplering.h"
 
+#include <GeographicLib/LocalCartesian.hpp>
+
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace quorvel::average {
 
 namespace {
-
-// WGS 84.
-constexpr double SemiMajorAxis = 6378137.0;
-constexpr double Flattening = 1 / 298.257223563;
-constexpr double EccentricitySquared = Flattening * (2 - Flattening);
-constexpr double RadiansPerMinute = std::numbers::pi / (180 * 60);
 
 double standardDeviation(const std::vector<double> &values)
 {
@@ -42,46 +37,45 @@ double quantile(const std::vector<double> &sorted, double p)
     return sorted[below] + (at - double(below)) * (sorted[above] - sorted[below]);
 }
 
-// The standard deviation of the mean of `values` (in the order they came)
-// from the spread of MeanBatches batch means.
-double batchMeansUncertainty(const std::vector<double> &values)
-{
-    std::vector<double> means;
-    const std::size_t n = values.size();
-    for (int b = 0; b < MeanBatches; ++b) {
-        const std::size_t from = n * std::size_t(b) / MeanBatches, to = n * std::size_t(b + 1) / MeanBatches;
-        double sum = 0;
-        for (std::size_t i = from; i < to; ++i)
-            sum += values[i];
-        means.push_back(sum / double(to - from));
-    }
-    return standardDeviation(means) / std::sqrt(double(MeanBatches));
-}
-
 } // namespace
 
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average)
 {
-    const double latitude = average.latMinutes * RadiansPerMinute;
-    const double sine = std::sin(latitude);
-    const double w = 1 - EccentricitySquared * sine * sine;
-    const double meridianRadius = SemiMajorAxis * (1 - EccentricitySquared) / (w * std::sqrt(w));
-    const double parallelRadius = SemiMajorAxis / std::sqrt(w) * std::cos(latitude);
-    const double lonReference = nmeaToMinutes(ring.LonSamples[0]);
-
+    // Degrees, north and east positive; NMEA longitudes are west-positive.
+    constexpr double MinutesPerDegree = 60;
+    const GeographicLib::LocalCartesian plane(average.latMinutes / MinutesPerDegree,
+                                              -average.lonMinutes / MinutesPerDegree, average.mean.elevation);
     std::vector<LocalPoint> points;
     points.reserve(std::size_t(ring.SampleCount));
     for (int age = 0; age < ring.SampleCount; ++age) {
         const int slot = ring.slotOf(age);
-        const double dLat = nmeaToMinutes(ring.LatSamples[slot]) - average.latMinutes;
-        // Longitude minutes are west-positive, as NMEA signs them.
-        const double dLonWest
-            = wrapNear(nmeaToMinutes(ring.LonSamples[slot]), lonReference) - average.lonMinutes;
-        points.push_back({dLat * RadiansPerMinute * meridianRadius,
-                          -dLonWest * RadiansPerMinute * parallelRadius,
-                          ring.ElevSamples[slot] - average.mean.elevation});
+        double east = 0, north = 0, up = 0;
+        plane.Forward(nmeaToMinutes(ring.LatSamples[slot]) / MinutesPerDegree,
+                      -nmeaToMinutes(ring.LonSamples[slot]) / MinutesPerDegree, ring.ElevSamples[slot], east,
+                      north, up);
+        points.push_back({north, east, ring.ElevSamples[slot] - average.mean.elevation});
     }
     return points;
+}
+
+std::optional<std::vector<double>> fixSeconds(const SampleRing &ring)
+{
+    constexpr int Day = 86400;
+    std::vector<double> seconds;
+    seconds.reserve(std::size_t(ring.SampleCount));
+    for (int age = 0; age < ring.SampleCount; ++age) {
+        const int second = ring.DetailSamples[ring.slotOf(age)].utcSecond;
+        if (second < 0)
+            return std::nullopt;
+        if (age == 0) {
+            seconds.push_back(0);
+            continue;
+        }
+        // Across midnight forward; a step of more than half a day is a step back.
+        const int step = (second - ring.DetailSamples[ring.slotOf(age - 1)].utcSecond + Day) % Day;
+        seconds.push_back(seconds.back() + (step > Day / 2 ? 0 : step));
+    }
+    return seconds;
 }
 
 std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
@@ -105,14 +99,22 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
     spread.sdUp = standardDeviation(up);
     spread.cep50 = quantile(radii, 0.5);
     spread.cep95 = quantile(radii, 0.95);
-    if (ring.SampleCount >= 2 * MeanBatches) {
-        spread.meanHorizontal = std::hypot(batchMeansUncertainty(north), batchMeansUncertainty(east));
-        spread.meanUp = batchMeansUncertainty(up);
+    std::optional<std::vector<double>> seconds = fixSeconds(ring);
+    if (seconds) {
+        spread.spanSeconds = int(seconds->back());
+    } else {
+        const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
+        const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
+        if (first >= 0 && last >= 0)
+            spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+        // Without times, the fixes are taken as one a second.
+        seconds.emplace();
+        for (int i = 0; i < ring.SampleCount; ++i)
+            seconds->push_back(i);
     }
-    const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
-    const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
-    if (first >= 0 && last >= 0)
-        spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+    spread.mean = meanUncertainty(*seconds, points);
+    spread.meanHorizontal = spread.mean.horizontalSigma;
+    spread.meanUp = spread.mean.verticalSigma;
     return spread;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "average.h"
+#include "uncertainty.h"
 
 #include <optional>
 #include <vector>
@@ -13,14 +14,6 @@ struct SampleRing;
 }
 
 namespace quorvel::average {
-
-// A fix's offset from the mean on a local plane, in metres.
-struct LocalPoint
-{
-    double north = 0;
-    double east = 0;
-    double up = 0;
-};
 
 // How the stored fixes scatter around their mean, in metres.
 struct Spread
@@ -33,23 +26,27 @@ struct Spread
     // Radii around the mean holding half and 95 % of the fixes, measured.
     double cep50 = 0;
     double cep95 = 0;
-    // The uncertainty (one standard deviation) of the mean itself. GPS
-    // errors drift slowly, so one-second fixes are far from independent and
-    // sigma / sqrt(N) would flatter the mean many times over. The fixes are
-    // cut, in the order they came, into MeanBatches batches; the spread of
-    // the batch means gives the uncertainty. Absent for fewer than
-    // 2 * MeanBatches fixes.
+    // The uncertainty of the mean itself, allowing for the correlation of
+    // the fixes over time (see uncertainty.h); its figures are absent when
+    // the session is too short to tell.
+    MeanUncertainty mean;
+    // The same as one standard deviation, horizontally and up.
     std::optional<double> meanHorizontal;
     std::optional<double> meanUp;
-    // From the first fix to the last, by their UTC times, where both have one.
+    // From the first fix to the last, by their UTC times: the forward steps
+    // between successive fixes added up; where a fix has no time, from the
+    // first's time to the last's, where both have one.
     std::optional<int> spanSeconds;
 };
 
-constexpr int MeanBatches = 10;
-
-// The fixes as offsets from the mean, oldest first. North and east on the
-// WGS 84 ellipsoid's local plane at the mean's latitude.
+// The fixes as offsets from the mean, oldest first: north and east on the
+// plane touching the WGS 84 ellipsoid at the mean, up as the altitudes differ.
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average);
+
+// The fixes' times in seconds from the first, oldest first, across midnight
+// and pauses; a time that steps back counts as no step. Nothing when a fix
+// has no time.
+std::optional<std::vector<double>> fixSeconds(const SampleRing &ring);
 
 // The spread of the fixes around `average`, their mean. Nothing for an empty ring.
 std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average);

@@ -3,14 +3,20 @@
 
 #include "average/average.h"
 #include "average/export.h"
+#include "average/grids.h"
 #include "average/numbertext.h"
 #include "average/statistics.h"
+#include "average/stoprule.h"
+#include "nmea/gga.h"
+#include "nmea/lineassembly.h"
 #include "ring/samplering.h"
 
+#include <QDir>
 #include <QTest>
 
 #include <clocale>
 #include <limits>
+#include <random>
 
 using namespace quorvel;
 using Samples = QList<QList<double>>; // {latitude, longitude, altitude} per sample
@@ -157,38 +163,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<Samples>("samples"); // NMEA latitude, longitude, altitude; times one second apart
         QTest::addColumn<QList<double>>(
-            "expected"); // sdNorth, sdEast, sdUp, cep50, cep95, meanHorizontal (-1: none)
+            "expected"); // sdNorth, sdEast, sdUp, cep50, cep95, 95 % radius of the mean (-1: too short)
 
         const double north = 1 / 1842.904; // minutes of arc for one metre
         const double west = 1 / 1855.325;
         Samples ring;
         for (int i = 0; i < 20; ++i) // a circle of 1 m around the origin
             ring << QList<double>{std::sin(i * M_PI / 10) * north, std::cos(i * M_PI / 10) * west, 0};
-        // Walked round in order, so neighbours are alike: the batch means
-        // (pairs) lie on a circle of cos(9 degrees), ten evenly spaced; the
-        // standard deviation of each coordinate is that times sqrt(5/9),
-        // over sqrt(10), and both together sqrt(2) times that: cos(9)/3.
+        // 20 s of fixes cannot tell how good their mean is, however they lie.
         QTest::newRow("circle of 1 m walked round: every radius 1 m")
-            << ring
-            << QList<double>{std::sqrt(10.0 / 19), std::sqrt(10.0 / 19), 0, 1, 1, std::cos(M_PI / 20) / 3};
+            << ring << QList<double>{std::sqrt(10.0 / 19), std::sqrt(10.0 / 19), 0, 1, 1, -1};
 
         Samples drift;
         for (int i = 0; i < 20; ++i)
             drift << QList<double>{(i < 10 ? 1 : -1) * north, 0, i < 10 ? 1.0 : -1.0};
-        // Ten batches of two: means +1 (five) and -1 (five); their standard
-        // deviation sqrt(10/9) over sqrt(10) is 1/3 m, where sigma/sqrt(N)
-        // would claim 0.23 m.
+        // Where sigma/sqrt(N) would claim 0.23 m.
         QTest::newRow("slow drift: correlated fixes")
-            << drift << QList<double>{std::sqrt(20.0 / 19), 0, std::sqrt(20.0 / 19), 1, 1, 1.0 / 3};
+            << drift << QList<double>{std::sqrt(20.0 / 19), 0, std::sqrt(20.0 / 19), 1, 1, -1};
 
         Samples alternating;
         for (int i = 0; i < 20; ++i)
             alternating << QList<double>{(i % 2 ? 1 : -1) * north, 0, 0};
-        QTest::newRow("alternating: batch means all zero")
-            << alternating << QList<double>{std::sqrt(20.0 / 19), 0, 0, 1, 1, 0};
+        QTest::newRow("alternating") << alternating << QList<double>{std::sqrt(20.0 / 19), 0, 0, 1, 1, -1};
 
-        QTest::newRow("too few fixes for batches")
-            << Samples{{north, 0, 0}, {-north, 0, 0}} << QList<double>{std::sqrt(2.0), 0, 0, 1, 1, -1};
+        QTest::newRow("two fixes") << Samples{{north, 0, 0}, {-north, 0, 0}}
+                                   << QList<double>{std::sqrt(2.0), 0, 0, 1, 1, -1};
     }
 
     void spread()
@@ -206,13 +205,225 @@ private Q_SLOTS:
         const std::optional<average::Spread> spread = average::spreadOf(*ring, *mean);
         QVERIFY(spread);
         const QList<double> got{spread->sdNorth, spread->sdEast, spread->sdUp,
-                                spread->cep50,   spread->cep95,  spread->meanHorizontal.value_or(-1)};
+                                spread->cep50,   spread->cep95,  spread->mean.horizontal95.value_or(-1)};
         for (int i = 0; i < got.size(); ++i)
             QVERIFY2(
                 std::fabs(got[i] - expected[i]) < 1e-3,
                 qPrintable(QStringLiteral("figure %1: %2, expected %3").arg(i).arg(got[i]).arg(expected[i])));
         QCOMPARE(spread->count, int(samples.size()));
         QCOMPARE(spread->spanSeconds.value_or(-1), int(samples.size()) - 1);
+    }
+
+    // The fixes' times as the uncertainty of the mean and the span take them.
+    void fixTimes_data()
+    {
+        QTest::addColumn<QList<int>>("utc"); // second of the day of each fix; -1 none
+        QTest::addColumn<QList<double>>("expected"); // seconds from the first; empty: none
+        QTest::addColumn<int>("span"); // -1: none
+
+        QTest::newRow("across midnight") << QList<int>{86398, 86399, 0, 1} << QList<double>{0, 1, 2, 3} << 3;
+        QTest::newRow("five a second") << QList<int>{7, 7, 7, 8, 8} << QList<double>{0, 0, 0, 1, 1} << 1;
+        QTest::newRow("a pause") << QList<int>{100, 101, 3701} << QList<double>{0, 1, 3601} << 3601;
+        // A receiver's clock stepping back ten seconds (humminbird-M37.log)
+        // is not a day's logging.
+        QTest::newRow("a step back") << QList<int>{194120, 194124, 194114, 194118}
+                                     << QList<double>{0, 4, 4, 8} << 8;
+        QTest::newRow("a fix without time") << QList<int>{100, -1, 102} << QList<double>{} << 2;
+    }
+
+    void fixTimes()
+    {
+        QFETCH(QList<int>, utc);
+        QFETCH(QList<double>, expected);
+        QFETCH(int, span);
+        auto ring = std::make_unique<SampleRing>();
+        for (int i = 0; i < utc.size(); ++i) {
+            FixDetails details;
+            details.utcSecond = utc[i];
+            ring->storeSample(4807 + i * 0.001, 1131, 500, details);
+        }
+        const std::optional<std::vector<double>> seconds = average::fixSeconds(*ring);
+        QCOMPARE(seconds ? QList<double>(seconds->begin(), seconds->end()) : QList<double>{}, expected);
+        QCOMPARE(average::spreadOf(*ring, *average::averageSamples(*ring))->spanSeconds.value_or(-1), span);
+    }
+
+    // Simulated sessions: errors north, east and up of 2 m each, first-order
+    // autoregressive with correlation times of 30 s to 5 min, one fix a
+    // second, sessions of 1 to 60 minutes. Where a figure is given, the 95 %
+    // radius must hold the true point in 90 to 98 % of sessions, and stay
+    // within 1.5 times the true 95 % radius for hour-long sessions; a
+    // one-minute session must get no figure.
+    void meanUncertaintyHolds()
+    {
+        constexpr int Sessions = 250;
+        const int correlations[] = {30, 60, 120, 300};
+        const int minutes[] = {1, 5, 10, 20, 30, 60};
+        std::mt19937_64 random(20260117);
+        std::normal_distribution<double> normal(0, 2);
+        int givenAll[2] = {0, 0}, heldAll[2] = {0, 0};
+        qInfo("correlation span | horizontal: held given radius/true | vertical: held given radius/true");
+        for (const int tau : correlations) {
+            const double phi = std::exp(-1.0 / tau), innovation = std::sqrt(1 - phi * phi);
+            for (const int span : minutes) {
+                const int n = span * 60;
+                // The variance of the mean of n fixes of unit variance.
+                const double pairs = phi * (n * (1 - phi) - (1 - std::pow(phi, n))) / ((1 - phi) * (1 - phi));
+                const double sigma = 2 * std::sqrt((n + 2 * pairs) / n) / std::sqrt(double(n));
+                const double true95[2] = {std::sqrt(-2 * std::log(0.05)) * sigma, 1.959964 * sigma};
+                std::vector<double> seconds(std::size_t(n), 0);
+                std::vector<average::LocalPoint> points(static_cast<std::size_t>(n));
+                int given[2] = {0, 0}, held[2] = {0, 0};
+                double ratio[2] = {0, 0};
+                for (int i = 0; i < n; ++i)
+                    seconds[std::size_t(i)] = i;
+                for (int k = 0; k < Sessions; ++k) {
+                    average::LocalPoint error{normal(random), normal(random), normal(random)}, sum;
+                    for (int i = 0; i < n; ++i) {
+                        if (i > 0)
+                            error = {phi * error.north + innovation * normal(random),
+                                     phi * error.east + innovation * normal(random),
+                                     phi * error.up + innovation * normal(random)};
+                        points[std::size_t(i)] = error;
+                        sum = {sum.north + error.north, sum.east + error.east, sum.up + error.up};
+                    }
+                    // The points as offsets from their mean, which is off the true point by:
+                    const average::LocalPoint off{sum.north / n, sum.east / n, sum.up / n};
+                    for (average::LocalPoint &p : points)
+                        p = {p.north - off.north, p.east - off.east, p.up - off.up};
+                    const average::MeanUncertainty u = average::meanUncertainty(seconds, points);
+                    const std::optional<double> radius[2] = {u.horizontal95, u.vertical95};
+                    const double miss[2] = {std::hypot(off.north, off.east), std::fabs(off.up)};
+                    for (int h = 0; h < 2; ++h) {
+                        if (!radius[h])
+                            continue;
+                        ++given[h];
+                        held[h] += miss[h] <= *radius[h];
+                        ratio[h] += *radius[h] / true95[h];
+                    }
+                }
+                const auto percent
+                    = [](int part, int whole) { return whole ? 100.0 * part / whole : qQNaN(); };
+                qInfo("%5d s %4d min | %5.1f %% %5.1f %% %5.2f | %5.1f %% %5.1f %% %5.2f", tau, span,
+                      percent(held[0], given[0]), percent(given[0], Sessions), ratio[0] / given[0],
+                      percent(held[1], given[1]), percent(given[1], Sessions), ratio[1] / given[1]);
+                for (int h = 0; h < 2; ++h) {
+                    givenAll[h] += given[h];
+                    heldAll[h] += held[h];
+                    if (span == 1)
+                        QCOMPARE(given[h], 0);
+                    if (given[h] >= Sessions / 2) {
+                        QVERIFY2(percent(held[h], given[h]) >= 90 && percent(held[h], given[h]) <= 98,
+                                 qPrintable(QStringLiteral("%1 s, %2 min").arg(tau).arg(span)));
+                    }
+                    if (span == 60 && given[h] > 0)
+                        QVERIFY(ratio[h] / given[h] <= 1.5);
+                }
+            }
+        }
+        for (int h = 0; h < 2; ++h) {
+            qInfo("%s: held in %.1f %% of the %d sessions with a figure", h ? "vertical" : "horizontal",
+                  100.0 * heldAll[h] / givenAll[h], givenAll[h]);
+            QVERIFY(100.0 * heldAll[h] / givenAll[h] >= 90 && 100.0 * heldAll[h] / givenAll[h] <= 98);
+        }
+    }
+
+    // The receiver logs, 2 s to 11 min long: each half of a log, as a
+    // session, gives no figure or one that holds the mean of the whole log.
+    void realLogs()
+    {
+        const QStringList logs = QDir(QStringLiteral(NMEA_CORPUS)).entryList({QStringLiteral("*.log")});
+        QVERIFY(!logs.isEmpty());
+        for (const QString &name : logs) {
+            QFile log(QStringLiteral(NMEA_CORPUS "/") + name);
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            std::vector<nmea::GgaFix> fixes;
+            QString line;
+            nmea::assembleLines(line, log.readAll(), [&fixes](const QString &complete) {
+                const QByteArray latin1 = complete.toLatin1();
+                if (const auto fix = nmea::decodeGga({latin1.constData(), size_t(latin1.size())}))
+                    fixes.push_back(*fix);
+            });
+            const auto meanOf = [&fixes](std::size_t from, std::size_t to) {
+                auto ring = std::make_unique<SampleRing>();
+                for (std::size_t i = from; i < to; ++i)
+                    ring->storeFix(fixes[i]);
+                const average::Average mean = *average::averageSamples(*ring);
+                return std::pair{mean, *average::spreadOf(*ring, mean)};
+            };
+            if (fixes.size() < 2)
+                continue;
+            const average::Average whole = meanOf(0, fixes.size()).first;
+            for (const auto &[from, to] :
+                 {std::pair{std::size_t(0), fixes.size() / 2}, {fixes.size() / 2, fixes.size()}}) {
+                const auto [mean, spread] = meanOf(from, to);
+                const average::Comparison seen = average::compareWith(
+                    {average::latitudeDegrees(mean), average::longitudeDegrees(mean)},
+                    {average::latitudeDegrees(whole), average::longitudeDegrees(whole)},
+                    spread.mean.horizontal95);
+                const double up = std::fabs(whole.mean.elevation - mean.mean.elevation);
+                qInfo("%-24s fixes %3zu-%3zu over %3d s: off by %5.2f m, up %5.2f m; 95 %%: %s, %s",
+                      qPrintable(name), from, to, spread.spanSeconds.value_or(-1), seen.distance, up,
+                      spread.mean.horizontal95 ? qPrintable(QString::number(*spread.mean.horizontal95))
+                                               : "too short",
+                      spread.mean.vertical95 ? qPrintable(QString::number(*spread.mean.vertical95))
+                                             : "too short");
+                QVERIFY(seen.withinRadius.value_or(true));
+                QVERIFY(up <= spread.mean.vertical95.value_or(up));
+            }
+        }
+    }
+
+    void stopRule_data()
+    {
+        QTest::addColumn<int>("kind"); // StopRule::Kind
+        QTest::addColumn<double>("target");
+        QTest::addColumn<int>("fixes"); // one a second, scattered by some decimetres
+        QTest::addColumn<int>("elapsed");
+        QTest::addColumn<bool>("met");
+        QTest::addColumn<QString>("text"); // how the progress text starts
+
+        using Kind = average::StopRule::Kind;
+        QTest::newRow("fixes, not yet")
+            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes";
+        QTest::newRow("fixes, just met")
+            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes";
+        QTest::newRow("time, not yet")
+            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s";
+        QTest::newRow("time, just met")
+            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s";
+        const QString tooShort
+            = QStringLiteral("Too short to tell how good the mean is; stop at \u00b10.50 m (95 %)");
+        QTest::newRow("uncertainty, no fixes")
+            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort;
+        QTest::newRow("uncertainty, a minute is too short")
+            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort;
+        QTest::newRow("uncertainty, met")
+            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1";
+        QTest::newRow("uncertainty, not yet")
+            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1";
+    }
+
+    void stopRule()
+    {
+        QFETCH(int, kind);
+        QFETCH(double, target);
+        QFETCH(int, fixes);
+        QFETCH(int, elapsed);
+        QFETCH(bool, met);
+        QFETCH(QString, text);
+        auto ring = std::make_unique<SampleRing>();
+        std::mt19937 random(1);
+        std::normal_distribution<double> minutes(0, 0.0001);
+        for (int i = 0; i < fixes; ++i) {
+            FixDetails details;
+            details.utcSecond = 3600 + i;
+            ring->storeSample(4807 + minutes(random), 1131 + minutes(random), 500 + 1000 * minutes(random),
+                              details);
+        }
+        const average::StopProgress progress
+            = average::stopProgress({average::StopRule::Kind(kind), target}, *ring, elapsed);
+        QVERIFY2(progress.text.startsWith(text), qPrintable(progress.text));
+        QCOMPARE(progress.met, met);
     }
 
     void positionForms_data()

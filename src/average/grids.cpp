@@ -1,0 +1,125 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "grids.h"
+
+#include <GeographicLib/GeoCoords.hpp>
+#include <GeographicLib/Geodesic.hpp>
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cmath>
+
+namespace quorvel::average {
+
+namespace {
+
+// The point in GeographicLib's terms, with the standard UTM/UPS zone
+// (Norway's and Svalbard's exceptions included); nothing for a point that is none.
+std::optional<GeographicLib::GeoCoords> coordsOf(const GeoPoint &point)
+{
+    if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude) || std::fabs(point.latitude) > 90)
+        return std::nullopt;
+    try {
+        return GeographicLib::GeoCoords(point.latitude, point.longitude);
+    } catch (const GeographicLib::GeographicErr &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QString utmText(const GeoPoint &point)
+{
+    const std::optional<GeographicLib::GeoCoords> coords = coordsOf(point);
+    if (!coords)
+        return {};
+    // "32n 687302 5332401", or "n 2000000 2000000" on the polar grid, as
+    // GeographicLib writes it, rounded to the metre; the band letter from
+    // the MGRS grid zone ("32U").
+    const QStringList parts
+        = QString::fromStdString(coords->UTMUPSRepresentation(0)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 3)
+        return {};
+    if (coords->Zone() == 0)
+        return QStringLiteral("UPS %1 %2 %3").arg(parts[0].toUpper(), parts[1], parts[2]);
+    const QString gridZone = QString::fromStdString(coords->MGRSRepresentation(-6));
+    return QStringLiteral("UTM %1%2 %3 %4").arg(coords->Zone()).arg(gridZone.back(), parts[1], parts[2]);
+}
+
+QString mgrsText(const GeoPoint &point)
+{
+    const std::optional<GeographicLib::GeoCoords> coords = coordsOf(point);
+    if (!coords)
+        return {};
+    // "32UPU8730232401" or "ZAH0000000000": grid zone, square, easting and
+    // northing of five digits each.
+    const QString mgrs = QString::fromStdString(coords->MGRSRepresentation(0));
+    const qsizetype square = mgrs.size() - 12;
+    if (square < 1)
+        return {};
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(mgrs.left(square), mgrs.mid(square, 2), mgrs.mid(square + 2, 5), mgrs.mid(square + 7, 5));
+}
+
+std::optional<GeoPoint> parsePosition(const QString &text, QString *error)
+{
+    QString input = text.simplified();
+    const auto fail = [error](const QString &why) -> std::optional<GeoPoint> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (input.isEmpty())
+        return fail(QStringLiteral("No position given"));
+    try {
+        // Our own UTM form names the latitude band, which GeographicLib does
+        // not take (S would be south): the band tells the hemisphere. Without
+        // "UTM" in front, N and S stay hemispheres.
+        static const QRegularExpression utm(
+            QStringLiteral(
+                "^(?:UTM ([0-9]{1,2})([C-HJ-NP-X])|([0-9]{1,2})([C-HJ-MP-RT-X])) ([0-9.]+) ([0-9.]+)$"),
+            QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression ups(QStringLiteral("^UPS ([NS]) ([0-9.]+) ([0-9.]+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+        // MGRS written in groups: "32U PU 87302 32401", "Z AH 00000 00000".
+        static const QRegularExpression mgrs(
+            QStringLiteral("^[0-9]{0,2}[A-Z] ?[A-Z]{2}(?: ?[0-9]+)?(?: [0-9]+)?$"),
+            QRegularExpression::CaseInsensitiveOption);
+        GeographicLib::GeoCoords coords;
+        if (const QRegularExpressionMatch m = utm.match(input); m.hasMatch()) {
+            const bool named = !m.captured(1).isEmpty();
+            const int zone = (named ? m.captured(1) : m.captured(3)).toInt();
+            const QChar band = (named ? m.captured(2) : m.captured(4)).at(0).toUpper();
+            if (zone < 1 || zone > 60)
+                return fail(QStringLiteral("UTM zones are 1 to 60"));
+            coords.Reset(zone, band >= QLatin1Char('N'), m.captured(5).toDouble(), m.captured(6).toDouble());
+        } else if (const QRegularExpressionMatch p = ups.match(input); p.hasMatch()) {
+            coords.Reset(0, p.captured(1).toUpper() == QLatin1String("N"), p.captured(2).toDouble(),
+                         p.captured(3).toDouble());
+        } else {
+            if (mgrs.match(input).hasMatch())
+                input.remove(QLatin1Char(' '));
+            coords.Reset(input.toStdString());
+        }
+        return GeoPoint{coords.Latitude(), coords.Longitude()};
+    } catch (const GeographicLib::GeographicErr &e) {
+        return fail(QString::fromStdString(e.what()));
+    }
+}
+
+Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95)
+{
+    Comparison comparison;
+    double backAzimuth = 0;
+    GeographicLib::Geodesic::WGS84().Inverse(mean.latitude, mean.longitude, known.latitude, known.longitude,
+                                             comparison.distance, comparison.bearing, backAzimuth);
+    if (comparison.bearing < 0)
+        comparison.bearing += 360;
+    if (radius95)
+        comparison.withinRadius = comparison.distance <= *radius95;
+    return comparison;
+}
+
+} // namespace quorvel::average

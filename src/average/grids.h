@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace quorvel::average {
+
+// A position on the WGS 84 ellipsoid in decimal degrees, north and east positive.
+struct GeoPoint
+{
+    double latitude = 0;
+    double longitude = 0;
+};
+
+// The position on the UTM grid, "UTM 32U 687302 5332401": zone and latitude
+// band, easting and northing in whole metres (rounded). North of 84 degrees
+// and south of 80 degrees south, on the UPS grid: "UPS N 2000000 2000000",
+// with N or S for the hemisphere. The zones follow the standard, with
+// Norway's and Svalbard's exceptions. Empty for a position that is none.
+QString utmText(const GeoPoint &point);
+
+// The position as an MGRS reference to one metre (truncated, as MGRS
+// references are), grouped: "32U PU 87302 32401"; near the poles
+// "Z AH 00000 00000". Empty for a position that is none.
+QString mgrsText(const GeoPoint &point);
+
+// A typed or pasted position: decimal degrees ("48.1173, 11.5167",
+// "-33.5 151.2"), degrees, minutes and seconds ("48°07'02.3\"N 11°31'E",
+// "48d07.038N 11d31W"), UTM or UPS ("UTM 32U 687302 5332401",
+// "32n 687302 5332401", "UPS N 2000000 2000000") or MGRS ("32UPU8730232401",
+// "32U PU 87302 32401"). Nothing for text that is none of these; `error`
+// then says why.
+std::optional<GeoPoint> parsePosition(const QString &text, QString *error = nullptr);
+
+// A known point seen from the mean, on the ellipsoid: how far, in metres;
+// the bearing, in degrees clockwise from true north (0 to 360); and whether
+// it lies within the mean's 95 % radius, where there is one.
+struct Comparison
+{
+    double distance = 0;
+    double bearing = 0;
+    std::optional<bool> withinRadius;
+};
+
+Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
+
+} // namespace quorvel::average

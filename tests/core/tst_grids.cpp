@@ -1,0 +1,176 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "average/grids.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace quorvel::average;
+
+namespace {
+
+// What GeographicLib's own GeoConvert says of a point with `options`.
+QString geoConvert(const QString &program, const QStringList &options, double latitude, double longitude)
+{
+    QProcess process;
+    process.start(program, options);
+    process.write(QStringLiteral("%1 %2\n").arg(latitude, 0, 'f', 10).arg(longitude, 0, 'f', 10).toLatin1());
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return QString::fromLatin1(process.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+class TestGrids : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void grids_data()
+    {
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+
+        QTest::newRow("Munich, 32U") << 48.1173 << 11.5167;
+        QTest::newRow("Sydney, 56H") << -33.8688 << 151.2093;
+        QTest::newRow("on a zone's edge") << 47.9 << 6.0;
+        QTest::newRow("on the equator, band N") << 0.0 << 0.0;
+        QTest::newRow("just south of it, band M") << -0.00001 << 0.0;
+        QTest::newRow("Norway: 32V, not 31V") << 56.0 << 3.5;
+        QTest::newRow("Norway: west of 3 degrees stays 31V") << 63.9 << 2.9;
+        QTest::newRow("Svalbard: 31X reaches to 9 degrees") << 75.0 << 8.9;
+        QTest::newRow("Svalbard: 33X") << 78.0 << 20.9;
+        QTest::newRow("Svalbard: 35X") << 78.0 << 21.1;
+        QTest::newRow("Svalbard: 37X") << 80.0 << 33.1;
+        QTest::newRow("band X up to 84 degrees") << 83.99 << 10.0;
+        QTest::newRow("band C down to 80 degrees south") << -79.99 << -170.0;
+        QTest::newRow("UPS north of 84 degrees") << 84.5 << 10.0;
+        QTest::newRow("UPS south of 80 degrees south") << -80.5 << -170.0;
+        QTest::newRow("north pole") << 90.0 << 0.0;
+        QTest::newRow("south pole") << -90.0 << 0.0;
+        QTest::newRow("antimeridian, east") << 0.0 << 180.0;
+        QTest::newRow("antimeridian, west") << 65.0 << -179.9999;
+        QTest::newRow("antimeridian, rounding up to 10000000") << -0.0000001 << 179.9999999;
+    }
+
+    // UTM/UPS and MGRS as GeoConvert gives them, and both read back to
+    // within a metre.
+    void grids()
+    {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        const QString utm = utmText({latitude, longitude}), mgrs = mgrsText({latitude, longitude});
+        for (const QString &text : {utm, mgrs}) {
+            const std::optional<GeoPoint> back = parsePosition(text);
+            QVERIFY2(back, qPrintable(text));
+            QVERIFY2(compareWith({latitude, longitude}, *back, std::nullopt).distance < 1, qPrintable(text));
+        }
+
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("GeoConvert"));
+        if (program.isEmpty())
+            QSKIP("GeoConvert is not installed (Debian package geographiclib-tools)");
+        const QString expectedMgrs = geoConvert(
+            program, {QStringLiteral("-m"), QStringLiteral("-p"), QStringLiteral("0")}, latitude, longitude);
+        QCOMPARE(QString(mgrs).remove(QLatin1Char(' ')), expectedMgrs);
+        // "UTM 32U 687302 5332401" against "32n 687302 5332401", the band
+        // against MGRS's; "UPS N 2000000 2000000" against "n 2000000 2000000".
+        const QStringList words = utm.split(QLatin1Char(' '));
+        QCOMPARE(words.size(), 4);
+        QString converted;
+        if (words[0] == QLatin1String("UTM")) {
+            const QChar band = words[1].back();
+            QCOMPARE(band, expectedMgrs.at(2));
+            converted = QStringLiteral("%1%2")
+                            .arg(words[1].chopped(1).toInt(), 2, 10, QLatin1Char('0'))
+                            .arg(band >= QLatin1Char('N') ? 'n' : 's');
+        } else {
+            QCOMPARE(words[0], QStringLiteral("UPS"));
+            converted = words[1].toLower();
+        }
+        QCOMPARE(QStringList({converted, words[2], words[3]}).join(QLatin1Char(' ')),
+                 geoConvert(program, {QStringLiteral("-u"), QStringLiteral("-p"), QStringLiteral("0")},
+                            latitude, longitude));
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("latitude"); // NaN: not a position
+        QTest::addColumn<double>("longitude");
+
+        QTest::newRow("decimal degrees, as Copy position gives them")
+            << "48.1173,11.5167" << 48.1173 << 11.5167;
+        QTest::newRow("decimal degrees, blank") << " -33.5   151.2 " << -33.5 << 151.2;
+        QTest::newRow("degrees minutes seconds") << "48°07'02.3\"N 11°31'00\"E" << 48.117306 << 11.516667;
+        QTest::newRow("degrees and minutes, west") << "48d07.038N 11d31W" << 48.1173 << -11.516667;
+        QTest::newRow("longitude first, with hemispheres") << "11.5167E 48.1173N" << 48.1173 << 11.5167;
+        QTest::newRow("UTM with band") << "UTM 32U 687302 5332401" << 48.1173 << 11.5167;
+        QTest::newRow("UTM band S is in the north") << "UTM 33S 500000 4000000" << 36.1447181 << 15.0;
+        QTest::newRow("UTM with hemisphere") << "33s 500000 4000000" << -54.1481041 << 15.0;
+        QTest::newRow("MGRS") << "32UPU8730232401" << 48.1173 << 11.5167;
+        QTest::newRow("MGRS in groups") << "32U PU 87302 32401" << 48.1173 << 11.5167;
+        QTest::newRow("UPS") << "UPS N 2000000 2000000" << 90.0 << 0.0;
+        const double none = qQNaN();
+        QTest::newRow("empty") << "" << none << none;
+        QTest::newRow("words") << "the church tower" << none << none;
+        QTest::newRow("latitude beyond the pole") << "91 10" << none << none;
+        QTest::newRow("no zone 61") << "UTM 61N 500000 0" << none << none;
+    }
+
+    void parse()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QString error;
+        const std::optional<GeoPoint> point = parsePosition(text, &error);
+        if (std::isnan(latitude)) {
+            QVERIFY(!point);
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QVERIFY2(point, qPrintable(error));
+        QVERIFY2(
+            compareWith({latitude, longitude}, *point, std::nullopt).distance < 1,
+            qPrintable(
+                QStringLiteral("%1 %2").arg(point->latitude, 0, 'f', 7).arg(point->longitude, 0, 'f', 7)));
+    }
+
+    void compare_data()
+    {
+        QTest::addColumn<double>("latitude"); // of the known point; the mean is at 0, 0
+        QTest::addColumn<double>("longitude");
+        QTest::addColumn<double>("radius"); // the mean's 95 % radius; -1 none
+        QTest::addColumn<double>("distance");
+        QTest::addColumn<double>("bearing");
+        QTest::addColumn<int>("within"); // -1: not told
+
+        // One minute of arc at the equator on WGS 84: 1842.904 m along the
+        // meridian, 1855.325 m along the equator.
+        QTest::newRow("north") << 1.0 / 60 << 0.0 << 2000.0 << 1842.904 << 0.0 << 1;
+        QTest::newRow("east, outside") << 0.0 << 1.0 / 60 << 1800.0 << 1855.325 << 90.0 << 0;
+        QTest::newRow("south") << -1.0 / 60 << 0.0 << -1.0 << 1842.904 << 180.0 << -1;
+        QTest::newRow("west: 270, not -90") << 0.0 << -1.0 / 60 << -1.0 << 1855.325 << 270.0 << -1;
+    }
+
+    void compare()
+    {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QFETCH(double, radius);
+        QFETCH(double, distance);
+        QFETCH(double, bearing);
+        QFETCH(int, within);
+        const Comparison c
+            = compareWith({0, 0}, {latitude, longitude}, radius < 0 ? std::nullopt : std::optional(radius));
+        QVERIFY2(std::fabs(c.distance - distance) < 1e-3, qPrintable(QString::number(c.distance, 'f', 4)));
+        QVERIFY2(std::fabs(c.bearing - bearing) < 1e-6, qPrintable(QString::number(c.bearing, 'f', 6)));
+        QCOMPARE(c.withinRadius ? int(*c.withinRadius) : -1, within);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGrids)
+#include "tst_grids.moc"

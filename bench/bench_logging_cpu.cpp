@@ -14,6 +14,7 @@
 #include "app/form1.h"
 #include "corpus.h"
 #include "link/mscomm.h"
+#include "link/systemsources.h"
 #include "settings/inisettingsstore.h"
 #include "support/fakes.h"
 
@@ -206,8 +207,10 @@ Result runCase(int chunk, double bytesPerSecond, double seconds)
     if (reader == 0)
         plainReader(reference.slave);
 
-    quorvel::Form1 form(std::make_unique<quorvel::link::MSComm>(settings), settings,
-                        std::make_unique<quorvel::test::FakeClock>());
+    quorvel::Form1 form(
+        std::make_unique<quorvel::link::MSComm>(settings, QStringLiteral("Quorvel"),
+                                                std::make_unique<quorvel::link::SystemSources>()),
+        settings, std::make_unique<quorvel::test::FakeClock>());
     form.Form_Load();
     form.show();
     PaintCounter paints;

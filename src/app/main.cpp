@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "clock/timedatedclock.h"
 #include "link/mscomm.h"
+#include "link/systemsources.h"
 #include "settings/inisettingsstore.h"
 
 #include <QApplication>
@@ -32,8 +33,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(quorvel::Version);
 
     quorvel::settings::IniSettingsStore settings;
-    quorvel::Form1 window(std::make_unique<quorvel::link::MSComm>(settings), settings,
-                          std::make_unique<quorvel::clock::TimedatedClock>());
+    quorvel::Form1 window(
+        std::make_unique<quorvel::link::MSComm>(settings, quorvel::ApplicationName,
+                                                std::make_unique<quorvel::link::SystemSources>()),
+        settings, std::make_unique<quorvel::clock::TimedatedClock>());
     window.Form_Load();
     window.show();
     return app.exec();

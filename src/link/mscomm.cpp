@@ -3,16 +3,9 @@
 
 #include "mscomm.h"
 
-#include "app/appinfo.h"
-#include "networksource.h"
 #include "settings/settingsstore.h"
-#include "ttysource.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QSerialPortInfo>
 
 namespace quorvel::link {
 
@@ -20,27 +13,6 @@ namespace {
 
 const QString PortsSection = QStringLiteral("Ports");
 const QString RatesSection = QStringLiteral("Rates");
-
-// Whether gpsd listens on this machine: it takes USB receivers as they are
-// plugged in, and then holds them. The kernel's tables of TCP sockets say so
-// at once; a connection to find out could keep the window waiting.
-bool gpsdListens()
-{
-    constexpr char Listen[] = "0A";
-    const QByteArray port = QByteArray::number(GpsdPort, 16).toUpper().rightJustified(4, '0');
-    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile file(QString::fromLatin1(table));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        // "  0: 0100007F:0B83 00000000:0000 0A ...": local address and port, remote, state.
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.simplified().split(' ');
-            if (fields.size() > 3 && fields[1].endsWith(':' + port) && fields[3] == Listen)
-                return true;
-        }
-    }
-    return false;
-}
 
 // An error text of Qt's or the system's inside a sentence: "Connection
 // refused" becomes "connection refused" (but "IPv6 ..." stays).
@@ -53,9 +25,12 @@ QString lowerFirst(QString text)
 
 } // namespace
 
-MSComm::MSComm(settings::SettingsStore &settings, QObject *parent)
+MSComm::MSComm(settings::SettingsStore &settings, QString application, std::unique_ptr<SourceFactory> sources,
+               QObject *parent)
     : SerialControl(parent)
     , m_settings(settings)
+    , m_application(std::move(application))
+    , m_sources(std::move(sources))
 {
     // While bytes flow the batches follow each other exactly BatchMs apart:
     // a coarse timer, restarted after each batch, fires up to 5 % early,
@@ -72,6 +47,13 @@ MSComm::MSComm(settings::SettingsStore &settings, QObject *parent)
 }
 
 MSComm::~MSComm() = default;
+
+void MSComm::setTiming(const Timing &timing)
+{
+    m_batch.setInterval(timing.batchMs);
+    m_retry.setInterval(timing.retryMs);
+    m_huntTimer.setInterval(timing.patienceMs);
+}
 
 bool MSComm::setCommPort(int port)
 {
@@ -96,7 +78,7 @@ QString MSComm::deviceFor(int port) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
     const QString device
-        = m_settings.readSetting(ApplicationName, PortsSection, QStringLiteral("COM%1").arg(port), fallback)
+        = m_settings.readSetting(m_application, PortsSection, QStringLiteral("COM%1").arg(port), fallback)
               .trimmed();
     return device.isEmpty() ? fallback : device;
 }
@@ -138,33 +120,17 @@ bool MSComm::openSource(bool quietly)
         return false;
     }
     const SourceSpec spec = std::get<SourceSpec>(parsed);
-    std::unique_ptr<Source> source;
     m_hunt.reset(); // only a serial device without a fixed rate is hunted
-    switch (spec.kind) {
-    case SourceSpec::Kind::Serial: {
-        // The rate found last time for this device, or 4800 as receivers
-        // traditionally send; a fixed rate is used as it is.
-        int rate = spec.rate.value_or(4800);
-        if (!spec.rate) {
-            const int remembered
-                = m_settings.readSetting(ApplicationName, RatesSection, spec.device, {}).toInt();
-            if (isSupportedRate(remembered))
-                rate = remembered;
-        }
-        source = std::make_unique<TtySource>(spec.device, rate);
-        if (!spec.rate)
-            m_hunt.emplace(rate);
-        break;
+    // The rate found last time for this device, or 4800 as receivers
+    // traditionally send; a fixed rate is used as it is.
+    int rate = spec.rate.value_or(4800);
+    if (spec.kind == SourceSpec::Kind::Serial && !spec.rate) {
+        const int remembered = m_settings.readSetting(m_application, RatesSection, spec.device, {}).toInt();
+        if (isSupportedRate(remembered))
+            rate = remembered;
+        m_hunt.emplace(rate);
     }
-    case SourceSpec::Kind::Tcp:
-    case SourceSpec::Kind::Gpsd:
-        source = std::make_unique<TcpSource>(spec.host, spec.port, spec.kind == SourceSpec::Kind::Gpsd,
-                                             spec.device);
-        break;
-    case SourceSpec::Kind::Udp:
-        source = std::make_unique<UdpSource>(spec.host, spec.port);
-        break;
-    }
+    std::unique_ptr<Source> source = m_sources->make(spec, rate);
     if (!source->open()) {
         if (!quietly)
             m_errorString = explainFailure(source->failure(), source->errorString());
@@ -183,7 +149,7 @@ bool MSComm::openSource(bool quietly)
 
 QString MSComm::explainFailure(Source::Failure failure, const QString &reason) const
 {
-    const QString where = m_settings.location(ApplicationName);
+    const QString where = m_settings.location(m_application);
     QString remedy;
     switch (failure) {
     case Source::Failure::NotFound:
@@ -198,7 +164,7 @@ QString MSComm::explainFailure(Source::Failure failure, const QString &reason) c
                      .arg(m_device);
         break;
     case Source::Failure::InUse:
-        remedy = gpsdListens()
+        remedy = m_sources->gpsdListens()
             ? tr("gpsd is running on this machine and may hold the receiver. Read it through gpsd: "
                  "right-click the COM button, choose \"Network or gpsd source\" and enter gpsd://localhost.")
             : tr("Close that program (it may be another GPS Quorvel), or choose another COM port, "
@@ -267,7 +233,7 @@ void MSComm::take()
         }
         if (m_hunt && !m_hunt->found() && m_hunt->received(QByteArrayView(m_buffer).sliced(before))) {
             m_huntTimer.stop();
-            m_settings.writeSetting(ApplicationName, RatesSection, m_spec->device,
+            m_settings.writeSetting(m_application, RatesSection, m_spec->device,
                                     QString::number(m_hunt->rate()));
             Q_EMIT portChanged();
         }
@@ -286,8 +252,7 @@ void MSComm::nextRate()
 {
     if (!m_hunt || m_hunt->found())
         return;
-    if (auto *tty = qobject_cast<TtySource *>(m_source.get()))
-        tty->setRate(m_hunt->next());
+    m_source->setRate(m_hunt->next());
     m_huntTimer.start();
     Q_EMIT portChanged();
 }
@@ -372,31 +337,7 @@ QString MSComm::portDescription(int port) const
 
 QList<SerialControl::Device> MSComm::availableDevices() const
 {
-    // USB devices are best named by /dev/serial/by-id, which follows the
-    // device to any socket; some bridges give every unit the same serial
-    // number, and then only one of them has that name: the others are named
-    // by the socket they are in (by-path), or else by their plain name.
-    QHash<QString, QString> byId, byPath;
-    for (const auto &[folder, names] : {std::pair{QStringLiteral("/dev/serial/by-id"), &byId},
-                                        std::pair{QStringLiteral("/dev/serial/by-path"), &byPath}}) {
-        for (const QFileInfo &link : QDir(folder).entryInfoList(QDir::System | QDir::Files))
-            names->insert(link.canonicalFilePath(), link.absoluteFilePath());
-    }
-    QList<Device> devices;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString plain = info.systemLocation();
-        const QString canonical = QFileInfo(plain).canonicalFilePath();
-        QString path = byId.value(canonical, byPath.value(canonical, plain));
-        QStringList about;
-        if (!info.description().isEmpty())
-            about << info.description();
-        if (!info.manufacturer().isEmpty())
-            about << info.manufacturer();
-        if (path != plain)
-            about << plain;
-        devices.append({path, about.join(QStringLiteral(", "))});
-    }
-    return devices;
+    return m_sources->availableDevices();
 }
 
 } // namespace quorvel::link

@@ -6,6 +6,7 @@
 #include "ratehunt.h"
 #include "serialcontrol.h"
 #include "source.h"
+#include "sourcefactory.h"
 #include "sourcespec.h"
 
 #include <QTimer>
@@ -38,6 +39,9 @@ namespace quorvel::link {
 // A receiver that goes away while open is waited for: the same source is
 // opened again every two seconds until it is back. So is a network receiver
 // that cannot be reached when the port opens; notice() says why.
+//
+// The control decides all of this itself; the sources it reads, and the
+// devices it offers, come from a SourceFactory, which does the I/O.
 class MSComm final : public SerialControl
 {
     Q_OBJECT
@@ -51,8 +55,20 @@ public:
     static constexpr int BatchMs = 50;
     static constexpr int RetryMs = 2000;
 
-    explicit MSComm(settings::SettingsStore &settings, QObject *parent = nullptr);
+    // The settings are those of `application`.
+    MSComm(settings::SettingsStore &settings, QString application, std::unique_ptr<SourceFactory> sources,
+           QObject *parent = nullptr);
     ~MSComm() override;
+
+    // How long bytes are gathered, a source is waited for before it is
+    // opened again, and a bit rate is tried; tests make them short.
+    struct Timing
+    {
+        int batchMs = BatchMs;
+        int retryMs = RetryMs;
+        int patienceMs = RateHunt::PatienceMs;
+    };
+    void setTiming(const Timing &timing);
 
     bool setCommPort(int port) override;
     int CommPort() const override;
@@ -87,6 +103,8 @@ private:
     QString explainFailure(Source::Failure failure, const QString &reason) const;
 
     settings::SettingsStore &m_settings;
+    const QString m_application;
+    const std::unique_ptr<SourceFactory> m_sources;
     std::unique_ptr<Source> m_source; // while open
     State m_state = State::Closed;
     QTimer m_batch;

@@ -31,7 +31,8 @@ inline bool keepNewest(QByteArray &bytes, qsizetype from, qsizetype max)
 }
 
 // Where the receiver's bytes come from: a serial device, or a connection.
-// The serial control reads every kind the same way.
+// The serial control reads every kind the same way; the platform makes them
+// (SourceFactory).
 class Source : public QObject
 {
     Q_OBJECT
@@ -60,6 +61,13 @@ public:
     // While off, readable() is not raised: the control reads on its own
     // schedule instead of at every byte.
     virtual void setNotifying(bool on) = 0;
+    // Changes the bit rate of an open serial line, dropping what came at the
+    // old one. A connection has none, and ignores it.
+    virtual bool setRate(int rate)
+    {
+        Q_UNUSED(rate);
+        return true;
+    }
 
     Failure failure() const { return m_failure; }
     QString errorString() const { return m_errorString; }

@@ -27,9 +27,7 @@ public:
     void close() override;
     bool readInto(QByteArray &buffer, qsizetype max) override;
     void setNotifying(bool on) override;
-
-    // Changes the rate of the open device, dropping what came at the old one.
-    bool setRate(int rate);
+    bool setRate(int rate) override;
 
 private:
     bool applyRate();

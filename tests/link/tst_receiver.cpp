@@ -6,6 +6,7 @@
 
 #include "app/form1.h"
 #include "link/mscomm.h"
+#include "link/systemsources.h"
 #include "settings/inisettingsstore.h"
 #include "support/fakes.h"
 
@@ -72,6 +73,13 @@ private:
     int m_master = -1;
 };
 
+// The serial control on this machine's devices and network.
+std::unique_ptr<link::MSComm> serialControl(settings::SettingsStore &settings)
+{
+    return std::make_unique<link::MSComm>(settings, QStringLiteral("Quorvel"),
+                                          std::make_unique<link::SystemSources>());
+}
+
 // A port that was free a moment ago.
 quint16 freePort()
 {
@@ -100,7 +108,7 @@ class TestReceiver : public QObject
 
     std::unique_ptr<Form1> startWindow()
     {
-        auto form = std::make_unique<Form1>(std::make_unique<link::MSComm>(*m_settings), *m_settings,
+        auto form = std::make_unique<Form1>(serialControl(*m_settings), *m_settings,
                                             std::make_unique<test::FakeClock>());
         form->Form_Load();
         return form;
@@ -246,11 +254,11 @@ private Q_SLOTS:
     // A second program on the same device is told who holds it.
     void deviceInUse()
     {
-        link::MSComm first(*m_settings);
-        QVERIFY(first.setPortOpen(true));
-        link::MSComm second(*m_settings);
-        QVERIFY(!second.setPortOpen(true));
-        const QString message = second.errorString();
+        const auto first = serialControl(*m_settings);
+        QVERIFY(first->setPortOpen(true));
+        const auto second = serialControl(*m_settings);
+        QVERIFY(!second->setPortOpen(true));
+        const QString message = second->errorString();
         QVERIFY2(message.contains(QStringLiteral("in use by another program (process %1")
                                       .arg(QCoreApplication::applicationPid()))
                      && !message.contains("dialout"),
@@ -386,7 +394,7 @@ private Q_SLOTS:
     {
         auto ownedClock = std::make_unique<test::FakeClock>();
         test::FakeClock *clock = ownedClock.get();
-        Form1 form(std::make_unique<link::MSComm>(*m_settings), *m_settings, std::move(ownedClock));
+        Form1 form(serialControl(*m_settings), *m_settings, std::move(ownedClock));
         form.Form_Load();
         QVERIFY(m_com1->send("$GPGGA,080000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*42\r\n"));
         form.SyncClock_Click();
@@ -416,7 +424,7 @@ private Q_SLOTS:
                                          QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort())));
         auto ownedClock = std::make_unique<test::FakeClock>();
         test::FakeClock *clock = ownedClock.get();
-        Form1 form(std::make_unique<link::MSComm>(*m_settings), *m_settings, std::move(ownedClock));
+        Form1 form(serialControl(*m_settings), *m_settings, std::move(ownedClock));
         form.Form_Load();
         QSignalSpy notices(form.MSComm1, &link::SerialControl::notice);
         form.Option4->click();

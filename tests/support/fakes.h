@@ -8,9 +8,8 @@
 
 #include "clock/systemclock.h"
 #include "link/serialcontrol.h"
-#include "settings/settingsstore.h"
+#include "support/memorysettingsstore.h"
 
-#include <QHash>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -66,33 +65,6 @@ public:
     bool wholeLines = false; // as a network source delivers
     QList<int> refusedPorts;
     QList<Device> devices;
-};
-
-class MemorySettingsStore final : public settings::SettingsStore
-{
-public:
-    QString readSetting(const QString &application, const QString &section, const QString &key,
-                        const QString &defaultValue) const override
-    {
-        return values.value(application + '/' + section + '/' + key, defaultValue);
-    }
-    bool writeSetting(const QString &application, const QString &section, const QString &key,
-                      const QString &value) override
-    {
-        writes << key + '=' + value;
-        if (readOnly)
-            return false;
-        values[application + '/' + section + '/' + key] = value;
-        return true;
-    }
-    QString errorString() const override { return QStringLiteral("No space left on device"); }
-    QString location(const QString &) const override { return QStringLiteral("memory"); }
-    QString problems(const QString &) const override { return problem; }
-
-    QHash<QString, QString> values; // "Quorvel/Main/Port" -> "3"
-    QStringList writes; // "Port=3", in order
-    bool readOnly = false;
-    QString problem;
 };
 
 class FakeClock final : public clock::SystemClock

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The window's layout: where each control stands, in the twips of its
-// design, and the fonts that keep the captions inside their boxes.
+// The window's layout: where each control stands, in twips as it was
+// drawn, and the fonts that keep the captions inside their boxes.
 
 #include "form1.h"
 

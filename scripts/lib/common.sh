@@ -7,7 +7,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # What building and running the program needs on Debian.
 build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-                libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation scdoc libgeographiclib-dev)
+                qt6-tools-dev qt6-l10n-tools libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation scdoc
+                libgeographiclib-dev)
 run_packages=(xvfb xauth libcap2-bin)
 # The clock test runs a mocked timedated on a private bus, without the right
 # to set the time; the fuzzers need clang and its runtime; the smoke test a

@@ -58,8 +58,7 @@ QString ScatterWindow::summary() const
     const int n = m_spread.count;
     if (m_points.empty())
         return tr("No fixes stored.");
-    return (n == 1 ? tr("%n fix around its mean; CEP50 %1, CEP95 %2.", nullptr, n)
-                   : tr("%n fixes around their mean; CEP50 %1, CEP95 %2.", nullptr, n))
+    return tr("%n fix(es) around their mean; CEP50 %1, CEP95 %2.", nullptr, n)
         .arg(metresText(m_spread.cep50), metresText(m_spread.cep95));
 }
 
@@ -94,8 +93,7 @@ void ScatterWindow::paintEvent(QPaintEvent *)
     const int line = metrics.lineSpacing();
 
     p.setPen(palette().text().color());
-    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft,
-               m_spread.count == 1 ? tr("%n fix", nullptr, 1) : tr("%n fixes", nullptr, m_spread.count));
+    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft, tr("%n fix(es)", nullptr, m_spread.count));
     p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignRight, tr("N \u2191"));
     if (m_points.empty())
         return;

@@ -139,9 +139,8 @@ QString spreadDescription(const Spread &spread)
     if (spread.spanSeconds)
         text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
     text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m").arg(number(spread.cep50, 2), number(spread.cep95, 2));
-    if (spread.meanHorizontal)
-        text += QStringLiteral("; mean \u00b1%1 m (1 sigma, batch means)")
-                    .arg(number(*spread.meanHorizontal, 2));
+    if (spread.mean.horizontal95)
+        text += QStringLiteral("; mean \u00b1%1 m (95 %)").arg(number(*spread.mean.horizontal95, 2));
     return text;
 }
 

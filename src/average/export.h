@@ -31,7 +31,7 @@ QString degreesMinutesSeconds(double degrees, QChar positive, QChar negative);
 QString positionForMaps(const Average &average);
 // "1 h 02 min", "3 min 07 s", "12 s"
 QString durationText(int seconds);
-// "68 fixes over 1 min 07 s; CEP50 1.2 m, CEP95 3.4 m; mean ±0.5 m (1 sigma, batch means)"
+// "68 fixes over 1 min 07 s; CEP50 1.2 m, CEP95 3.4 m; mean ±0.9 m (95 %)"
 QString spreadDescription(const Spread &spread);
 
 // One row per stored fix, oldest first, with a header row: UTC time (with

@@ -113,8 +113,6 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
             seconds->push_back(i);
     }
     spread.mean = meanUncertainty(*seconds, points);
-    spread.meanHorizontal = spread.mean.horizontalSigma;
-    spread.meanUp = spread.mean.verticalSigma;
     return spread;
 }
 

@@ -30,9 +30,6 @@ struct Spread
     // the fixes over time (see uncertainty.h); its figures are absent when
     // the session is too short to tell.
     MeanUncertainty mean;
-    // The same as one standard deviation, horizontally and up.
-    std::optional<double> meanHorizontal;
-    std::optional<double> meanUp;
     // From the first fix to the last, by their UTC times: the forward steps
     // between successive fixes added up; where a fix has no time, from the
     // first's time to the last's, where both have one.

@@ -288,12 +288,9 @@ MeanUncertainty meanUncertainty(const std::vector<double> &seconds, const std::v
         // as many as their sum shows (Satterthwaite).
         const double nuBoth = nu * (major + minor) * (major + minor) / (major * major + minor * minor);
         result.horizontal95 = circle95(major, minor) * std::sqrt(fisherF95(nuBoth) / -std::log(0.05));
-        result.horizontalSigma = std::sqrt(north + east);
     }
-    if (const double up = covariance(2, 2); up > 0) {
+    if (const double up = covariance(2, 2); up > 0)
         result.vertical95 = studentT975(nu) * std::sqrt(up);
-        result.verticalSigma = std::sqrt(up);
-    }
     return result;
 }
 

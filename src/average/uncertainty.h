@@ -25,10 +25,6 @@ struct MeanUncertainty
     // confidence, and the same up and down.
     std::optional<double> horizontal95;
     std::optional<double> vertical95;
-    // One standard deviation of the mean: horizontally the root of the
-    // variances north and east added, vertically up.
-    std::optional<double> horizontalSigma;
-    std::optional<double> verticalSigma;
     // The correlation time the fixes show, in seconds (the longest of the
     // three axes, never below MinimumCorrelationSeconds); infinite when the
     // correlation lasts as far as the session reaches.

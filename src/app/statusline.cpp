@@ -1,0 +1,127 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "statusline.h"
+
+#include "app/appstate.h"
+#include "average/export.h"
+#include "clock/clocksync.h"
+#include "link/serialcontrol.h"
+
+#include <QLabel>
+#include <QStringList>
+
+namespace quorvel {
+
+StatusLine::StatusLine(QLabel *label, const AppState &state, const link::SerialControl &serial,
+                       const clock::ClockSync &sync, QObject *parent)
+    : QObject(parent)
+    , m_label(label)
+    , m_state(state)
+    , m_serial(serial)
+    , m_sync(sync)
+{
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &StatusLine::followState);
+}
+
+void StatusLine::setText(const QString &text, const QString &details)
+{
+    if (m_label->text() != text)
+        m_label->setText(text);
+    m_label->setToolTip(details);
+}
+
+void StatusLine::hold(const StatusMessage &message)
+{
+    m_held.start();
+    setText(message.text, message.details);
+}
+
+void StatusLine::setWaitingForReceiver(bool waiting)
+{
+    m_waitingSince = waiting ? QDateTime::currentDateTime() : QDateTime();
+}
+
+QString StatusLine::stateText(QString *details) const
+{
+    // Two short lines fit; the second is the sync's, or else what the first
+    // leads to.
+    const int n = m_state.SampleCount;
+    QStringList lines, tips;
+    if (m_waitingSince.isValid()) {
+        lines << tr("No receiver on COM %1 since %2.")
+                     .arg(m_serial.CommPort())
+                     .arg(m_waitingSince.toString(QStringLiteral("HH:mm:ss")));
+        if (m_state.Logging && !m_state.SyncPending && !m_sync.busy())
+            lines << tr("Logging goes on when it is back.");
+        tips << m_serial.errorString();
+        if (m_state.Logging)
+            tips << tr("The %n fix(es) logged are kept.", nullptr, n);
+    } else if (m_state.Logging) {
+        lines << tr("Logging: %n fix(es) in %1.", nullptr, n)
+                     .arg(average::durationText(int(m_loggedMs / 1000)));
+    } else {
+        lines << tr("Logging off: %n fix(es) stored.", nullptr, n);
+    }
+    if (m_sync.busy()) {
+        lines << tr("Setting the PC clock to %1\u2026").arg(m_sync.timeRequested());
+    } else if (m_state.SyncPending) {
+        lines << tr("Waiting for a fix to set the clock.");
+        tips << tr("Press Sync PC Clock again, or Escape, to cancel.");
+    }
+    *details = tips.join(QLatin1Char('\n'));
+    return lines.join(QLatin1Char('\n'));
+}
+
+void StatusLine::showState()
+{
+    accountLoggingTime();
+    m_held.invalidate();
+    QString details;
+    const QString text = stateText(&details);
+    setText(text, details);
+    if (m_state.Logging || m_state.SyncPending)
+        m_timer.start();
+    else
+        m_timer.stop();
+}
+
+void StatusLine::catchUp()
+{
+    if (m_timer.isActive() && m_timer.remainingTime() < SlackMs) {
+        m_timer.start();
+        followState();
+    }
+}
+
+void StatusLine::followState()
+{
+    accountLoggingTime();
+    if (!m_state.Logging && !m_state.SyncPending) {
+        m_timer.stop();
+        return;
+    }
+    if (m_state.Logging)
+        Q_EMIT loggingFollowed();
+    // A message of its own (a clock sync, a mean) stays a while before the
+    // state returns.
+    if (m_held.isValid() && !m_held.hasExpired(HeldMs))
+        return;
+    QString details;
+    const QString text = stateText(&details);
+    setText(text, details);
+}
+
+void StatusLine::accountLoggingTime()
+{
+    if (m_logging.isValid())
+        m_loggedMs += m_logging.restart();
+    // While the receiver is gone no fix can come: that is no time logged.
+    if (!m_state.Logging || m_waitingSince.isValid())
+        m_logging.invalidate();
+    else if (!m_logging.isValid())
+        m_logging.start();
+}
+
+} // namespace quorvel

@@ -1,0 +1,82 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QLabel;
+
+namespace quorvel {
+
+struct AppState;
+
+namespace clock {
+class ClockSync;
+}
+namespace link {
+class SerialControl;
+}
+
+// A message for the status line, with what its tooltip adds.
+struct StatusMessage
+{
+    QString text;
+    QString details;
+};
+
+// The status line (Label1): what is going on (logging, how many fixes, for
+// how long; the receiver missing; a sync waiting) and, for a while, a
+// message of its own. It reads the window's state; it changes none of it.
+class StatusLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    StatusLine(QLabel *label, const AppState &state, const link::SerialControl &serial,
+               const clock::ClockSync &sync, QObject *parent = nullptr);
+
+    // The state has changed: it replaces whatever the line says.
+    void showState();
+    // A message of its own: the state does not cover it for a while.
+    void hold(const StatusMessage &message);
+    // Received bytes come in batches some 50 ms apart: an update that is due
+    // before the next one is brought forward into this batch's repaint
+    // rather than waking up again for it.
+    void catchUp();
+    // The receiver went away (true) or is there again or no longer waited
+    // for (false): the line says since when, and that time is not logged.
+    void setWaitingForReceiver(bool waiting);
+
+Q_SIGNALS:
+    // Once a second while logging, for what follows the fixes as they come.
+    void loggingFollowed();
+
+private:
+    // Once a second while logging or a sync waits: the count and the time,
+    // unless a message of its own is still held.
+    void followState();
+    QString stateText(QString *details) const;
+    void setText(const QString &text, const QString &details);
+    // Adds the time logging has run since the last look, and goes on timing
+    // only while fixes can arrive.
+    void accountLoggingTime();
+
+    QLabel *const m_label;
+    const AppState &m_state;
+    const link::SerialControl &m_serial;
+    const clock::ClockSync &m_sync;
+    QTimer m_timer; // while logging or a sync waits
+    QElapsedTimer m_logging; // since the last look at the logging time, while fixes can arrive
+    QElapsedTimer m_held; // since a message the count must not cover at once
+    static constexpr qint64 HeldMs = 8000;
+    static constexpr int SlackMs = 150;
+    qint64 m_loggedMs = 0; // how long logging has run in all
+    QDateTime m_waitingSince; // the receiver went away then; invalid while it is there
+};
+
+} // namespace quorvel

@@ -1,0 +1,77 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<!-- SPDX-FileCopyrightText: 2026 The GPS Quorvel developers -->
+<!-- SPDX-License-Identifier: GPL-3.0-or-later -->
+<!-- The program is written in English; this file gives only the English plural
+     forms of the texts that count something (one, more), which Qt takes from a
+     translation alone. Every other text is shown as it stands in the code. -->
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>quorvel::MeanView</name>
+    <message numerus="yes">
+        <source>%n fix(es) over %1</source>
+        <translation>
+            <numerusform>%n fix over %1</numerusform>
+            <numerusform>%n fixes over %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n fix(es)</source>
+        <translation>
+            <numerusform>%n fix</numerusform>
+            <numerusform>%n fixes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ScatterWindow</name>
+    <message numerus="yes">
+        <source>%n fix(es) around their mean; CEP50 %1, CEP95 %2.</source>
+        <translation>
+            <numerusform>%n fix around its mean; CEP50 %1, CEP95 %2.</numerusform>
+            <numerusform>%n fixes around their mean; CEP50 %1, CEP95 %2.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n fix(es)</source>
+        <translation>
+            <numerusform>%n fix</numerusform>
+            <numerusform>%n fixes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::StatusLine</name>
+    <message numerus="yes">
+        <source>The %n fix(es) logged are kept.</source>
+        <translation>
+            <numerusform>The %n fix logged is kept.</numerusform>
+            <numerusform>The %n fixes logged are kept.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Logging: %n fix(es) in %1.</source>
+        <translation>
+            <numerusform>Logging: %n fix in %1.</numerusform>
+            <numerusform>Logging: %n fixes in %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Logging off: %n fix(es) stored.</source>
+        <translation>
+            <numerusform>Logging off: %n fix stored.</numerusform>
+            <numerusform>Logging off: %n fixes stored.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::clock::ClockSync</name>
+    <message numerus="yes">
+        <source>No fix came within %n minute(s): the PC clock was not set.</source>
+        <translation>
+            <numerusform>No fix came within %n minute: the PC clock was not set.</numerusform>
+            <numerusform>No fix came within %n minutes: the PC clock was not set.</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>

@@ -9,6 +9,15 @@
 using quorvel::clock::clockAdjustment;
 using quorvel::clock::localTimeString;
 
+namespace {
+
+QDateTime utcAt(int year, int month, int day, QTime time)
+{
+    return QDateTime(QDate(year, month, day), time, QTimeZone::utc());
+}
+
+} // namespace
+
 class TestClockAdjustment : public QObject
 {
     Q_OBJECT
@@ -16,18 +25,30 @@ class TestClockAdjustment : public QObject
 private Q_SLOTS:
     void nearestDate_data()
     {
-        QTest::addColumn<QTime>("now");
+        QTest::addColumn<QDateTime>("now"); // UTC
+        QTest::addColumn<QByteArray>("zone"); // the PC's
         QTest::addColumn<QTime>("target");
         QTest::addColumn<qint64>("expectedMs");
 
-        QTest::newRow("same day, ahead") << QTime(14, 30, 0) << QTime(14, 30, 5) << qint64(5000);
-        QTest::newRow("same day, behind") << QTime(14, 30, 5, 500) << QTime(14, 30, 5) << qint64(-500);
+        const QByteArray Utc("UTC");
+        QTest::newRow("same day, ahead")
+            << utcAt(2026, 12, 7, QTime(14, 30, 0)) << Utc << QTime(14, 30, 5) << qint64(5000);
+        QTest::newRow("same day, behind")
+            << utcAt(2026, 12, 7, QTime(14, 30, 5, 500)) << Utc << QTime(14, 30, 5) << qint64(-500);
         QTest::newRow("hours apart, same day")
-            << QTime(8, 0, 0) << QTime(19, 0, 0) << qint64(11 * 3600 * 1000);
+            << utcAt(2026, 12, 7, QTime(8, 0, 0)) << Utc << QTime(19, 0, 0) << qint64(11 * 3600 * 1000);
         QTest::newRow("clock before midnight, GPS after")
-            << QTime(23, 59, 58) << QTime(0, 0, 1) << qint64(3000);
+            << utcAt(2026, 12, 7, QTime(23, 59, 58)) << Utc << QTime(0, 0, 1) << qint64(3000);
         QTest::newRow("clock after midnight, GPS before")
-            << QTime(0, 0, 1) << QTime(23, 59, 58) << qint64(-3000);
+            << utcAt(2026, 12, 7, QTime(0, 0, 1)) << Utc << QTime(23, 59, 58) << qint64(-3000);
+        // When summer time ends the clock shows 02:00 to 03:00 twice. The
+        // time of day is set in the one the PC is in, not an hour away.
+        QTest::newRow("repeated hour, the first 02:30 (CEST)")
+            << utcAt(2026, 10, 25, QTime(0, 30, 0)) << QByteArray("Europe/Berlin") << QTime(2, 30, 5)
+            << qint64(5000);
+        QTest::newRow("repeated hour, the second 02:30 (CET)")
+            << utcAt(2026, 10, 25, QTime(1, 30, 0)) << QByteArray("Europe/Berlin") << QTime(2, 30, 5)
+            << qint64(5000);
     }
 
     void localTime_data()
@@ -58,11 +79,13 @@ private Q_SLOTS:
 
     void nearestDate()
     {
-        QFETCH(QTime, now);
+        QFETCH(QDateTime, now);
+        QFETCH(QByteArray, zone);
         QFETCH(QTime, target);
         QFETCH(qint64, expectedMs);
-        const QDateTime at(QDate(2026, 12, 7), now, QTimeZone::utc());
-        QCOMPARE(qint64(clockAdjustment(at, target).count()), expectedMs);
+        const QTimeZone pcZone(zone);
+        QVERIFY2(pcZone.isValid(), zone.constData());
+        QCOMPARE(qint64(clockAdjustment(now.toTimeZone(pcZone), target).count()), expectedMs);
     }
 };
 

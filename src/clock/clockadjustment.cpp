@@ -3,22 +3,157 @@
 
 #include "clockadjustment.h"
 
-#include <cstdlib>
+#include "settings/utcoffset.h"
+
+#include <QCoreApplication>
+#include <QLocale>
 
 namespace quorvel::clock {
 
+namespace {
+
+using std::chrono::days;
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+
+constexpr microseconds Day = days(1);
+
+microseconds sinceMidnight(const nmea::TimeOfDay &time)
+{
+    return std::chrono::hours(time.hour) + std::chrono::minutes(time.minute)
+        + std::chrono::seconds(time.second)
+        + std::chrono::duration_cast<microseconds>(std::chrono::nanoseconds(time.nanosecond));
+}
+
+microseconds wrapIntoDay(microseconds time)
+{
+    return (time % Day + Day) % Day;
+}
+
+// Local times here are plain counts from 1970-01-01 00:00 on the local
+// calendar, never turned back into UTC through the zone: in the repeated
+// hour that would pick one of the two 02:30s at random.
+//
+// The move that makes `pcLocal` show `timeOfDay` on yesterday's, today's or
+// tomorrow's date, whichever is nearest.
+microseconds nearestDayMove(microseconds pcLocal, microseconds timeOfDay)
+{
+    const microseconds midnight = std::chrono::floor<days>(pcLocal);
+    microseconds best{};
+    for (int day = -1; day <= 1; ++day) {
+        const microseconds move = midnight + days(day) + wrapIntoDay(timeOfDay) - pcLocal;
+        if (day == -1 || std::chrono::abs(move) < std::chrono::abs(best))
+            best = move;
+    }
+    return best;
+}
+
+std::chrono::sys_days calendarDay(const nmea::Date &date)
+{
+    return std::chrono::year_month_day{std::chrono::year(date.year), std::chrono::month(unsigned(date.month)),
+                                       std::chrono::day(unsigned(date.day))};
+}
+
+QString dateText(std::chrono::sys_days day)
+{
+    const std::chrono::year_month_day date(day);
+    return QStringLiteral("%1-%2-%3")
+        .arg(int(date.year()), 4, 10, QLatin1Char('0'))
+        .arg(unsigned(date.month()), 2, 10, QLatin1Char('0'))
+        .arg(unsigned(date.day()), 2, 10, QLatin1Char('0'));
+}
+
+// "14:30:05.000"
+QString timeText(microseconds sinceMidnight)
+{
+    const qint64 ms = std::chrono::floor<milliseconds>(sinceMidnight).count();
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(ms / 3'600'000, 2, 10, QLatin1Char('0'))
+        .arg(ms / 60'000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("quorvel::clock", text);
+}
+
+QString offsetLabel(int minutes)
+{
+    return QString::fromStdString(settings::utcOffsetLabel(minutes));
+}
+
+} // namespace
+
+UtcTime pcUtcNow()
+{
+    return std::chrono::time_point_cast<microseconds>(std::chrono::system_clock::now());
+}
+
+int zoneOffsetSeconds(UtcTime at)
+{
+    const qint64 ms = std::chrono::floor<milliseconds>(at.time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).offsetFromUtc();
+}
+
+int zoneOffsetSeconds(const QTimeZone &zone, UtcTime at)
+{
+    const qint64 ms = std::chrono::floor<milliseconds>(at.time_since_epoch()).count();
+    return zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc()));
+}
+
+ClockMove planClockMove(const MoveRequest &sync)
+{
+    const microseconds pcLocal = sync.epoch.time_since_epoch() + std::chrono::seconds(sync.zoneOffsetSeconds);
+    const microseconds target
+        = sinceMidnight(sync.gpsTime) + sync.receiverDelay + std::chrono::minutes(sync.offsetMinutes);
+    if (!sync.gpsDate)
+        return {nearestDayMove(pcLocal, target), DateUse::NotGiven};
+    if (*sync.gpsDate < sync.earliestDate)
+        return {nearestDayMove(pcLocal, target), DateUse::NotBelievable};
+    return {calendarDay(*sync.gpsDate).time_since_epoch() + target - pcLocal, DateUse::Set};
+}
+
 std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay)
 {
-    qint64 best = 0;
-    bool first = true;
-    for (int day = -1; day <= 1; ++day) {
-        const QDateTime candidate(now.date().addDays(day), timeOfDay, now.timeZone());
-        const qint64 difference = now.msecsTo(candidate);
-        if (first || std::llabs(difference) < std::llabs(best))
-            best = difference;
-        first = false;
+    const milliseconds pcLocal(now.toMSecsSinceEpoch() + qint64(now.offsetFromUtc()) * 1000);
+    const microseconds move = nearestDayMove(pcLocal, milliseconds(timeOfDay.msecsSinceStartOfDay()));
+    return std::chrono::duration_cast<milliseconds>(move);
+}
+
+QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff)
+{
+    // The local time of the GPS second itself, as the receiver stamped it.
+    const microseconds local = sinceMidnight(sync.gpsTime) + std::chrono::minutes(sync.offsetMinutes);
+    QString setTo = timeText(wrapIntoDay(local));
+    if (move.date == DateUse::Set) {
+        const auto localDay = std::chrono::floor<days>(calendarDay(*sync.gpsDate) + local);
+        setTo = dateText(localDay) + QLatin1Char(' ') + setTo;
     }
-    return std::chrono::milliseconds(best);
+    const qint64 movedMs = std::chrono::round<milliseconds>(move.move).count();
+    // The user's decimal separator, but no grouping in a figure read as a time.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString status = tr("Clock set to %1 (%2), moved %3%4 s; receiver delay %5 ms.")
+                         .arg(setTo, offsetLabel(sync.offsetMinutes),
+                              movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"),
+                              locale.toString(double(std::abs(movedMs)) / 1000, 'f', 3),
+                              QString::number(sync.receiverDelay.count()));
+    if (move.date == DateUse::NotBelievable)
+        status += QLatin1Char('\n')
+            + tr("The receiver's date, %1, is older than this program, so only the time of day was set.")
+                  .arg(dateText(calendarDay(*sync.gpsDate)));
+    if (networkTimeTurnedOff)
+        status += QLatin1Char('\n')
+            + tr("Network time synchronization is now off; turn it on again in the system's date and time "
+                 "settings, or with \"timedatectl set-ntp true\".");
+    // A box that disagrees with the PC's own zone has put the PC's UTC clock
+    // off by the difference.
+    if (sync.offsetMinutes * 60 != sync.zoneOffsetSeconds)
+        status += QLatin1Char('\n')
+            + tr("The PC's time zone is %1.").arg(offsetLabel(sync.zoneOffsetSeconds / 60));
+    return status;
 }
 
 } // namespace quorvel::clock

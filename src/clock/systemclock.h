@@ -6,26 +6,64 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 namespace quorvel::clock {
 
-// The PC clock, as the sync step sets it: the local time of day.
+// The PC clock, and the system's network time synchronization that may hold
+// it. Every request returns at once; the system may take its time (a
+// password prompt), and a signal tells when the request has ended.
 class SystemClock : public QObject
 {
     Q_OBJECT
 
 public:
+    // Why the clock was not set.
+    enum class Refusal {
+        Other,
+        // The user may not set the time.
+        NotAllowed,
+        // Network time synchronization is on and holds the clock, but the
+        // system does not call the clock synchronized: turning it off
+        // (setNtp(false)) lets GPS time be set.
+        NetworkTimeOn,
+        // Network time synchronization is on and has synchronized the clock,
+        // which without a pulse-per-second line is better than GPS time
+        // taken from sentences: leave it.
+        NetworkTimeSynchronized,
+    };
+    Q_ENUM(Refusal)
+
     using QObject::QObject;
 
-    // Asks for the local time of day to become `timeString` ("hh:mm:ss").
-    // Returns at once; the system may take its time (a password prompt).
-    // Exactly one of timeSet() and refused() tells when the request has ended.
-    virtual void setTimeOfDay(const QString &timeString) = 0;
+    // Asks for the clock to move by `move`, ahead when positive. The move is
+    // applied to the clock as it stands when the system acts, so the time a
+    // password prompt takes does not matter. Exactly one of timeSet() and
+    // refused() tells when the request has ended.
+    virtual void setTime(std::chrono::microseconds move) = 0;
+
+    // Asks for the local time of day to become `timeString` ("hh:mm:ss") on
+    // the date nearest the PC's, as the PC's clock and time zone stand now;
+    // then as setTime().
+    virtual void setTimeOfDay(const QString &timeString);
+
+    // Asks for network time synchronization to be turned on or off. Exactly
+    // one of ntpSet() and refused() tells when the request has ended.
+    virtual void setNtp(bool on) = 0;
+
+    // Asks whether the system calls its clock synchronized (to network time);
+    // synchronizedKnown() answers, false where the system cannot tell.
+    virtual void checkSynchronized() = 0;
 
 Q_SIGNALS:
     // The clock was set, moved by `movedMs` milliseconds.
     void timeSet(qint64 movedMs);
-    // The clock was not set; `message` says why and what to do.
-    void refused(const QString &message);
+    // The clock was not set (nor network time changed); `message` says why
+    // and what to do.
+    void refused(const QString &message, quorvel::clock::SystemClock::Refusal reason = Refusal::Other);
+    // Network time synchronization is now on or off.
+    void ntpSet(bool on);
+    void synchronizedKnown(bool synchronized);
 };
 
 } // namespace quorvel::clock

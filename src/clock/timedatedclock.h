@@ -5,7 +5,7 @@
 
 #include "systemclock.h"
 
-#include <chrono>
+#include <functional>
 
 class QDBusError;
 
@@ -24,13 +24,19 @@ class TimedatedClock final : public SystemClock
 public:
     using SystemClock::SystemClock;
 
-    void setTimeOfDay(const QString &timeString) override;
-
-    // Words for a refusal by timedated, with what the user can do about it.
-    static QString explainRefusal(const QDBusError &error);
+    void setTime(std::chrono::microseconds move) override;
+    void setNtp(bool on) override;
+    void checkSynchronized() override;
 
 private:
-    void setWithKernel(std::chrono::milliseconds adjustment);
+    // Words for a refusal by timedated, with what the user can do about it;
+    // `synchronized` is what timedated says of the clock.
+    static QString explainRefusal(const QDBusError &error, bool synchronized = false);
+
+    void setWithKernel(std::chrono::microseconds move);
+    // Reads timedated's NTPSynchronized property; `answer` gets false when it
+    // cannot be read.
+    void readSynchronized(std::function<void(bool)> answer);
 };
 
 } // namespace quorvel::clock

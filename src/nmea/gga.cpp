@@ -3,6 +3,8 @@
 
 #include "gga.h"
 
+#include "fields.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -12,10 +14,8 @@ namespace quorvel::nmea {
 
 namespace {
 
-constexpr bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+using fields::isDigit;
+using fields::twoDigits;
 
 int hexValue(char c)
 {
@@ -37,11 +37,6 @@ bool checksumMatches(std::string_view digits, unsigned char sum)
     const int high = hexValue(digits[0]);
     const int low = hexValue(digits[1]);
     return high >= 0 && low >= 0 && sum == high * 16 + low;
-}
-
-int twoDigits(std::string_view text, std::size_t at)
-{
-    return (text[at] - '0') * 10 + (text[at + 1] - '0');
 }
 
 // Whether a ddmm.mmmm (or dddmm.mmmm) field names a place: no sign (the
@@ -82,7 +77,9 @@ enum GgaField {
     Satellites,
     Dilution,
     Altitude,
-    FieldsRead
+    AltitudeUnit,
+    GeoidSeparation,
+    FieldCount
 };
 
 } // namespace
@@ -175,28 +172,14 @@ std::optional<TimeOfDay> parseTimeField(std::string_view field)
 
 std::optional<GgaFix> decodeGga(std::string_view line)
 {
-    if (!namesGga(line))
+    const std::optional<std::string_view> body = fields::sentenceFields(line, "GGA");
+    if (!body)
         return std::nullopt;
-    line = lastSentence(line);
-    // The fields end at the '*', which must be followed by the right checksum.
-    // Receivers without checksums are accepted as they are.
-    if (checkChecksum(line) == Checksum::Invalid)
+    // The fields up to the altitude must each be ended by a comma: a line cut
+    // off right after the altitude, with no comma behind it, is incomplete.
+    std::array<std::string_view, FieldCount> field;
+    if (fields::splitFields(*body, field) <= AltitudeUnit)
         return std::nullopt;
-    std::string_view fields = line.substr(0, line.find('*'));
-    if (fields.size() < 7)
-        return std::nullopt; // the '*' stands in the sentence's name
-
-    // The fields after the name, each ended by a comma: a line cut off right
-    // after the altitude, with no comma behind it, is incomplete.
-    fields.remove_prefix(7);
-    std::array<std::string_view, FieldsRead> field;
-    for (std::string_view &f : field) {
-        const std::size_t comma = fields.find(',');
-        if (comma == std::string_view::npos)
-            return std::nullopt;
-        f = fields.substr(0, comma);
-        fields.remove_prefix(comma + 1);
-    }
 
     // Some receivers leave the quality field empty; that passes. 0 is no
     // fix; 6 (estimated, dead reckoning), 7 (manual input) and 8 (simulation)
@@ -236,11 +219,9 @@ std::optional<GgaFix> decodeGga(std::string_view line)
         fix.satellites = count;
     }
     fix.hdop = parseDecimal(field[Dilution]);
-    // The altitude's unit, then the geoid's height above the ellipsoid.
-    if (const std::size_t unit = fields.find(','); unit != std::string_view::npos) {
-        const std::string_view rest = fields.substr(unit + 1);
-        fix.geoidSeparation = parseDecimal(rest.substr(0, rest.find(',')));
-    }
+    // Behind the altitude's unit, the geoid's height above the ellipsoid; a
+    // field not sent stays empty and says nothing.
+    fix.geoidSeparation = parseDecimal(field[GeoidSeparation]);
     return fix;
 }
 

@@ -87,16 +87,27 @@ class TestTimedated : public QObject
         return QStringLiteral("raise dbus.exceptions.DBusException('refused', name='%1')").arg(error);
     }
 
-    QStringList calls()
+    // What timedated says of the clock: synchronized to network time or not.
+    void setSynchronized(bool synchronized)
+    {
+        QDBusMessage set = QDBusMessage::createMethodCall(Service, "/org/freedesktop/timedate1",
+                                                          "org.freedesktop.DBus.Properties", "Set");
+        set << Service << "NTPSynchronized" << QVariant::fromValue(QDBusVariant(synchronized));
+        const QDBusMessage reply = QDBusConnection::systemBus().call(set);
+        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+    }
+
+    // The calls of `method` the mock received, each as "Method arg1 arg2...".
+    QStringList calls(const QByteArray &method = "SetTime")
     {
         QFile log(m_dir.filePath("calls.log"));
         if (!log.open(QIODevice::ReadOnly))
             return {};
-        QStringList setTime;
+        QStringList found;
         for (const QByteArray &line : log.readAll().split('\n'))
-            if (line.contains(" SetTime "))
-                setTime << QString::fromLatin1(line.mid(line.indexOf("SetTime")));
-        return setTime;
+            if (line.contains(' ' + method + ' '))
+                found << QString::fromLatin1(line.mid(line.indexOf(method)));
+        return found;
     }
 
 private Q_SLOTS:
@@ -121,22 +132,17 @@ private Q_SLOTS:
         stop(m_bus);
     }
 
-    // Two hours ahead of the clock: 7,200 s, whatever the date (TZ=UTC).
+    // The move goes as it is, to the microsecond, relative to the clock.
     void sendsRelativeInteractiveSetTime()
     {
         startMock();
         TimedatedClock clock;
         QSignalSpy set(&clock, &TimedatedClock::timeSet);
         QSignalSpy refused(&clock, &TimedatedClock::refused);
-        clock.setTimeOfDay(QDateTime::currentDateTimeUtc().time().addSecs(2 * 3600).toString("hh:mm:ss"));
+        clock.setTime(std::chrono::microseconds(7'200'000'123));
         QVERIFY(set.wait(5000));
-        QCOMPARE(calls().size(), 1);
-        const QStringList args = calls().first().split(' ', Qt::SkipEmptyParts);
-        QCOMPARE(args.size(), 4); // SetTime usec relative interactive
-        QVERIFY2(qAbs(args[1].toLongLong() - 7'200'000'000LL) < 1'000'000, qPrintable(calls().first()));
-        QCOMPARE(args[2], QStringLiteral("True"));
-        QCOMPARE(args[3], QStringLiteral("True"));
-        QVERIFY(qAbs(set.first().first().toLongLong() - 7'200'000) < 1000);
+        QCOMPARE(calls(), QStringList{"SetTime 7200000123 True True"}); // usec relative interactive
+        QCOMPARE(set.first().first().toLongLong(), 7'200'000);
         QCOMPARE(refused.size(), 0);
     }
 
@@ -175,26 +181,66 @@ private Q_SLOTS:
     void refusals_data()
     {
         QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("synchronized"); // what timedated says of the clock
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("automatic sync on") << "org.freedesktop.timedate1.AutomaticTimeSyncEnabled"
-                                           << "timedatectl set-ntp false";
-        QTest::newRow("not authorised") << "org.freedesktop.DBus.Error.AccessDenied"
-                                        << "not allowed to set the time";
-        QTest::newRow("other") << "org.example.Error.Strange"
-                               << "org.example.Error.Strange";
+        QTest::addColumn<TimedatedClock::Refusal>("reason");
+        const QString automatic = QStringLiteral("org.freedesktop.timedate1.AutomaticTimeSyncEnabled");
+        QTest::newRow("automatic sync on, clock not synchronized")
+            << automatic << false << "timedatectl set-ntp false" << TimedatedClock::Refusal::NetworkTimeOn;
+        QTest::newRow("automatic sync on and has synchronized the clock")
+            << automatic << true << "has already synchronized"
+            << TimedatedClock::Refusal::NetworkTimeSynchronized;
+        QTest::newRow("not authorised")
+            << "org.freedesktop.DBus.Error.AccessDenied" << false << "not allowed to set the time"
+            << TimedatedClock::Refusal::NotAllowed;
+        QTest::newRow("other") << "org.example.Error.Strange" << true << "org.example.Error.Strange"
+                               << TimedatedClock::Refusal::Other;
     }
 
     void refusals()
     {
         QFETCH(QString, error);
+        QFETCH(bool, synchronized);
         QFETCH(QString, mentions);
+        QFETCH(TimedatedClock::Refusal, reason);
         startMock(refusal(error));
+        setSynchronized(synchronized);
         TimedatedClock clock;
         QSignalSpy refused(&clock, &TimedatedClock::refused);
-        clock.setTimeOfDay("12:00:00");
+        clock.setTime(std::chrono::seconds(1));
         QVERIFY(refused.wait(5000));
         QVERIFY2(refused.first().first().toString().contains(mentions),
                  qPrintable(refused.first().first().toString()));
+        QCOMPARE(refused.first().at(1).value<TimedatedClock::Refusal>(), reason);
+
+        QSignalSpy known(&clock, &TimedatedClock::synchronizedKnown);
+        clock.checkSynchronized();
+        QVERIFY(known.wait(5000));
+        QCOMPARE(known.first().first().toBool(), synchronized);
+    }
+
+    // Network time refuses the move; turned off, it lets the same move pass.
+    void turnsNetworkTimeOff()
+    {
+        startMock(QStringLiteral("if self.Get('%1', 'NTP'): %2")
+                      .arg(Service, refusal("org.freedesktop.timedate1.AutomaticTimeSyncEnabled")));
+        setSynchronized(false);
+        TimedatedClock clock;
+        QSignalSpy set(&clock, &TimedatedClock::timeSet);
+        QSignalSpy refused(&clock, &TimedatedClock::refused);
+        QSignalSpy ntp(&clock, &TimedatedClock::ntpSet);
+        clock.setTime(std::chrono::milliseconds(-250));
+        QVERIFY(refused.wait(5000));
+        QCOMPARE(refused.first().at(1).value<TimedatedClock::Refusal>(),
+                 TimedatedClock::Refusal::NetworkTimeOn);
+        clock.setNtp(false);
+        QVERIFY(ntp.wait(5000));
+        QCOMPARE(ntp.first().first().toBool(), false);
+        QCOMPARE(calls("SetNTP"), QStringList{"SetNTP False True"});
+        clock.setTime(std::chrono::milliseconds(-250));
+        QVERIFY(set.wait(5000));
+        QCOMPARE(set.first().first().toLongLong(), -250);
+        QCOMPARE(refused.size(), 1);
     }
 
     // Without timedated the kernel is asked, which refuses: no CAP_SYS_TIME.
@@ -207,6 +253,7 @@ private Q_SLOTS:
         clock.setTimeOfDay("12:00:00");
         QVERIFY(refused.wait(5000));
         QVERIFY(refused.first().first().toString().contains("CAP_SYS_TIME"));
+        QCOMPARE(refused.first().at(1).value<TimedatedClock::Refusal>(), TimedatedClock::Refusal::NotAllowed);
     }
 };
 

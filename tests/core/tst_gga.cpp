@@ -3,6 +3,7 @@
 
 #include "nmea/gga.h"
 #include "nmea/lineassembly.h"
+#include "nmea/sentencetime.h"
 
 #include <QFile>
 #include <QTest>
@@ -37,6 +38,27 @@ QString describe(const std::optional<GgaFix> &fix)
         .arg(fix->longitude, 0, 'g', 12)
         .arg(fix->altitude, 0, 'g', 12)
         .arg(time);
+}
+
+QString describe(const std::optional<SentenceTime> &reading)
+{
+    if (!reading)
+        return QStringLiteral("nothing");
+    static const char *const Names[] = {"GGA", "RMC", "GNS", "ZDA"};
+    const TimeOfDay &t = reading->time;
+    QString text = QStringLiteral("%1 %2:%3:%4.%5/%6")
+                       .arg(QLatin1String(Names[int(reading->sentence)]))
+                       .arg(t.hour, 2, 10, QLatin1Char('0'))
+                       .arg(t.minute, 2, 10, QLatin1Char('0'))
+                       .arg(t.second, 2, 10, QLatin1Char('0'))
+                       .arg(t.nanosecond, 9, 10, QLatin1Char('0'))
+                       .arg(t.fractionDigits);
+    if (const std::optional<Date> date = reading->date)
+        text += QStringLiteral(" %1-%2-%3")
+                    .arg(date->year)
+                    .arg(date->month, 2, 10, QLatin1Char('0'))
+                    .arg(date->day, 2, 10, QLatin1Char('0'));
+    return text;
 }
 
 const QByteArray Munich = "GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
@@ -148,6 +170,68 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QString, expected);
         QCOMPARE(describe(decodeGga({line.constData(), size_t(line.size())})), expected);
+    }
+
+    // The time, and the date where one is sent, of the sentences that carry
+    // them; real sentences unless said otherwise.
+    void decodeTime_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("expected");
+        const QString nothing = QStringLiteral("nothing");
+
+        QTest::newRow("GGA with a fix") << sentence(Munich) << "GGA 12:35:19.000000000/0";
+        QTest::newRow("GGA without a fix") << QByteArray("$GPGGA,191434.96,,,,,0,00,99.9,,M,,M,,") << nothing;
+        QTest::newRow("RMC, status A, with the date")
+            << QByteArray("$GPRMC,193221.00,A,2037.7279,N,08704.0848,W,00.1,201.8,231207,01,W,A*2D")
+            << "RMC 19:32:21.000000000/2 2007-12-23";
+        QTest::newRow("RMC, milliseconds, GN talker")
+            << QByteArray("$GNRMC,135651.997,A,5543.0328,N,03724.7198,E,00.00,129.5,051209,,,A*79")
+            << "RMC 13:56:51.997000000/3 2009-12-05";
+        QTest::newRow("RMC of NMEA 2.0, no mode field")
+            << QByteArray("$INRMC,194101,A,4426.1130,N,07140.5596,W,5.2,77.3,160906,15.8,W*60")
+            << "RMC 19:41:01.000000000/0 2006-09-16";
+        QTest::newRow("RMC with NMEA 4.1's navigation status")
+            << QByteArray("$GARMC,043539.00,A,4333.190206,N,00127.618380,E,0.0,,040925,1.7,W,A,V*6D")
+            << "RMC 04:35:39.000000000/2 2025-09-04";
+        QTest::newRow("RMC, status V")
+            << QByteArray("$GPRMC,135658.997,V,5543.0326,N,03724.7205,E,00.79,159.0,051209,,,N*73")
+            << nothing;
+        QTest::newRow("RMC, status A but dead reckoning (made up)")
+            << sentence("GPRMC,120000.00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,E") << nothing;
+        QTest::newRow("RMC, checksum wrong")
+            << QByteArray("$GPRMC,193221.00,A,2037.7279,N,08704.0848,W,00.1,201.8,231207,01,W,A*2E")
+            << nothing;
+        QTest::newRow("RMC, 31 February (made up): the time alone")
+            << sentence("GPRMC,120000.00,A,4807.038,N,01131.000,E,0.0,0.0,310226,,,A")
+            << "RMC 12:00:00.000000000/2";
+        QTest::newRow("RMC, year 99 is 1999, not 2099 (made up)")
+            << sentence("GPRMC,000425.00,A,4807.038,N,01131.000,E,,,220899,,,A")
+            << "RMC 00:04:25.000000000/2 1999-08-22";
+        QTest::newRow("Garmin's proprietary PGRMC")
+            << sentence("PGRMC,A,218.8,100,,,,,,A,3,1,2,4,30") << nothing;
+        QTest::newRow("GNS, one system of five without a fix")
+            << QByteArray("$GNGNS,043539.00,4333.190206,N,00127.618380,E,AAAAN,14,1.3,250.8,50.0,,,V*62")
+            << "GNS 04:35:39.000000000/2";
+        QTest::newRow("GNS, no system with a fix")
+            << QByteArray("$GNGNS,191434.96,,,,,NNN,,,,,,*36") << nothing;
+        QTest::newRow("ZDA") << QByteArray("$GPZDA,193223.00,23,12,2007,00,00*69")
+                             << "ZDA 19:32:23.000000000/2 2007-12-23";
+        QTest::newRow("ZDA without checksum, zone +00")
+            << QByteArray("$GPZDA,222449,25,10,2010,+00,00") << "ZDA 22:24:49.000000000/0 2010-10-25";
+        QTest::newRow("ZDA of a receiver whose week number rolled over (2019)")
+            << QByteArray("$GPZDA,000427.00,22,08,1999,,*67") << "ZDA 00:04:27.000000000/2 1999-08-22";
+        QTest::newRow("ZDA without a date (made up)")
+            << sentence("GPZDA,120000.00,,,,,") << "ZDA 12:00:00.000000000/2";
+        QTest::newRow("ZDA without a time (made up)") << sentence("GPZDA,,07,12,2026,,") << nothing;
+        QTest::newRow("GSA carries no time") << QByteArray("$GPGSA,A,1,,,,,,,,,,,,,,,*1E") << nothing;
+    }
+
+    void decodeTime()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, expected);
+        QCOMPARE(describe(quorvel::nmea::decodeTime({line.constData(), size_t(line.size())})), expected);
     }
 
     // Real receiver logs: the samples taken must match an independent count of

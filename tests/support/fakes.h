@@ -78,7 +78,16 @@ public:
         if (!holdAnswers)
             Q_EMIT timeSet(movedMs);
     }
+    void setTime(std::chrono::microseconds move) override
+    {
+        moves << move;
+        if (!holdAnswers)
+            Q_EMIT timeSet(std::chrono::round<std::chrono::milliseconds>(move).count());
+    }
+    void setNtp(bool on) override { Q_EMIT ntpSet(on); }
+    void checkSynchronized() override { Q_EMIT synchronizedKnown(false); }
     QStringList settings;
+    QList<std::chrono::microseconds> moves;
     bool holdAnswers = false; // the system answers only when the test says so
     qint64 movedMs = 800;
     // What a control of the window showed at each setting.

@@ -6,7 +6,7 @@
 // pace of a 4800 bit/s line (480 characters a second): a stationary fix
 // with metre-level noise, or a recorded log replayed.
 //
-//   nmeasim [--link PATH] [--log FILE] [--once]
+//   nmeasim [--link PATH] [--delay-ms N] [--log FILE] [--once]
 
 #include "receiver.h"
 
@@ -40,10 +40,12 @@ void onSignal(int)
 
 int usage()
 {
-    std::cerr << "usage: nmeasim [--link PATH] [--log FILE] [--once]\n"
-                 "  --link PATH  also make PATH a symbolic link to the device\n"
-                 "  --log FILE   replay a recorded NMEA log (lines starting with # are skipped)\n"
-                 "  --once       with --log, stop at the end of the log instead of repeating it\n";
+    std::cerr << "usage: nmeasim [--link PATH] [--delay-ms N] [--log FILE] [--once]\n"
+                 "  --link PATH     also make PATH a symbolic link to the device\n"
+                 "  --delay-ms N    start each second's sentences N ms (0 to 999) after that second\n"
+                 "                  of this machine's UTC clock, as a real receiver does (default 0)\n"
+                 "  --log FILE      replay a recorded NMEA log (lines starting with # are skipped)\n"
+                 "  --once          with --log, stop at the end of the log instead of repeating it\n";
     return 2;
 }
 
@@ -122,6 +124,7 @@ int main(int argc, char *argv[])
     const char *linkPath = nullptr;
     const char *logPath = nullptr;
     bool once = false;
+    std::chrono::milliseconds delay{0};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--link" && i + 1 < argc)
@@ -130,7 +133,14 @@ int main(int argc, char *argv[])
             logPath = argv[++i];
         else if (arg == "--once")
             once = true;
-        else
+        else if (arg == "--delay-ms" && i + 1 < argc) {
+            const std::string value = argv[++i];
+            char *end = nullptr;
+            const long ms = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || ms < 0 || ms > 999)
+                return usage();
+            delay = std::chrono::milliseconds(ms);
+        } else
             return usage();
     }
 
@@ -161,12 +171,12 @@ int main(int argc, char *argv[])
     } else {
         nmeasim::SimulatedReceiver receiver;
         for (int epoch = 0; !stopRequested; ++epoch) {
-            // Each epoch starts on a whole second of UTC, as a receiver's does.
-            const auto now = std::chrono::system_clock::now();
-            const auto nextSecond = std::chrono::ceil<std::chrono::seconds>(now);
-            std::this_thread::sleep_until(nextSecond);
-            const long seconds = static_cast<long>(nextSecond.time_since_epoch().count() % 86400);
-            for (const std::string &sentence : receiver.epoch(seconds, epoch))
+            // Each epoch's sentences start `delay` after a whole second of
+            // UTC, and carry that second, as a receiver's do.
+            const std::chrono::sys_seconds second
+                = nmeasim::nextBurst(std::chrono::system_clock::now(), delay);
+            std::this_thread::sleep_until(second + delay);
+            for (const std::string &sentence : receiver.epoch(second, epoch))
                 writer.send(sentence);
         }
     }

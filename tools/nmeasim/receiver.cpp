@@ -25,17 +25,25 @@ std::string format(const char *pattern, auto... values)
     return text;
 }
 
-// ddmm.mmmm (or dddmm.mmmm) with its hemisphere letter.
+} // namespace
+
 std::string nmeaAngle(double degrees, int degreeDigits, char positive, char negative)
 {
     const char hemisphere = degrees < 0 ? negative : positive;
-    degrees = std::fabs(degrees);
-    const int whole = static_cast<int>(degrees);
-    const double minutes = (degrees - whole) * 60;
-    return format(degreeDigits == 2 ? "%02d%07.4f,%c" : "%03d%07.4f,%c", whole, minutes, hemisphere);
+    // Rounded to the 0.0001 minute that is written before it is split into
+    // degrees and minutes: 59.99996 minutes are the next whole degree, not
+    // "60.0000".
+    const long long tenThousandths = std::llround(std::fabs(degrees) * 60 * 10'000);
+    const long long whole = tenThousandths / (60 * 10'000);
+    const long long minutes = tenThousandths % (60 * 10'000);
+    return format("%0*lld%02lld.%04lld,%c", degreeDigits, whole, minutes / 10'000, minutes % 10'000,
+                  hemisphere);
 }
 
-} // namespace
+std::chrono::sys_seconds nextBurst(std::chrono::system_clock::time_point now, std::chrono::milliseconds delay)
+{
+    return std::chrono::ceil<std::chrono::seconds>(now - delay);
+}
 
 std::string withChecksum(const std::string &body)
 {
@@ -50,10 +58,15 @@ SimulatedReceiver::SimulatedReceiver(unsigned seed)
 {
 }
 
-std::vector<std::string> SimulatedReceiver::epoch(long secondsSinceMidnight, int epochNumber)
+std::vector<std::string> SimulatedReceiver::epoch(std::chrono::sys_seconds second, int epochNumber)
 {
-    const long s = secondsSinceMidnight % 86400;
-    const std::string time = format("%02ld%02ld%02ld.00", s / 3600, s / 60 % 60, s % 60);
+    const auto day = std::chrono::floor<std::chrono::days>(second);
+    const std::chrono::hh_mm_ss clock(second - day);
+    const std::string time = format("%02d%02d%02d.00", int(clock.hours().count()),
+                                    int(clock.minutes().count()), int(clock.seconds().count()));
+    const std::chrono::year_month_day date(day);
+    const std::string ddmmyy
+        = format("%02u%02u%02d", unsigned(date.day()), unsigned(date.month()), int(date.year()) % 100);
     const bool fix = epochNumber >= EpochsWithoutFix;
 
     const double latitude = BaseLatitudeDeg + m_metres(m_random) / MetresPerDegreeLat;
@@ -67,13 +80,13 @@ std::vector<std::string> SimulatedReceiver::epoch(long secondsSinceMidnight, int
                                                 nmeaAngle(latitude, 2, 'N', 'S').c_str(),
                                                 nmeaAngle(longitude, 3, 'E', 'W').c_str(), altitude)));
         sentences.push_back(withChecksum("GPGSA,A,3,04,05,09,12,17,24,25,29,,,,,1.8,0.9,1.5"));
-        sentences.push_back(withChecksum(format("GPRMC,%s,A,%s,%s,0.0,0.0,071226,,,A", time.c_str(),
+        sentences.push_back(withChecksum(format("GPRMC,%s,A,%s,%s,0.0,0.0,%s,,,A", time.c_str(),
                                                 nmeaAngle(latitude, 2, 'N', 'S').c_str(),
-                                                nmeaAngle(longitude, 3, 'E', 'W').c_str())));
+                                                nmeaAngle(longitude, 3, 'E', 'W').c_str(), ddmmyy.c_str())));
     } else {
         sentences.push_back(withChecksum(format("GPGGA,%s,,,,,0,00,99.9,,M,,M,,", time.c_str())));
         sentences.push_back(withChecksum("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9"));
-        sentences.push_back(withChecksum(format("GPRMC,%s,V,,,,,,,071226,,,N", time.c_str())));
+        sentences.push_back(withChecksum(format("GPRMC,%s,V,,,,,,,%s,,,N", time.c_str(), ddmmyy.c_str())));
     }
     sentences.push_back(withChecksum("GPGSV,2,1,08,04,62,131,45,05,35,277,41,09,18,043,38,12,71,310,47"));
     sentences.push_back(withChecksum("GPGSV,2,2,08,17,22,199,36,24,44,081,43,25,09,321,30,29,55,236,44"));

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +13,16 @@ namespace nmeasim {
 // "$" + body + "*hh": the checksum is the XOR of the body's characters.
 std::string withChecksum(const std::string &body);
 
+// An angle in degrees as NMEA writes it, ddmm.mmmm (or dddmm.mmmm with three
+// degree digits), and its hemisphere letter: "4807.0380,N".
+std::string nmeaAngle(double degrees, int degreeDigits, char positive, char negative);
+
+// The next burst of a receiver that starts each one `delay` after a whole
+// second of UTC: the second it reports, at or after `now` - `delay`. It is
+// sent at that second plus `delay`.
+std::chrono::sys_seconds nextBurst(std::chrono::system_clock::time_point now,
+                                   std::chrono::milliseconds delay);
+
 // A receiver standing still at one place: one epoch a second of GGA, GSA,
 // RMC and GSV, with metre-level noise on the fix, and no fix for the first
 // few seconds after power-up.
@@ -20,8 +31,8 @@ class SimulatedReceiver
 public:
     explicit SimulatedReceiver(unsigned seed = 4800);
 
-    // The sentences of the epoch at `secondsSinceMidnight` (UTC), CR LF ended.
-    std::vector<std::string> epoch(long secondsSinceMidnight, int epochNumber);
+    // The sentences of the epoch at `second` (UTC), CR LF ended.
+    std::vector<std::string> epoch(std::chrono::sys_seconds second, int epochNumber);
 
 private:
     std::mt19937 m_random;

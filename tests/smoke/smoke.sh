@@ -19,8 +19,8 @@ start_virtual_display
 
 # No session bus: nothing at start-up waits for one.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
-XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb without_clock_right "$work/prefix/bin/quorvel" 2>"$work/quorvel.err" &
-pids+=($!)
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb start_without_clock_right "$work/prefix/bin/quorvel" \
+    2>"$work/quorvel.err"
 info=
 for _ in $(seq 300); do
     info=$(xwininfo -name "GPS Quorvel" 2>/dev/null) && break

@@ -4,6 +4,7 @@
 #include "app/appinfo.h"
 #include "app/commandline.h"
 #include "app/form1.h"
+#include "app/quitsignals.h"
 #include "clock/timedatedclock.h"
 #include "link/mscomm.h"
 #include "settings/inisettingsstore.h"
@@ -30,6 +31,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationVersion(quorvel::Version);
+
+    // Made before the window, so that it outlives the window: a signal
+    // during shutdown then finds the port being closed, not the default action.
+    const quorvel::QuitSignals quitSignals;
 
     quorvel::settings::IniSettingsStore settings;
     quorvel::Form1 window(std::make_unique<quorvel::link::MSComm>(settings), settings,

@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -24,8 +25,17 @@ int main(int argc, char *argv[])
         return *command.exitStatus;
     }
 
+    // Qt keeps argc and argv for the whole run.
+    std::vector<char *> qtArgv;
+    for (const QByteArray &argument : command.qtArguments)
+        qtArgv.push_back(const_cast<char *>(argument.constData()));
+    int qtArgc = int(qtArgv.size());
+    qtArgv.push_back(nullptr);
+
     quorvel::Form1::prepareApplication();
-    QApplication app(argc, argv);
+    quorvel::startingWindowSystem();
+    QApplication app(qtArgc, qtArgv.data());
+    quorvel::windowSystemStarted();
     // The settings live under the application name. No display name is set:
     // Qt would append it to the window title.
     QCoreApplication::setOrganizationName(quorvel::ApplicationName);

@@ -12,13 +12,13 @@ build_packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 run_packages=(xvfb xauth libcap2-bin)
 # The clock test runs a mocked timedated on a private bus, without the right
 # to set the time; the fuzzers need clang and its runtime; the smoke test a
-# virtual display; the source sets gpsd; the grids GeographicLib's own
-# GeoConvert; the package checks lintian, reuse and the tools that build the
-# manual page and the .deb; the number tests a locale whose decimal point is
-# two bytes, built from the locales sources.
+# virtual display and xdotool; the source sets gpsd; the grids GeographicLib's
+# own GeoConvert; the package checks lintian, reuse and the tools that build
+# the manual page and the .deb; the number tests a locale whose decimal point
+# is two bytes, built from the locales sources.
 clang_format=clang-format-14
 test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-dev "$clang_format" appstream
-               desktop-file-utils xvfb xauth x11-utils imagemagick gpsd lintian reuse dpkg-dev file
+               desktop-file-utils xvfb xauth x11-utils xdotool imagemagick gpsd lintian reuse dpkg-dev file
                man-db locales geographiclib-tools)
 
 # Installs the packages that are missing with apt-get, as root or through sudo.

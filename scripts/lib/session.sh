@@ -4,16 +4,27 @@
 # receiver mapped to COM 1 there, and a virtual display.
 # shellcheck shell=bash
 
-# Makes $work; every process added to $pids ends, and $work goes, on exit.
+# Makes $work; every process added to $pids ends, and $work goes, however
+# the script ends: at its end, on an error, or on a signal (Ctrl+C, a logout,
+# timeout(1), kill). A trapped signal ends the script with the status of a
+# death by that signal, after the clean-up.
 start_scratch() {
     work=$(mktemp -d)
     pids=()
-    trap stop_scratch EXIT INT TERM
+    trap stop_scratch EXIT
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
 }
 
+# The last started ends first: the program before the display and the
+# receiver it uses, so that it closes its port while they are still there.
 stop_scratch() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 
@@ -31,21 +42,27 @@ start_simulator() {
 }
 
 # Starts Xvfb on a free display (it says which on fd 3) and exports DISPLAY.
+# It runs in a session of its own: Ctrl+C and timeout(1) signal the whole
+# process group, and an X server ending under the program ends the program at
+# once, before it closes its port. The clean-up ends it after the program.
 start_virtual_display() {
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     [ -s "$work/display" ] || { echo "Xvfb did not start." >&2; return 1; }
     export DISPLAY=:$(cat "$work/display")
 }
 
-# without_clock_right COMMAND...: runs the program without the right to set
-# this machine's clock. A simulated or replayed receiver's time must never
-# reach the real clock; as root, Sync PC Clock would otherwise set it.
-without_clock_right() {
+# start_without_clock_right COMMAND...: starts the program in the background,
+# without the right to set this machine's clock, and adds it to $pids (its
+# own process id: capsh and its shell replace themselves by it). A simulated
+# or replayed receiver's time must never reach the real clock; as root, Sync
+# PC Clock would otherwise set it.
+start_without_clock_right() {
     if [ "$(id -u)" -eq 0 ] && command -v capsh >/dev/null; then
-        capsh --drop=cap_sys_time -- -c 'exec "$@"' quorvel "$@"
+        capsh --drop=cap_sys_time -- -c 'exec "$@"' quorvel "$@" &
     else
-        "$@"
+        "$@" &
     fi
+    pids+=($!)
 }

@@ -4,6 +4,7 @@
 #include "app/appinfo.h"
 #include "app/commandline.h"
 #include "app/form1.h"
+#include "app/quitsignals.h"
 #include "clock/timedatedclock.h"
 #include "link/mscomm.h"
 #include "link/systemsources.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -24,13 +26,26 @@ int main(int argc, char *argv[])
         return *command.exitStatus;
     }
 
+    // Qt keeps argc and argv for the whole run.
+    std::vector<char *> qtArgv;
+    for (const QByteArray &argument : command.qtArguments)
+        qtArgv.push_back(const_cast<char *>(argument.constData()));
+    int qtArgc = int(qtArgv.size());
+    qtArgv.push_back(nullptr);
+
     quorvel::Form1::prepareApplication();
-    QApplication app(argc, argv);
+    quorvel::startingWindowSystem();
+    QApplication app(qtArgc, qtArgv.data());
+    quorvel::windowSystemStarted();
     // The settings live under the application name. No display name is set:
     // Qt would append it to the window title.
     QCoreApplication::setOrganizationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationName(quorvel::ApplicationName);
     QCoreApplication::setApplicationVersion(quorvel::Version);
+
+    // Made before the window, so that it outlives the window: a signal
+    // during shutdown then finds the port being closed, not the default action.
+    const quorvel::QuitSignals quitSignals;
 
     quorvel::settings::IniSettingsStore settings;
     quorvel::Form1 window(

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QToolTip>
 
 namespace quorvel {
 
@@ -31,7 +32,8 @@ bool ControlKeys::eventFilter(QObject *watched, QEvent *event)
         return false;
     const auto &keyEvent = *static_cast<QKeyEvent *>(event);
     const int key = keyEvent.key();
-    if (auto *widget = qobject_cast<QWidget *>(watched); widget && openMenuFromKeyboard(widget, keyEvent))
+    if (auto *widget = qobject_cast<QWidget *>(watched);
+        widget && (openMenuFromKeyboard(widget, keyEvent) || showTipFromKeyboard(widget, keyEvent)))
         return true;
     if (auto *option = qobject_cast<QRadioButton *>(watched); option && movePortFocus(option, key))
         return true;
@@ -54,6 +56,16 @@ bool ControlKeys::openMenuFromKeyboard(QWidget *widget, const QKeyEvent &key)
     const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
     QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at), key.modifiers());
     QCoreApplication::sendEvent(widget, &menu);
+    return true;
+}
+
+bool ControlKeys::showTipFromKeyboard(QWidget *widget, const QKeyEvent &key)
+{
+    // What a tooltip adds (the mean in other forms, what a COM port reads)
+    // is otherwise only for the mouse.
+    if (key.keyCombination() != QKeyCombination(Qt::ShiftModifier, Qt::Key_F1) || widget->toolTip().isEmpty())
+        return false;
+    QToolTip::showText(widget->mapToGlobal(widget->rect().bottomLeft()), widget->toolTip(), widget);
     return true;
 }
 

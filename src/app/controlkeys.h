@@ -14,8 +14,8 @@ namespace quorvel {
 
 // What the keys do to the window's controls beyond Qt's own: Return and
 // Enter click a focused button, as Space does; Shift+F10 opens a context
-// menu, as the menu key does; the arrow keys move the focus through the COM
-// buttons without choosing one.
+// menu, as the menu key does; Shift+F1 shows a control's tooltip; the arrow
+// keys move the focus through the COM buttons without choosing one.
 class ControlKeys : public QObject
 {
     Q_OBJECT
@@ -32,6 +32,7 @@ protected:
 
 private:
     static bool openMenuFromKeyboard(QWidget *widget, const QKeyEvent &key);
+    static bool showTipFromKeyboard(QWidget *widget, const QKeyEvent &key);
     bool movePortFocus(QRadioButton *option, int key) const;
 
     const QList<QRadioButton *> m_portOptions;

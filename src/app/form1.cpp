@@ -114,7 +114,7 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(MSComm1, &link::SerialControl::deviceLost, this, &Form1::onDeviceLost);
     connect(MSComm1, &link::SerialControl::deviceBack, this, &Form1::onDeviceBack);
-    connect(MSComm1, &link::SerialControl::notice, this, &Form1::holdStatus);
+    connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
 }
@@ -269,8 +269,7 @@ void Form1::dropSync(const QString &why)
 {
     if (!Logging)
         closePort();
-    showState();
-    holdStatus(why);
+    showState(why);
 }
 
 void Form1::Option1_Click()
@@ -347,8 +346,14 @@ void Form1::onDeviceLost()
 void Form1::onDeviceBack()
 {
     m_status->setWaitingForReceiver(false);
-    showState();
-    holdStatus(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
+    showState(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
+}
+
+void Form1::onPortNotice(const QString &text)
+{
+    if (MSComm1->receiverMissing())
+        m_status->setWaitingForReceiver(true);
+    showState(text);
 }
 
 QList<QRadioButton *> Form1::portOptions() const
@@ -373,9 +378,9 @@ void Form1::UTCOffset_LostFocus()
                 QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
 }
 
-void Form1::showState()
+void Form1::showState(const QString &held)
 {
-    m_status->showState();
+    m_status->showState({held, QString()});
     SyncClock->setToolTip(SyncPending
                               ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
                               : QString());
@@ -388,7 +393,7 @@ void Form1::holdStatus(const QString &text)
 
 void Form1::onClockAnswer(const QString &status, const QString &refusal)
 {
-    SyncClock->setEnabled(true);
+    enableSync(true);
     holdStatus(status);
     if (!refusal.isEmpty())
         notify(refusal);
@@ -414,12 +419,21 @@ void Form1::ProcessSentence()
     // The sync step. A line whose time field is no valid time still counts
     // as a sample, but cannot complete the sync.
     if (SyncPending && fix->utc && m_sync->takeFix(*fix->utc, UtcOffsetMinutes)) {
-        SyncClock->setEnabled(false); // until the system has answered
+        enableSync(false); // until the system has answered
         if (!Logging)
             closePort();
         showState();
         m_sync->setClock();
     }
+}
+
+void Form1::enableSync(bool enabled)
+{
+    if (!enabled && SyncClock->hasFocus())
+        m_syncHadFocus = true;
+    SyncClock->setEnabled(enabled);
+    if (enabled && std::exchange(m_syncHadFocus, false))
+        SyncClock->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::saveSetting(const QString &key, const QString &value)

@@ -133,14 +133,22 @@ private:
     void closePort();
     void onDeviceLost();
     void onDeviceBack();
+    // A message of the serial control's; a receiver that could not be
+    // reached is then waited for, as one that went away.
+    void onPortNotice(const QString &text);
     // The COM buttons; port n is at index n - 1.
     QList<QRadioButton *> portOptions() const;
     // The receiver chosen for a COM port is stored and, for the port in
     // use, takes effect at once.
     void setPortSource(int port, const QString &source);
-    // The state has changed: the status line and the sync button say so.
-    void showState();
+    // The state has changed: the status line and the sync button say so;
+    // with `held`, the line says that first.
+    void showState(const QString &held = {});
     void holdStatus(const QString &text);
+    // Sync PC Clock is disabled while the system answers. Disabling the
+    // focused button would move the focus on to the offset box, where the
+    // next key would land: it comes back to the button with its enabling.
+    void enableSync(bool enabled);
     // Ends a pending sync without setting the clock, and says why.
     void cancelSync();
     void dropSync(const QString &why);
@@ -154,6 +162,7 @@ private:
     settings::SettingsStore &m_settings;
     const std::unique_ptr<clock::SystemClock> m_clock;
     bool m_settingsFailureReported = false;
+    bool m_syncHadFocus = false;
     QPointer<QMessageBox> m_notice;
     // The pieces the handlers delegate to; all are children of the window.
     clock::ClockSync *m_sync = nullptr;

@@ -38,8 +38,9 @@ PortMenu::PortMenu(const QList<QRadioButton *> &options, const link::SerialContr
 void PortMenu::describePorts()
 {
     for (int i = 0; i < m_options.size(); ++i)
-        m_options[i]->setToolTip(m_serial.portDescription(i + 1) + QLatin1Char('\n')
-                                 + tr("Right-click to choose the receiver."));
+        m_options[i]->setToolTip(
+            m_serial.portDescription(i + 1) + QLatin1Char('\n')
+            + tr("Right-click, or press the menu key or Shift+F10, to choose the receiver."));
 }
 
 void PortMenu::showMenu(int port, const QPoint &at)

@@ -30,6 +30,8 @@ void StatusLine::setText(const QString &text, const QString &details)
     if (m_label->text() != text)
         m_label->setText(text);
     m_label->setToolTip(details);
+    // What the tooltip adds reaches a screen reader too.
+    m_label->setAccessibleDescription(details);
 }
 
 void StatusLine::hold(const StatusMessage &message)
@@ -74,17 +76,21 @@ QString StatusLine::stateText(QString *details) const
     return lines.join(QLatin1Char('\n'));
 }
 
-void StatusLine::showState()
+void StatusLine::showState(const StatusMessage &held)
 {
     accountLoggingTime();
-    m_held.invalidate();
-    QString details;
-    const QString text = stateText(&details);
-    setText(text, details);
     if (m_state.Logging || m_state.SyncPending)
         m_timer.start();
     else
         m_timer.stop();
+    if (!held.text.isEmpty()) {
+        hold(held);
+        return;
+    }
+    m_held.invalidate();
+    QString details;
+    const QString text = stateText(&details);
+    setText(text, details);
 }
 
 void StatusLine::catchUp()

@@ -40,8 +40,10 @@ public:
     StatusLine(QLabel *label, const AppState &state, const link::SerialControl &serial,
                const clock::ClockSync &sync, QObject *parent = nullptr);
 
-    // The state has changed: it replaces whatever the line says.
-    void showState();
+    // The state has changed: it replaces whatever the line says, or, with a
+    // message of its own, is shown once that message has had its time. The
+    // line changes once either way, so a screen reader reads it once.
+    void showState(const StatusMessage &held = {});
     // A message of its own: the state does not cover it for a while.
     void hold(const StatusMessage &message);
     // Received bytes come in batches some 50 ms apart: an update that is due

@@ -192,6 +192,11 @@ bool MSComm::deliversWholeLines() const
     return m_state != State::Closed && m_spec && m_spec->kind != SourceSpec::Kind::Serial;
 }
 
+bool MSComm::receiverMissing() const
+{
+    return m_state == State::Waiting;
+}
+
 QString MSComm::errorString() const
 {
     return m_errorString;

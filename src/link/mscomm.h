@@ -78,6 +78,7 @@ public:
     QByteArray Input() override;
     bool deliversWholeLines() const override;
     QString errorString() const override;
+    bool receiverMissing() const override;
     QString portDescription(int port) const override;
     QList<Device> availableDevices() const override;
 

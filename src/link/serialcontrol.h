@@ -39,6 +39,10 @@ public:
     // gpsd) rather than a stream that may stop mid-sentence (a serial line).
     virtual bool deliversWholeLines() const = 0;
 
+    // The port is open but its receiver is not there: it went away, or could
+    // not be reached, and is tried again.
+    virtual bool receiverMissing() const = 0;
+
     // A message for the user about the last failed opening or the lost device.
     virtual QString errorString() const = 0;
 

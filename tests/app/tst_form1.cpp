@@ -480,6 +480,10 @@ private Q_SLOTS:
             << QStringList{"Start Log", "fix", "lose"}
             << "No receiver on COM 1 since \\d\\d:\\d\\d:\\d\\d\\.\nLogging goes on when it is back\\."
             << true << false << true;
+        QTest::newRow("a receiver not reached is waited for, not logged")
+            << QStringList{"Start Log", "not reached", "Sync"}
+            << "No receiver on COM 1 since \\d\\d:\\d\\d:\\d\\d\\.\nWaiting for a fix to set the clock\\."
+            << true << true << true;
         QTest::newRow("an open that fails while waiting stops logging")
             << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
             << "Logging off: 1 fix stored\\." << false << false << false;
@@ -520,6 +524,8 @@ private Q_SLOTS:
                 h.serial->receive(NoFix);
             else if (step == "lose")
                 h.serial->loseDevice();
+            else if (step == "not reached")
+                h.serial->notReached();
             else if (step == "refuse COM 2")
                 h.serial->refusedPorts << 2;
             else if (step == "COM 2")
@@ -829,6 +835,9 @@ private Q_SLOTS:
     {
         Harness h({{"Quorvel/Main/UTCOffset", "5:30"}});
         h.clock->holdAnswers = true;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        h.form->SyncClock->setFocus();
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
         QCOMPARE(h.clock->settings, QStringList{"20:00:05"});
@@ -841,6 +850,7 @@ private Q_SLOTS:
 
         Q_EMIT h.clock->timeSet(-1250);
         QVERIFY(h.form->SyncClock->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), h.form->SyncClock); // the next key is the button's again
         QCOMPARE(
             h.form->Label1->text(),
             QStringLiteral("Clock set to 20:00:05 (UTC+5:30), moved -1.3 s.\nThe PC's time zone is UTC+0."));

@@ -16,9 +16,9 @@ class HeldClock final : public clock::SystemClock
 {
 public:
     void setTimeOfDay(const QString &timeString) override { asked << timeString; }
-    void setTime(std::chrono::microseconds) override {}
-    void setNtp(bool) override {}
-    void checkSynchronized() override {}
+    void setTime(std::chrono::microseconds) override { }
+    void setNtp(bool) override { }
+    void checkSynchronized() override { }
     QStringList asked;
 };
 

@@ -39,6 +39,7 @@ public:
     int InBufferCount() const override { return int(buffer.size()); }
     QByteArray Input() override { return std::exchange(buffer, {}); }
     bool deliversWholeLines() const override { return wholeLines; }
+    bool receiverMissing() const override { return missing; }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
     QString portDescription(int port) const override
     {
@@ -55,11 +56,26 @@ public:
         Q_EMIT OnComm();
     }
     // The receiver goes away; the control waits for it, as the real one does.
-    void loseDevice() { Q_EMIT deviceLost(); }
-    void comeBack() { Q_EMIT deviceBack(); }
+    void loseDevice()
+    {
+        missing = true;
+        Q_EMIT deviceLost();
+    }
+    void comeBack()
+    {
+        missing = false;
+        Q_EMIT deviceBack();
+    }
+    // A network receiver that cannot be reached: the control tells and tries again.
+    void notReached()
+    {
+        missing = true;
+        Q_EMIT notice(QStringLiteral("COM %1 could not be reached: connection refused.").arg(commPort));
+    }
 
     int commPort = 1;
     bool open = false;
+    bool missing = false;
     int openings = 0; // state changes, opening or closing
     QByteArray buffer;
     bool wholeLines = false; // as a network source delivers

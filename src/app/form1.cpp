@@ -9,6 +9,7 @@
 #include "app/monitorfeed.h"
 #include "app/portmenu.h"
 #include "app/statusline.h"
+#include "app/stoprulemenu.h"
 #include "app/translation.h"
 #include "average/average.h"
 #include "clock/clocksync.h"
@@ -33,6 +34,8 @@ namespace quorvel {
 namespace {
 
 const QString MainSection = QStringLiteral("Main");
+const QString LoggingSection = QStringLiteral("Logging");
+const QString StopRuleKey = QStringLiteral("StopRule");
 
 std::string decimalSeparator()
 {
@@ -56,6 +59,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
     m_keys = new ControlKeys(portOptions(), this);
+    m_stopRules = new StopRuleMenu(StartStop, this);
     m_feed = std::make_unique<MonitorFeed>(monitor);
     wireEvents();
 }
@@ -107,6 +111,13 @@ void Form1::wireEvents()
     // The pieces: the status line, the results, the COM buttons' receivers.
     connect(m_status, &StatusLine::loggingFollowed, m_results, &MeanView::refreshScatter);
     connect(m_results, &MeanView::failed, this, &Form1::notify);
+    connect(m_results, &MeanView::told, m_status, &StatusLine::hold);
+    connect(m_stopRules, &StopRuleMenu::ruleChosen, this, &Form1::setStopRule);
+    // A rule met stops logging as Stop Log does; the status line says why.
+    connect(m_status, &StatusLine::stopRuleMet, this, [this] {
+        if (Logging)
+            StartStop_Click();
+    });
     connect(m_ports, &PortMenu::sourceChosen, this, &Form1::setPortSource);
     connect(m_ports, &PortMenu::refused, this, &Form1::notify);
 
@@ -179,6 +190,12 @@ void Form1::Form_Load()
         UtcOffsetMinutes = minutes.value_or(0);
     }
 
+    // When logging stops by itself, as chosen last time.
+    const std::optional<average::StopRule> rule = average::parseStopRule(
+        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString()));
+    m_stopRules->setRule(rule);
+    m_status->setStopRule(rule);
+
     CalcPos->setFocus();
     m_ports->describePorts();
 
@@ -219,9 +236,18 @@ bool Form1::saveFixesCsv(const QString &path)
     return m_results->saveFixesCsv(path);
 }
 
-bool Form1::saveMeanGpx(const QString &path)
+bool Form1::saveMean(const QString &path, const QString &name)
 {
-    return m_results->saveMeanGpx(path);
+    return m_results->saveMean(path, name);
+}
+
+void Form1::setStopRule(const std::optional<average::StopRule> &rule)
+{
+    m_stopRules->setRule(rule);
+    m_status->setStopRule(rule);
+    showState();
+    writeSetting(LoggingSection, StopRuleKey,
+                 rule ? average::stopRuleSetting(*rule) : QStringLiteral("none"));
 }
 
 void Form1::showScatter()
@@ -413,8 +439,10 @@ void Form1::ProcessSentence()
     if (!fix)
         return;
 
-    if (Logging)
+    if (Logging) {
         storeFix(*fix);
+        m_status->fixStored(); // may stop logging
+    }
 
     // The sync step. A line whose time field is no valid time still counts
     // as a sample, but cannot complete the sync.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "average/stoprule.h"
 #include "link/serialcontrol.h"
 
 #include <QPointer>
@@ -34,6 +35,7 @@ class MeanView;
 class MonitorFeed;
 class PortMenu;
 class StatusLine;
+class StopRuleMenu;
 
 // The one window. It owns its controls, the serial control and the state
 // that all handlers share; each handler is named after its control and event.
@@ -51,10 +53,12 @@ public:
     ~Form1() override;
 
     // The stored fixes, oldest first, as a CSV file, and the mean that Calc
-    // Position shows as GPX. A failure is told to the user; false then, and
-    // false while no mean is shown.
+    // Position shows as a point named `name` in a GPX, KML or GeoJSON file
+    // (by the name's extension; an existing file of the kind gets the point
+    // added or is replaced, as the user answers). A failure is told to the
+    // user; false then, and false while no mean is shown.
     bool saveFixesCsv(const QString &path);
-    bool saveMeanGpx(const QString &path);
+    bool saveMean(const QString &path, const QString &name);
     // The window that plots the fixes around their mean.
     void showScatter();
 
@@ -153,6 +157,8 @@ private:
     void cancelSync();
     void dropSync(const QString &why);
     void onClockAnswer(const QString &status, const QString &refusal);
+    // The stop rule chosen in Start Log's menu is kept and followed.
+    void setStopRule(const std::optional<average::StopRule> &rule);
     void saveSetting(const QString &key, const QString &value);
     void writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
@@ -170,6 +176,7 @@ private:
     MeanView *m_results = nullptr;
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
+    StopRuleMenu *m_stopRules = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

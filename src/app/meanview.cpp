@@ -7,16 +7,22 @@
 #include "app/scatterwindow.h"
 #include "average/export.h"
 #include "average/numbertext.h"
+#include "average/pointfiles.h"
 #include "ring/samplering.h"
 
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace quorvel {
 
@@ -49,9 +55,15 @@ StatusMessage MeanView::show(const average::Average &mean)
     write(m_elevation, mean.mean.elevation);
     // The exports of the mean write what is shown, not what is stored by then.
     m_shownMean = mean;
-    const average::Spread spread = *average::spreadOf(m_fixes, mean);
-    m_shownSpread = spread;
+    m_shownSpread = *average::spreadOf(m_fixes, mean);
+    m_shownAt = QDateTime::currentDateTime();
+    return describe();
+}
 
+StatusMessage MeanView::describe()
+{
+    const average::Average &mean = *m_shownMean;
+    const average::Spread &spread = m_shownSpread;
     const QLocale locale;
     const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
     // The uncertainty of the mean as a 95 % figure, or that the session is
@@ -60,21 +72,27 @@ StatusMessage MeanView::show(const average::Average &mean)
         return radius ? tr("Uncertainty of the mean: \u00b1%1 m (95 %)").arg(metres(*radius))
                       : tr("Uncertainty of the mean: too short to tell how good the mean is");
     };
-    const QString uncertainty = uncertaintyOf(spread.mean.horizontal95);
+    const QString known = knownPointText();
+    QString uncertainty = uncertaintyOf(spread.mean.horizontal95);
+    if (!known.isEmpty())
+        uncertainty += QLatin1Char('\n') + known;
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
-    // Decimal degrees, both sexagesimal forms, the spread along the axis.
-    const auto axisTip = [&](const QString &form, double degrees, QChar positive, QChar negative,
-                             double deviation) {
-        return form
-            .arg(average::decimalDegrees(degrees), average::degreesMinutes(degrees, positive, negative),
-                 average::degreesMinutesSeconds(degrees, positive, negative), metres(deviation), uncertainty)
-            .trimmed();
-    };
-    m_latitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n"
-                                      "Standard deviation north: %4 m\n%5"),
+    // Decimal degrees, both sexagesimal forms, the grids, the spread along the axis.
+    const average::GeoPoint point{latitude, longitude};
+    const QString grids = tr("%1\nMGRS %2").arg(average::utmText(point), average::mgrsText(point));
+    const auto axisTip
+        = [&](const QString &form, double degrees, QChar positive, QChar negative, double deviation) {
+              return form
+                  .arg(average::decimalDegrees(degrees), average::degreesMinutes(degrees, positive, negative),
+                       average::degreesMinutesSeconds(degrees, positive, negative), grids, metres(deviation),
+                       uncertainty)
+                  .trimmed();
+          };
+    m_latitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n%4\n"
+                                      "Standard deviation north: %5 m\n%6"),
                                    latitude, u'N', u'S', spread.sdNorth));
-    m_longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n"
-                                       "Standard deviation east: %4 m\n%5"),
+    m_longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n%4\n"
+                                       "Standard deviation east: %5 m\n%6"),
                                     longitude, u'E', u'W', spread.sdEast));
     QStringList elevation{tr("%1 m above mean sea level, as the receiver reports it")
                               .arg(locale.toString(mean.mean.elevation, 'f', 2))};
@@ -96,10 +114,37 @@ StatusMessage MeanView::show(const average::Average &mean)
         details << tr("Uncertainty of the mean: \u00b1%1 m (95 %) horizontally, \u00b1%2 m (95 %) vertically")
                        .arg(metres(*spread.mean.horizontal95), metres(*spread.mean.vertical95));
     else
-        details << uncertainty;
+        details << uncertaintyOf(std::nullopt);
+    if (!known.isEmpty())
+        details << known;
     return {count + QLatin1Char('\n')
                 + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread.cep50), metres(spread.cep95)),
             details.join(QLatin1Char('\n'))};
+}
+
+QString MeanView::knownPointText() const
+{
+    if (!m_knownPoint || !m_shownMean)
+        return {};
+    const average::GeoPoint mean{average::latitudeDegrees(*m_shownMean),
+                                 average::longitudeDegrees(*m_shownMean)};
+    return average::comparisonText(
+        average::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95));
+}
+
+bool MeanView::setKnownPoint(const QString &text, QString *error)
+{
+    const std::optional<average::GeoPoint> point = average::parsePosition(text, error);
+    if (!point)
+        return false;
+    m_knownPoint = point;
+    m_knownText = text.simplified();
+    if (!m_shownMean)
+        return true;
+    const StatusMessage described = describe();
+    // Two short lines for the status line; the whole in its tooltip.
+    Q_EMIT told({knownPointText().replace(QStringLiteral("; "), QStringLiteral(";\n")), described.details});
+    return true;
 }
 
 std::optional<average::Average> MeanView::currentMean() const
@@ -130,12 +175,30 @@ void MeanView::showMenu(QLineEdit *box, const QPoint &at)
     menu->setToolTipsVisible(true);
     // The mean is the one the boxes show, whatever was logged since.
     const QString calcFirst = tr("Press Calc Position first.");
-    QAction *copy = menu->addAction(tr("Copy p&osition"), this, [this] {
-        if (m_shownMean)
-            QGuiApplication::clipboard()->setText(average::positionForMaps(*m_shownMean));
-    });
-    copy->setEnabled(m_shownMean.has_value());
-    copy->setToolTip(m_shownMean ? QString() : calcFirst);
+    QMenu *copy = menu->addMenu(tr("Copy p&osition"));
+    copy->menuAction()->setEnabled(m_shownMean.has_value());
+    copy->menuAction()->setToolTip(m_shownMean ? QString() : calcFirst);
+    if (m_shownMean) {
+        const double latitude = average::latitudeDegrees(*m_shownMean),
+                     longitude = average::longitudeDegrees(*m_shownMean);
+        const average::GeoPoint point{latitude, longitude};
+        const QString forms[] = {
+            average::positionForMaps(*m_shownMean),
+            average::degreesMinutesSeconds(latitude, u'N', u'S') + QStringLiteral(", ")
+                + average::degreesMinutesSeconds(longitude, u'E', u'W'),
+            average::utmText(point),
+            average::mgrsText(point),
+        };
+        const QString names[]
+            = {tr("&Decimal degrees"), tr("Degrees, &minutes, seconds"), tr("&UTM"), tr("M&GRS")};
+        for (int i = 0; i < 4; ++i) {
+            QAction *action = copy->addAction(
+                names[i], this, [text = forms[i]] { QGuiApplication::clipboard()->setText(text); });
+            action->setToolTip(forms[i]);
+            action->setEnabled(!forms[i].isEmpty());
+        }
+        copy->setToolTipsVisible(true);
+    }
     // Asks where, then saves with `save`.
     const auto saveAction = [this, menu](const QString &text, const QString &name, const QString &filter,
                                          bool (MeanView::*save)(const QString &)) {
@@ -149,10 +212,12 @@ void MeanView::showMenu(QLineEdit *box, const QPoint &at)
     saveAction(tr("Save &fixes as CSV"), QStringLiteral("fixes.csv"), tr("CSV files (*.csv)"),
                &MeanView::saveFixesCsv)
         ->setEnabled(m_fixes.SampleCount > 0);
-    QAction *gpx = saveAction(tr("Save &mean as GPX"), QStringLiteral("mean.gpx"), tr("GPX files (*.gpx)"),
-                              &MeanView::saveMeanGpx);
-    gpx->setEnabled(m_shownMean.has_value());
-    gpx->setToolTip(m_shownMean ? QString() : calcFirst);
+    QAction *mean = menu->addAction(tr("Save &mean as\u2026"), this, &MeanView::askMeanFile);
+    QAction *known = menu->addAction(tr("Compare with a &known point\u2026"), this, &MeanView::askKnownPoint);
+    for (QAction *action : {mean, known}) {
+        action->setEnabled(m_shownMean.has_value());
+        action->setToolTip(m_shownMean ? QString() : calcFirst);
+    }
     menu->addAction(tr("Show &scatter\u2026"), this, &MeanView::showScatter);
     menu->popup(box->mapToGlobal(at));
 }
@@ -167,17 +232,99 @@ void MeanView::showScatter()
     m_scatter->activateWindow();
 }
 
+void MeanView::askKnownPoint()
+{
+    const QString title = tr("Compare with a known point");
+    QString text = m_knownText;
+    for (;;) {
+        bool ok = false;
+        text = QInputDialog::getText(m_window, title,
+                                     tr("&Position of the known point (decimal degrees, degrees, minutes and "
+                                        "seconds, UTM or MGRS):"),
+                                     QLineEdit::Normal, text, &ok);
+        if (!ok)
+            return;
+        QString error;
+        if (setKnownPoint(text, &error))
+            return;
+        QMessageBox::warning(m_window, title, tr("This is no position that can be read: %1.").arg(error));
+    }
+}
+
 bool MeanView::saveFixesCsv(const QString &path)
 {
     return saveFile(path, average::fixesAsCsv(m_fixes));
 }
 
-bool MeanView::saveMeanGpx(const QString &path)
+void MeanView::askMeanFile()
+{
+    const QStringList filters{tr("GPX (*.gpx)"), tr("KML (*.kml)"), tr("GeoJSON (*.geojson *.json)")};
+    QString filter = filters.first();
+    const QString title = tr("Save mean as");
+    const QString path = QFileDialog::getSaveFileName(m_window, title, QStringLiteral("mean.gpx"),
+                                                      filters.join(QStringLiteral(";;")), &filter,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    const auto chosen = average::PointFormat(std::max<qsizetype>(0, filters.indexOf(filter)));
+    bool ok = false;
+    const QString name
+        = QInputDialog::getText(m_window, title, tr("&Name of the point:"), QLineEdit::Normal,
+                                m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), &ok);
+    if (ok)
+        saveMean(path, name, chosen);
+}
+
+bool MeanView::saveMean(const QString &path, const QString &name, std::optional<average::PointFormat> format)
 {
     if (!m_shownMean)
         return false;
-    return saveFile(
-        path, average::meanAsGpx(*m_shownMean, m_shownSpread, QStringLiteral("GPS Quorvel %1").arg(Version)));
+    // The name's extension decides; a name without one gets that of `format`.
+    const std::optional<average::PointFormat> named = average::pointFormatOf(path);
+    const average::PointFormat kind = named.value_or(format.value_or(average::PointFormat::Gpx));
+    QString target = path;
+    if (!named)
+        target += kind == average::PointFormat::Gpx ? QStringLiteral(".gpx")
+            : kind == average::PointFormat::Kml     ? QStringLiteral(".kml")
+                                                    : QStringLiteral(".geojson");
+    const QString kindName = average::pointFormatName(kind);
+    const average::MeanPoint point = average::meanPoint(*m_shownMean, m_shownSpread, name, m_shownAt);
+    QByteArray content = average::pointFile(kind, point, QStringLiteral("GPS Quorvel %1").arg(Version));
+
+    // A file that is there already: a day's points may go into one file.
+    QFile existing(target);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly)) {
+            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, existing.errorString()));
+            return false;
+        }
+        QString why;
+        const std::optional<QByteArray> added
+            = average::withPointAdded(kind, existing.readAll(), point, &why);
+        QMessageBox box(QMessageBox::Question, tr("Save mean as"), QString(), QMessageBox::Cancel, m_window);
+        QPushButton *add = nullptr;
+        if (added) {
+            box.setText(tr("%1 is a %2 file already.\n\nAdd the point to the points in it, or replace the "
+                           "file with one that holds this point alone?")
+                            .arg(target, kindName));
+            add = box.addButton(tr("&Add the point"), QMessageBox::AcceptRole);
+        } else {
+            box.setIcon(QMessageBox::Warning);
+            box.setText(tr("%1 is not a %2 file the point can be added to (%3).\n\nReplace it with a file "
+                           "that holds this point alone?")
+                            .arg(target, kindName, why));
+        }
+        QPushButton *replace = box.addButton(tr("&Replace the file"), QMessageBox::DestructiveRole);
+        // Enter adds; nothing is replaced by a key pressed in passing.
+        box.setDefaultButton(add ? add : qobject_cast<QPushButton *>(box.button(QMessageBox::Cancel)));
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.exec();
+        if (add && box.clickedButton() == add)
+            content = *added;
+        else if (box.clickedButton() != replace)
+            return false;
+    }
+    return saveFile(target, content);
 }
 
 bool MeanView::saveFile(const QString &path, const QByteArray &content)

@@ -5,8 +5,11 @@
 
 #include "app/statusline.h"
 #include "average/average.h"
+#include "average/grids.h"
+#include "average/pointfiles.h"
 #include "average/statistics.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 
@@ -22,9 +25,10 @@ struct SampleRing;
 class ScatterWindow;
 
 // The mean as Calc Position shows it: the three result boxes, their
-// tooltips with the mean in other forms and its spread, and their context
-// menu, which copies the mean, saves the fixes and the mean, and opens the
-// scatter window.
+// tooltips with the mean in other forms (grids included), its spread and a
+// known point's distance, and their context menu, which copies the mean in
+// each form, saves the fixes and the mean, compares the mean with a known
+// point and opens the scatter window.
 class MeanView : public QObject
 {
     Q_OBJECT
@@ -40,20 +44,41 @@ public:
     // of it: the count, the time span and the spread.
     StatusMessage show(const average::Average &mean);
 
-    // The stored fixes, oldest first, as a CSV file, and the mean shown as
-    // GPX. False on failure, which failed() tells, and false while no mean
-    // is shown.
+    // The stored fixes, oldest first, as a CSV file. False on failure,
+    // which failed() tells.
     bool saveFixesCsv(const QString &path);
-    bool saveMeanGpx(const QString &path);
+    // The mean shown as a point named `name` in `path`: a GPX, KML or
+    // GeoJSON file by the name's extension, else by `format`. A file of
+    // that kind that is there already gets the point added, or is replaced,
+    // as the user answers; another file is replaced only if the user says
+    // so. False on failure (told by failed()), when the user cancels, and
+    // while no mean is shown.
+    bool saveMean(const QString &path, const QString &name,
+                  std::optional<average::PointFormat> format = std::nullopt);
+    // A known point, typed or pasted in any form parsePosition() reads: its
+    // distance and bearing from the mean, and whether it lies within the
+    // 95 % radius, are told by told() and kept in the tooltips for the rest
+    // of the session. False, with the reason in `error`, for text that is no
+    // position.
+    bool setKnownPoint(const QString &text, QString *error = nullptr);
     // The window that plots the fixes around their mean, and its update.
     void showScatter();
     void refreshScatter();
 
 Q_SIGNALS:
     void failed(const QString &message);
+    // For the status line.
+    void told(const StatusMessage &message);
 
 private:
     void showMenu(QLineEdit *box, const QPoint &at);
+    // The tooltips of the mean shown, and what the status line says of it.
+    StatusMessage describe();
+    // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
+    // or nothing while no point is known.
+    QString knownPointText() const;
+    void askMeanFile();
+    void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);
     // The mean of all stored fixes now, for the scatter window.
     std::optional<average::Average> currentMean() const;
@@ -66,6 +91,9 @@ private:
     // What the boxes show: what the exports of the mean write.
     std::optional<average::Average> m_shownMean;
     average::Spread m_shownSpread;
+    QDateTime m_shownAt; // when Calc Position took it
+    std::optional<average::GeoPoint> m_knownPoint;
+    QString m_knownText; // as the user typed it
     QPointer<ScatterWindow> m_scatter;
 };
 

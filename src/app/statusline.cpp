@@ -45,6 +45,32 @@ void StatusLine::setWaitingForReceiver(bool waiting)
     m_waitingSince = waiting ? QDateTime::currentDateTime() : QDateTime();
 }
 
+void StatusLine::setStopRule(const std::optional<average::StopRule> &rule)
+{
+    m_rule = rule;
+    m_ruleArmed = false;
+    if (m_state.Logging && rule)
+        m_ruleArmed = !followRule();
+}
+
+bool StatusLine::followRule()
+{
+    if (!m_rule)
+        return false;
+    const qint64 ms = m_loggedMs + (m_logging.isValid() ? m_logging.elapsed() : 0);
+    m_progress = average::stopProgress(*m_rule, m_state, int(ms / 1000));
+    return m_progress.met;
+}
+
+void StatusLine::fixStored()
+{
+    if (!m_ruleArmed || m_rule->kind != average::StopRule::Kind::Fixes || !followRule())
+        return;
+    m_ruleArmed = false;
+    m_stoppedBy = m_progress.text;
+    Q_EMIT stopRuleMet();
+}
+
 QString StatusLine::stateText(QString *details) const
 {
     // Two short lines fit; the second is the sync's, or else what the first
@@ -65,6 +91,20 @@ QString StatusLine::stateText(QString *details) const
                      .arg(average::durationText(int(m_loggedMs / 1000)));
     } else {
         lines << tr("Logging off: %n fix(es) stored.", nullptr, n);
+        if (!m_stoppedBy.isEmpty())
+            lines << tr("Stopped by its rule: %1.").arg(m_stoppedBy);
+    }
+    // The stop rule's progress, on the second line where it is free.
+    if (m_state.Logging && m_rule) {
+        const QString rule = average::stopRuleDescription(*m_rule);
+        if (!m_ruleArmed) {
+            tips << tr("The stop rule (%1) was met before logging started: logging goes on until Stop Log.")
+                        .arg(rule);
+        } else {
+            if (lines.size() < 2 && !m_state.SyncPending && !m_sync.busy())
+                lines << tr("Stop rule: %1.").arg(m_progress.text);
+            tips << tr("Logging stops by itself %1: %2.").arg(rule, m_progress.text);
+        }
     }
     if (m_sync.busy()) {
         lines << tr("Setting the PC clock to %1\u2026").arg(m_sync.timeRequested());
@@ -79,6 +119,12 @@ QString StatusLine::stateText(QString *details) const
 void StatusLine::showState(const StatusMessage &held)
 {
     accountLoggingTime();
+    if (m_state.Logging && !m_wasLogging) {
+        // Logging starts: a rule that is met already lets it run.
+        m_stoppedBy.clear();
+        m_ruleArmed = m_rule && !followRule();
+    }
+    m_wasLogging = m_state.Logging;
     if (m_state.Logging || m_state.SyncPending)
         m_timer.start();
     else
@@ -108,8 +154,15 @@ void StatusLine::followState()
         m_timer.stop();
         return;
     }
-    if (m_state.Logging)
+    if (m_state.Logging) {
+        if (m_ruleArmed && followRule()) {
+            m_ruleArmed = false;
+            m_stoppedBy = m_progress.text;
+            Q_EMIT stopRuleMet(); // stops logging, which shows the state
+            return;
+        }
         Q_EMIT loggingFollowed();
+    }
     // A message of its own (a clock sync, a mean) stays a while before the
     // state returns.
     if (m_held.isValid() && !m_held.hasExpired(HeldMs))

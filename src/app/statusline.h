@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "average/stoprule.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
@@ -53,10 +55,18 @@ public:
     // The receiver went away (true) or is there again or no longer waited
     // for (false): the line says since when, and that time is not logged.
     void setWaitingForReceiver(bool waiting);
+    // When logging is to stop by itself; nothing: at Stop Log only. While
+    // logging, the line shows the rule's progress.
+    void setStopRule(const std::optional<average::StopRule> &rule);
+    // A fix was stored: a rule on the count of fixes is checked at once,
+    // the others once a second (the mean's takes some milliseconds).
+    void fixStored();
 
 Q_SIGNALS:
     // Once a second while logging, for what follows the fixes as they come.
     void loggingFollowed();
+    // The stop rule is met; the line says so once logging is off.
+    void stopRuleMet();
 
 private:
     // Once a second while logging or a sync waits: the count and the time,
@@ -67,6 +77,9 @@ private:
     // Adds the time logging has run since the last look, and goes on timing
     // only while fixes can arrive.
     void accountLoggingTime();
+    // Measures the stop rule's progress; true when it is met now, for a
+    // logging period that began with it unmet.
+    bool followRule();
 
     QLabel *const m_label;
     const AppState &m_state;
@@ -79,6 +92,13 @@ private:
     static constexpr int SlackMs = 150;
     qint64 m_loggedMs = 0; // how long logging has run in all
     QDateTime m_waitingSince; // the receiver went away then; invalid while it is there
+    std::optional<average::StopRule> m_rule;
+    average::StopProgress m_progress;
+    // A rule met already when logging starts does not stop it at once:
+    // logging then goes on until Stop Log.
+    bool m_ruleArmed = false;
+    bool m_wasLogging = false;
+    QString m_stoppedBy; // the rule's progress when it stopped logging, until logging starts again
 };
 
 } // namespace quorvel

@@ -122,6 +122,11 @@ QString positionForMaps(const Average &average)
         + decimalDegrees(longitudeDegrees(average));
 }
 
+QString fixedText(double value, int decimals)
+{
+    return number(value, decimals);
+}
+
 QString durationText(int seconds)
 {
     if (seconds >= 3600)
@@ -162,23 +167,6 @@ QByteArray fixesAsCsv(const SampleRing &ring)
         csv += row.toLatin1() + "\r\n";
     }
     return csv;
-}
-
-QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString &creator)
-{
-    const QString description = spreadDescription(spread).toHtmlEscaped();
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<gpx version=\"1.1\" creator=\"%1\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-                          "  <wpt lat=\"%2\" lon=\"%3\">\n"
-                          "    <ele>%4</ele>\n"
-                          "    <name>Mean of %5</name>\n"
-                          "    <desc>%6</desc>\n"
-                          "  </wpt>\n"
-                          "</gpx>\n")
-        .arg(creator.toHtmlEscaped(), decimalDegrees(latitudeDegrees(average)),
-             decimalDegrees(longitudeDegrees(average)), number(rounded(average.mean.elevation, 3)),
-             fixCount(spread.count), description)
-        .toUtf8();
 }
 
 } // namespace quorvel::average

@@ -29,6 +29,9 @@ QString degreesMinutes(double degrees, QChar positive, QChar negative);
 QString degreesMinutesSeconds(double degrees, QChar positive, QChar negative);
 // "48.11730000,11.51666667", ready to paste into a map's search box.
 QString positionForMaps(const Average &average);
+// `value` rounded to `decimals` places, in plain decimal notation (never
+// an exponent, never "-0"), as files take numbers: "545.400".
+QString fixedText(double value, int decimals);
 // "1 h 02 min", "3 min 07 s", "12 s"
 QString durationText(int seconds);
 // "68 fixes over 1 min 07 s; CEP50 1.2 m, CEP95 3.4 m; mean ±0.9 m (95 %)"
@@ -39,8 +42,5 @@ QString spreadDescription(const Spread &spread);
 // degrees, elevation, fix quality, satellites and HDOP (empty where the
 // receiver did not say).
 QByteArray fixesAsCsv(const SampleRing &ring);
-// The mean as a GPX 1.1 file with one waypoint, its elevation to the
-// millimetre; the description gives the count and the spread.
-QByteArray meanAsGpx(const Average &average, const Spread &spread, const QString &creator);
 
 } // namespace quorvel::average

@@ -48,4 +48,8 @@ struct Comparison
 
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
 
+// "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
+// (or outside it, or too short to tell); beyond a kilometre in km.
+QString comparisonText(const Comparison &comparison);
+
 } // namespace quorvel::average

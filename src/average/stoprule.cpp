@@ -8,9 +8,58 @@
 #include "ring/samplering.h"
 #include "statistics.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace quorvel::average {
+
+QString stopRuleSetting(const StopRule &rule)
+{
+    switch (rule.kind) {
+    case StopRule::Kind::Fixes:
+        return QStringLiteral("fixes %1").arg(qint64(std::ceil(rule.target)));
+    case StopRule::Kind::Time:
+        return QStringLiteral("time %1").arg(qint64(std::ceil(rule.target)));
+    case StopRule::Kind::Uncertainty:
+        break;
+    }
+    return QStringLiteral("mean %1").arg(QString::number(rule.target, 'f', 2));
+}
+
+std::optional<StopRule> parseStopRule(const QString &setting)
+{
+    const QStringList words = setting.simplified().split(QLatin1Char(' '));
+    if (words.size() != 2)
+        return std::nullopt;
+    bool isNumber = false;
+    StopRule rule;
+    if (words[0] == QLatin1String("fixes") || words[0] == QLatin1String("time")) {
+        rule.kind = words[0] == QLatin1String("fixes") ? StopRule::Kind::Fixes : StopRule::Kind::Time;
+        rule.target = words[1].toInt(&isNumber);
+    } else if (words[0] == QLatin1String("mean")) {
+        rule.kind = StopRule::Kind::Uncertainty;
+        rule.target = std::round(words[1].toDouble(&isNumber) * 100) / 100;
+    }
+    if (!isNumber || !(rule.target > 0) || rule.target > 1e9)
+        return std::nullopt;
+    return rule;
+}
+
+QString stopRuleDescription(const StopRule &rule)
+{
+    switch (rule.kind) {
+    case StopRule::Kind::Fixes:
+        return rule.target == 1 ? QStringLiteral("after 1 fix")
+                                : QStringLiteral("after %1 fixes").arg(qint64(std::ceil(rule.target)));
+    case StopRule::Kind::Time:
+        return QStringLiteral("after ") + durationText(int(std::ceil(rule.target)));
+    case StopRule::Kind::Uncertainty:
+        break;
+    }
+    return QStringLiteral("when the mean is known to \u00b1%1 m (95 %)")
+        .arg(QString::number(rule.target, 'f', 2));
+}
 
 StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds)
 {

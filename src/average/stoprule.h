@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace quorvel {
 struct SampleRing;
 }
@@ -28,6 +30,15 @@ struct StopProgress
     // "Mean ±0.84 m (95 %); stop at ±0.50 m"
     QString text;
 };
+
+// The rule as the settings keep it: "fixes 600", "time 900" (seconds),
+// "mean 0.50" (metres); and back. Nothing for text that is no rule, or a
+// target that is not positive (fixes and seconds whole, metres to the
+// centimetre).
+QString stopRuleSetting(const StopRule &rule);
+std::optional<StopRule> parseStopRule(const QString &setting);
+// "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m (95 %)"
+QString stopRuleDescription(const StopRule &rule);
 
 // How far the fixes in `ring`, logged for `elapsedSeconds`, are from meeting `rule`.
 StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds);

@@ -5,6 +5,7 @@
 #include "app/scatterwindow.h"
 #include "support/fakes.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
@@ -67,6 +68,69 @@ struct Harness
     FakeClock *clock = nullptr;
     std::unique_ptr<Form1> form;
 };
+
+// Answers the modal dialogs that come up, in turn: an input dialog with the
+// value given ("" cancels), a message box with the button of that text, or
+// "Return" pressed in it. What each dialog asked is kept.
+struct Answers : QObject
+{
+    explicit Answers(const QStringList &replies)
+        : replies(replies)
+    {
+        connect(&timer, &QTimer::timeout, this, &Answers::answer);
+        timer.start(10);
+    }
+    void answer()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal->property("answered").toBool() || replies.isEmpty())
+            return;
+        modal->setProperty("answered", true);
+        const QString reply = replies.takeFirst();
+        if (auto *input = qobject_cast<QInputDialog *>(modal)) {
+            asked << input->labelText();
+            if (reply.isEmpty())
+                return input->reject();
+            if (input->inputMode() == QInputDialog::IntInput)
+                input->setIntValue(reply.toInt());
+            else if (input->inputMode() == QInputDialog::DoubleInput)
+                input->setDoubleValue(reply.toDouble());
+            else
+                input->setTextValue(reply);
+            input->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            asked << box->text();
+            if (reply == "Return")
+                return QTest::keyClick(box, Qt::Key_Return);
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text().remove('&') == reply)
+                    return button->click();
+            }
+        }
+    }
+    QStringList replies, asked;
+    QTimer timer;
+};
+
+// The item of `widget`'s context menu whose text, without its mnemonic, is
+// `text`; the menu is closed.
+QAction *menuItem(QWidget *widget, const QString &text)
+{
+    for (QMenu *old : widget->findChildren<QMenu *>(Qt::FindDirectChildrenOnly))
+        delete old;
+    Q_EMIT widget->customContextMenuRequested(QPoint(5, 5));
+    auto *menu = widget->findChild<QMenu *>();
+    QList<QAction *> actions = menu ? menu->actions() : QList<QAction *>();
+    for (int i = 0; i < actions.size(); ++i) {
+        if (actions[i]->menu())
+            actions << actions[i]->menu()->actions();
+        if (QString(actions[i]->text()).remove('&') == text) {
+            menu->hide();
+            return actions[i];
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -501,6 +565,16 @@ private Q_SLOTS:
         QTest::newRow("a sync without a fix is dropped")
             << QStringList{"Sync", "no fix", "time passes"}
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
+        QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
+            << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
+            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << false;
+        QTest::newRow("a stop rule stored shows its progress")
+            << QStringList{"stored fixes 3", "Start Log"}
+            << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
+        QTest::newRow("a rule met already lets logging run")
+            << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
+            << "Logging: 1 fix in 0 s\\." << true << false << true;
     }
 
     void statusLine()
@@ -510,9 +584,19 @@ private Q_SLOTS:
         QFETCH(bool, logging);
         QFETCH(bool, pending);
         QFETCH(bool, open);
-        Harness h;
+        QHash<QString, QString> stored;
+        if (steps.first().startsWith("stored "))
+            stored["Quorvel/Logging/StopRule"] = steps.takeFirst().mid(7);
+        Harness h(stored);
         for (const QString &step : steps) {
-            if (step == "Start Log")
+            if (step == "stop after 2 fixes") {
+                Answers answers({"2"});
+                menuItem(h.form->StartStop, "Stop after a number of fixes\u2026")->trigger();
+                QCOMPARE(h.settings.values.value("Quorvel/Logging/StopRule"), QStringLiteral("fixes 2"));
+                QVERIFY(menuItem(h.form->StartStop, "Stop after a number of fixes: 2\u2026")->isChecked());
+            } else if (step == "3 fixes")
+                h.serial->receive(Fix + Fix + Fix);
+            else if (step == "Start Log")
                 QTest::mouseClick(h.form->StartStop, Qt::LeftButton);
             else if (step == "Sync")
                 QTest::mouseClick(h.form->SyncClock, Qt::LeftButton);
@@ -704,40 +788,104 @@ private Q_SLOTS:
     }
 
     // The exports of the mean write the mean on screen, with its count,
-    // whatever was logged since; before Calc Position there is none.
+    // whatever was logged since; before Calc Position there is none. The
+    // position is copied in each form.
     void exportsTheShownMean()
     {
         Harness h;
         h.form->storeSample(4807.038, -1131.000, 545.4);
-        const auto menuItem = [&h](const QString &text) -> QAction * {
-            h.form->Latitidue->customContextMenuRequested(QPoint(5, 5));
-            auto *menu = h.form->Latitidue->findChild<QMenu *>();
-            for (QAction *action : menu ? menu->actions() : QList<QAction *>()) {
-                if (QString(action->text()).remove('&') == text) {
-                    menu->setParent(nullptr); // the next menu is found, not this one
-                    menu->deleteLater();
-                    return action;
-                }
-            }
-            return nullptr;
-        };
-        QVERIFY(!menuItem("Copy position")->isEnabled());
-        QVERIFY(!menuItem("Save mean as GPX\u2026")->isEnabled());
-        QVERIFY(menuItem("Save fixes as CSV\u2026")->isEnabled());
+        QVERIFY(!menuItem(h.form->Latitidue, "Copy position")->isEnabled());
+        QVERIFY(!menuItem(h.form->Latitidue, "Save mean as\u2026")->isEnabled());
+        QVERIFY(!menuItem(h.form->Latitidue, "Compare with a known point\u2026")->isEnabled());
+        QVERIFY(menuItem(h.form->Latitidue, "Save fixes as CSV\u2026")->isEnabled());
 
         h.form->CalcPos_Click();
         h.form->storeSample(4807.538, -1131.500, 600.0); // some 900 m away
         h.form->storeSample(4807.538, -1131.500, 600.0);
-        QAction *copy = menuItem("Copy position");
-        QVERIFY(copy->isEnabled());
-        copy->trigger();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("48.11730000,11.51666667"));
+        const QStringList forms{"Decimal degrees", "Degrees, minutes, seconds", "UTM", "MGRS"};
+        const QStringList copied{"48.11730000,11.51666667", "48° 07′ 02.280″ N, 11° 31′ 00.000″ E",
+                                 "UTM 32U 687300 5332401", "32U PU 87299 32401"};
+        for (int i = 0; i < forms.size(); ++i) {
+            menuItem(h.form->Latitidue, forms[i])->trigger();
+            QCOMPARE(QGuiApplication::clipboard()->text(), copied[i]);
+            QVERIFY2(h.form->Latitidue->toolTip().contains(copied[std::max(i, 2)]),
+                     qPrintable(h.form->Latitidue->toolTip()));
+        }
         QTemporaryDir dir;
-        QVERIFY(h.form->saveMeanGpx(dir.filePath("mean.gpx")));
+        QVERIFY(h.form->saveMean(dir.filePath("mean.gpx"), "Mark"));
         QFile gpx(dir.filePath("mean.gpx"));
         QVERIFY(gpx.open(QIODevice::ReadOnly));
         const QByteArray saved = gpx.readAll();
-        QVERIFY2(saved.contains("lat=\"48.11730000\"") && saved.contains("1 fix"), saved.constData());
+        QVERIFY2(saved.contains("lat=\"48.11730000\"") && saved.contains("1 fix;"), saved.constData());
+    }
+
+    // Saving into a file that is there already asks whether to add the
+    // point or replace the file; a file of another kind is replaced only
+    // when the user says so.
+    void saveIntoExistingFile_data()
+    {
+        QTest::addColumn<QByteArray>("existing"); // empty: none
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("points"); // in the file afterwards; -1: left as it was
+
+        const QByteArray gpx
+            = "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\" creator=\"x\">"
+              "<wpt lat=\"1\" lon=\"2\"><name>First</name></wpt></gpx>";
+        QTest::newRow("new file, no question") << QByteArray() << "" << 1;
+        QTest::newRow("Return adds the point") << gpx << "Return" << 2;
+        QTest::newRow("replace") << gpx << "Replace the file" << 1;
+        QTest::newRow("cancel") << gpx << "Cancel" << -1;
+        QTest::newRow("not GPX: Return keeps it") << QByteArray("lat,lon\n") << "Return" << -1;
+        QTest::newRow("not GPX, replaced when asked") << QByteArray("lat,lon\n") << "Replace the file" << 1;
+    }
+
+    void saveIntoExistingFile()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(QString, reply);
+        QFETCH(int, points);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("day.gpx");
+        QFile file(path);
+        if (!existing.isEmpty()) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(existing);
+            file.close();
+        }
+        Harness h;
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        h.form->CalcPos_Click();
+        Answers answers({reply});
+        QCOMPARE(h.form->saveMean(dir.filePath("day"), "Mark"), points > 0); // .gpx added
+        QCOMPARE(answers.asked.size(), existing.isEmpty() ? 0 : 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        if (points < 0)
+            QCOMPARE(saved, existing);
+        else
+            QCOMPARE(saved.count("<wpt "), points);
+    }
+
+    // A known point typed in: its distance and bearing from the mean in the
+    // status line and the tooltips; text that is no position is said so and
+    // asked for again.
+    void knownPoint()
+    {
+        Harness h;
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        h.form->CalcPos_Click();
+        Answers answers({"the church", "OK", "48.1174 11.51666667"});
+        menuItem(h.form->Latitidue, "Compare with a known point\u2026")->trigger();
+        QCOMPARE(answers.asked.size(), 3);
+        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read"),
+                 qPrintable(answers.asked[1]));
+        const QString told = "Known point: 11.12 m at 0° from the mean;\n"
+                             "too short to tell whether it lies within the 95 % radius";
+        QCOMPARE(h.form->Label1->text(), told);
+        QVERIFY(h.form->Label1->toolTip().endsWith(QString(told).replace(";\n", "; ")));
+        QVERIFY(h.form->Longitude->toolTip().endsWith(QString(told).replace(";\n", "; ")));
+        h.form->CalcPos_Click(); // kept for the next mean
+        QVERIFY(h.form->Label1->toolTip().endsWith("radius"));
     }
 
     // The scatter window follows new fixes, its labels stay apart, and a

@@ -147,13 +147,24 @@ private Q_SLOTS:
         QTest::addColumn<double>("distance");
         QTest::addColumn<double>("bearing");
         QTest::addColumn<int>("within"); // -1: not told
+        QTest::addColumn<QString>("text");
 
         // One minute of arc at the equator on WGS 84: 1842.904 m along the
         // meridian, 1855.325 m along the equator.
-        QTest::newRow("north") << 1.0 / 60 << 0.0 << 2000.0 << 1842.904 << 0.0 << 1;
-        QTest::newRow("east, outside") << 0.0 << 1.0 / 60 << 1800.0 << 1855.325 << 90.0 << 0;
-        QTest::newRow("south") << -1.0 / 60 << 0.0 << -1.0 << 1842.904 << 180.0 << -1;
-        QTest::newRow("west: 270, not -90") << 0.0 << -1.0 / 60 << -1.0 << 1855.325 << 270.0 << -1;
+        const QString known = QStringLiteral("Known point: %1 from the mean; %2");
+        QTest::newRow("north") << 1.0 / 60 << 0.0 << 2000.0 << 1842.904 << 0.0 << 1
+                               << known.arg("1.843 km at 0\u00b0", "within the 95 % radius");
+        QTest::newRow("east, outside") << 0.0 << 1.0 / 60 << 1800.0 << 1855.325 << 90.0 << 0
+                                       << known.arg("1.855 km at 90\u00b0", "outside the 95 % radius");
+        QTest::newRow("south") << -1.0 / 60 << 0.0 << -1.0 << 1842.904 << 180.0 << -1
+                               << known.arg("1.843 km at 180\u00b0",
+                                            "too short to tell whether it lies within the 95 % radius");
+        QTest::newRow("west: 270, not -90")
+            << 0.0 << -1.0 / 60 << -1.0 << 1855.325 << 270.0 << -1
+            << known.arg("1.855 km at 270\u00b0", "too short to tell whether it lies within the 95 % radius");
+        QTest::newRow("metres; 359.9 degrees shown as 0")
+            << 0.0001 << -0.0000002 << 20.0 << 11.0574 << 359.884636 << 1
+            << known.arg("11.06 m at 0\u00b0", "within the 95 % radius");
     }
 
     void compare()
@@ -164,11 +175,13 @@ private Q_SLOTS:
         QFETCH(double, distance);
         QFETCH(double, bearing);
         QFETCH(int, within);
+        QFETCH(QString, text);
         const Comparison c
             = compareWith({0, 0}, {latitude, longitude}, radius < 0 ? std::nullopt : std::optional(radius));
         QVERIFY2(std::fabs(c.distance - distance) < 1e-3, qPrintable(QString::number(c.distance, 'f', 4)));
         QVERIFY2(std::fabs(c.bearing - bearing) < 1e-6, qPrintable(QString::number(c.bearing, 'f', 6)));
         QCOMPARE(c.withinRadius ? int(*c.withinRadius) : -1, within);
+        QCOMPARE(comparisonText(c), text);
     }
 };
 

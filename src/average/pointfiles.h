@@ -1,0 +1,58 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "average.h"
+#include "statistics.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace quorvel::average {
+
+// The files a mean is saved in as a named point, which maps, GIS and
+// receivers open: GPX 1.1 (a waypoint), KML 2.2 (a placemark) and GeoJSON
+// (RFC 7946: a feature of a feature collection).
+enum class PointFormat { Gpx, Kml, GeoJson };
+
+// The format a file's name says: .gpx, .kml, .geojson or .json, in any case.
+std::optional<PointFormat> pointFormatOf(const QString &fileName);
+// "GPX", "KML", "GeoJSON"
+QString pointFormatName(PointFormat format);
+
+// A mean as one named point.
+struct MeanPoint
+{
+    QString name;
+    QDateTime time; // when the mean was taken; written in UTC
+    double latitude = 0; // decimal degrees, north and east positive
+    double longitude = 0; // -180 up to, not including, 180
+    double elevation = 0; // above mean sea level, as the receiver reports it
+    std::optional<double> geoidSeparation; // the geoid above the WGS 84 ellipsoid
+    Spread spread;
+};
+
+MeanPoint meanPoint(const Average &average, const Spread &spread, const QString &name, const QDateTime &time);
+
+// What the point's description says: "68 fixes over 1 min 07 s; CEP50
+// 1.20 m, CEP95 3.40 m; uncertainty of the mean ±0.84 m horizontally,
+// ±1.31 m vertically (95 %)", or that the session is too short to tell.
+QString pointDescription(const Spread &spread);
+
+// A new file holding the one point. The elevation is above mean sea level
+// in GPX (with the geoid's height, where known) and KML; GeoJSON takes the
+// height above the WGS 84 ellipsoid, so its point has a third coordinate
+// only where the geoid separation is known, and the properties give both.
+QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator);
+
+// `existing`, a file of that format, with the point added after its own
+// points; everything else in it is kept. Nothing when `existing` is not
+// such a file or cannot be read; `error` then says why.
+std::optional<QByteArray> withPointAdded(PointFormat format, const QByteArray &existing,
+                                         const MeanPoint &point, QString *error = nullptr);
+
+} // namespace quorvel::average

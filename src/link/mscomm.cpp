@@ -272,6 +272,8 @@ void MSComm::onLost()
     dropSource();
     if (!m_buffer.isEmpty())
         Q_EMIT OnComm();
+    if (m_state != State::Waiting)
+        return; // the window closed the port on what came last (a stop rule met)
     Q_EMIT portChanged();
     if (m_lossTold)
         return; // a connection that failed again while we wait

@@ -783,17 +783,17 @@ private Q_SLOTS:
         const auto line = [&gga](const char *time, char quality = '1') {
             return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
         };
-        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05"} << 0;
+        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05.00"} << 0;
         QTest::newRow("logging on: stored, then set")
-            << true << "10" << line("143005") << QStringList{"00:30:05"} << 1;
-        QTest::newRow("five hours behind") << false << "-5" << line("030000") << QStringList{"22:00:00"} << 0;
-        QTest::newRow("fraction dropped")
-            << false << "0" << line("221530.99") << QStringList{"22:15:30"} << 0;
+            << true << "10" << line("143005") << QStringList{"00:30:05.00"} << 1;
+        QTest::newRow("five hours behind") << false << "-5" << line("030000") << QStringList{"22:00:00.00"} << 0;
+        QTest::newRow("fraction kept")
+            << false << "0" << line("221530.99") << QStringList{"22:15:30.99"} << 0;
         QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
         QTest::newRow("bad time keeps waiting, sample counts")
-            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06"} << 2;
+            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06.00"} << 2;
         QTest::newRow("only the first fix sets the clock")
-            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05"} << 0;
+            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05.00"} << 0;
     }
 
     void clockSync()
@@ -831,7 +831,7 @@ private Q_SLOTS:
         h.clock->holdAnswers = true;
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
-        QCOMPARE(h.clock->settings, QStringList{"20:00:05"});
+        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
         QVERIFY(!h.form->SyncClock->isEnabled() && !h.serial->PortOpen());
         h.form->SyncClock_Click(); // as a second press would
         h.form->StartStop_Click();
@@ -841,9 +841,11 @@ private Q_SLOTS:
 
         Q_EMIT h.clock->timeSet(-1250);
         QVERIFY(h.form->SyncClock->isEnabled());
-        QCOMPARE(
-            h.form->Label1->text(),
-            QStringLiteral("Clock set to 20:00:05 (UTC+5:30), moved -1.3 s.\nThe PC's time zone is UTC+0."));
+        QVERIFY2(QRegularExpression("^Clock set to 20:00:05\\.000 \\(UTC\\+5:30\\), moved [-+][0-9]+\\.[0-9]{3} s; "
+                                    "receiver delay 0 ms\\.\nThe PC's time zone is UTC\\+0\\.$")
+                     .match(h.form->Label1->text())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->text()));
     }
 
     void clockRefusalIsShown()

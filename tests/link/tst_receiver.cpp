@@ -399,8 +399,13 @@ private Q_SLOTS:
         QVERIFY(m_com1->send("$GPGGA,080000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*42\r\n"));
         form.SyncClock_Click();
         QVERIFY(form.MSComm1->PortOpen());
+        // The first burst after the opening may have begun before it: the
+        // next one, after a pause, sets the clock.
         QVERIFY(m_com1->send("$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n"));
-        QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+        QTest::qWait(1100);
+        QVERIFY(m_com1->send("$GPGGA,120001,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48\r\n"));
+        QTRY_COMPARE(clock->settings.size(), 1);
+        QVERIFY2(clock->settings.first().startsWith("12:00:01"), qPrintable(clock->settings.first()));
     }
 
     // A network receiver that sends far faster than the window takes batches:
@@ -434,7 +439,8 @@ private Q_SLOTS:
         fix = "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*49\r\n";
         QTest::qWait(300);
         form.SyncClock_Click();
-        QTRY_COMPARE(clock->settings, QStringList{"12:00:00"});
+        QTRY_COMPARE(clock->settings.size(), 1);
+        QVERIFY2(clock->settings.first().startsWith("12:00:00"), qPrintable(clock->settings.first()));
         QCOMPARE(notices.size(), 1);
     }
 };

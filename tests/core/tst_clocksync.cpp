@@ -2,12 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "clock/clocksync.h"
+#include "clock/delaymeter.h"
 #include "clock/systemclock.h"
 
 #include <QSignalSpy>
 
-#include <functional>
 #include <QTest>
+#include <functional>
 
 using namespace quorvel;
 
@@ -18,8 +19,8 @@ class HeldClock final : public clock::SystemClock
 {
 public:
     void setTime(std::chrono::microseconds) override { asked << requested(); }
-    void setNtp(bool) override {}
-    void checkSynchronized() override {}
+    void setNtp(bool) override { }
+    void checkSynchronized() override { }
     std::function<QString()> requested;
     QStringList asked; // the local times of day set
 };
@@ -34,8 +35,9 @@ link::BurstTiming::Burst burstAt(qint64 position, int hour, int minute, int seco
 {
     using namespace std::chrono;
     const auto day = sys_days(year(2026) / 12 / 7);
-    return {position, time_point_cast<microseconds>(day + hours(hour) + minutes(minute) + seconds(second)
-                                                    + milliseconds(delayMs))};
+    return {position,
+            time_point_cast<microseconds>(day + hours(hour) + minutes(minute) + seconds(second)
+                                          + milliseconds(delayMs))};
 }
 
 } // namespace
@@ -138,11 +140,11 @@ private Q_SLOTS:
         QTest::newRow("ahead, in the PC's zone")
             << 0 << qint64(800) << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
             << "";
-        QTest::newRow("back, in another zone")
-            << 330 << qint64(-1250)
-            << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; receiver delay 0 ms.\nThe PC's time zone "
-               "is UTC+0."
-            << "";
+        QTest::newRow("back, in another zone") << 330 << qint64(-1250)
+                                               << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; "
+                                                  "receiver delay 0 ms.\nThe PC's time zone "
+                                                  "is UTC+0."
+                                               << "";
         QTest::newRow("refused") << 0 << qint64(-1) << "The PC clock was not set."
                                  << "timedated said no";
     }
@@ -172,6 +174,31 @@ private Q_SLOTS:
         QCOMPARE(answered.size(), 1);
         QCOMPARE(answered.first().at(0).toString(), status);
         QCOMPARE(answered.first().at(1).toString(), refusal);
+    }
+
+    // The receiver's delay, measured: the median of at least ten seconds of
+    // bursts, each `delays` ms after its second.
+    void receiverDelay_data()
+    {
+        QTest::addColumn<QList<int>>("delays"); // one burst a second
+        QTest::addColumn<int>("median"); // -1: none yet
+        QTest::newRow("ten seconds, 150 ms") << QList<int>(11, 150) << 150;
+        QTest::newRow("less than ten seconds") << QList<int>(10, 150) << -1;
+        QTest::newRow("a late burst does not move it")
+            << QList<int>{150, 151, 149, 150, 420, 150, 152, 150, 148, 150, 151} << 150;
+        QTest::newRow("bursts more than a second late are no bursts of their seconds")
+            << QList<int>(11, 1200) << -1;
+    }
+
+    void receiverDelay()
+    {
+        QFETCH(QList<int>, delays);
+        QFETCH(int, median);
+        clock::DelayMeter meter;
+        std::optional<std::chrono::milliseconds> found;
+        for (int i = 0; i < delays.size(); ++i)
+            found = meter.add(at(14, 30, i).time, burstAt(0, 14, 30, i, delays[i]).epoch);
+        QCOMPARE(found ? int(found->count()) : -1, median);
     }
 };
 

@@ -38,8 +38,19 @@ public:
         return true;
     }
     int InBufferCount() const override { return int(buffer.size()); }
-    QByteArray Input() override { return std::exchange(buffer, {}); }
+    QByteArray Input() override
+    {
+        position = received - buffer.size();
+        return std::exchange(buffer, {});
+    }
+    qint64 inputPosition() const override { return position; }
     bool deliversWholeLines() const override { return wholeLines; }
+    std::optional<link::BurstTiming::Burst> burstOf(qint64 position) const override
+    {
+        if (!burstEpoch)
+            return std::nullopt;
+        return link::BurstTiming::Burst{position, *burstEpoch};
+    }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
     QString portDescription(int port) const override
     {
@@ -53,6 +64,7 @@ public:
         if (!open)
             return;
         buffer += bytes;
+        received += bytes.size();
         Q_EMIT OnComm();
     }
     // The receiver goes away; the control waits for it, as the real one does.
@@ -63,7 +75,10 @@ public:
     bool open = false;
     int openings = 0; // state changes, opening or closing
     QByteArray buffer;
+    qint64 received = 0; // bytes, numbered as a real control numbers them
+    qint64 position = 0; // of the last Input()
     bool wholeLines = false; // as a network source delivers
+    std::optional<link::UtcTime> burstEpoch; // when the bursts received began, if told
     QList<int> refusedPorts;
     QList<Device> devices;
 };

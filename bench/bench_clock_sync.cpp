@@ -44,8 +44,9 @@ struct Case
 std::vector<double> run(const QString &nmeasim, const Case &c, int presses)
 {
     QProcess simulator;
-    simulator.start(nmeasim, {"--rate", QString::number(c.rate), "--hz", QString::number(c.perSecond),
-                              "--delay-ms", QString::number(c.delayMs)});
+    simulator.start(nmeasim,
+                    {"--rate", QString::number(c.rate), "--hz", QString::number(c.perSecond), "--delay-ms",
+                     QString::number(c.delayMs)});
     if (!simulator.waitForReadyRead(5000))
         return {};
     const QString device = QString::fromLocal8Bit(simulator.readLine()).trimmed();
@@ -101,8 +102,9 @@ int main(int argc, char *argv[])
         for (const int perSecond : {1, 10}) {
             for (const int delayMs : {0, 150}) {
                 if (rate == 4800 && perSecond == 10) {
-                    std::printf("| %d | %d | %d ms | - | - (a GGA sentence alone takes 150 ms at 4,800 bit/s) |\n",
-                                rate, perSecond, delayMs);
+                    std::printf(
+                        "| %d | %d | %d ms | - | - (a GGA sentence alone takes 150 ms at 4,800 bit/s) |\n",
+                        rate, perSecond, delayMs);
                     continue;
                 }
                 std::vector<double> errors = run(nmeasim, {rate, perSecond, delayMs}, presses);
@@ -116,8 +118,8 @@ int main(int argc, char *argv[])
                 std::sort(errors.begin(), errors.end());
                 const double median = errors[errors.size() / 2];
                 const double worst = *std::max_element(sizes.begin(), sizes.end());
-                std::printf("| %d | %d | %d ms | %+.1f ms | %.1f ms (%zu presses) |\n", rate, perSecond, delayMs,
-                            median, worst, errors.size());
+                std::printf("| %d | %d | %d ms | %+.1f ms | %.1f ms (%zu presses) |\n", rate, perSecond,
+                            delayMs, median, worst, errors.size());
                 std::fflush(stdout);
             }
         }

@@ -48,7 +48,8 @@ ClockMenu::Delay ClockMenu::delay() const
     using std::chrono::milliseconds;
     if (const auto hand = delayMs(m_settings.readSetting(ApplicationName, ClockSection, HandKey, {})))
         return {milliseconds(*hand), Origin::Hand};
-    if (const auto measured = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {})))
+    if (const auto measured
+        = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {})))
         return {milliseconds(*measured), Origin::Measured};
     return {};
 }

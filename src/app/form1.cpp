@@ -55,7 +55,8 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    m_clockMenu = new ClockMenu(SyncClock, m_settings, [this] { return receiverName(); }, this);
+    m_clockMenu = new ClockMenu(
+        SyncClock, m_settings, [this] { return receiverName(); }, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -467,7 +468,8 @@ QString Form1::receiverName() const
 {
     const int port = MSComm1->CommPort();
     const QString named
-        = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
+        = m_settings
+              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
               .trimmed();
     return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
 }
@@ -482,8 +484,9 @@ void Form1::askNetworkTimeOff(const QString &why)
         QMessageBox::Yes | QMessageBox::No, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setDefaultButton(QMessageBox::Yes);
-    connect(box, &QMessageBox::finished, this,
-            [this, box] { m_sync->turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes)); });
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        m_sync->turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
     box->open();
 }
 

@@ -61,7 +61,8 @@ void ClockSync::cancel()
     m_timeout.stop();
 }
 
-bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst, int offsetMinutes)
+bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst,
+                         int offsetMinutes)
 {
     if (time.sentence == nmea::TimeSentence::Zda) {
         if (!m_lastFix || std::chrono::abs(burst.epoch - *m_lastFix) > ZdaNeedsFixWithin)
@@ -85,8 +86,9 @@ bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming
     m_busy = true;
     m_askedNetworkTime = false;
     m_networkTimeTurnedOff = false;
-    m_request = MoveRequest{time.time, time.date, burst.epoch, m_receiverDelay, offsetMinutes,
-                            zoneOffsetSeconds(burst.epoch), m_earliestDate};
+    m_request = MoveRequest{time.time,       time.date,     burst.epoch,
+                            m_receiverDelay, offsetMinutes, zoneOffsetSeconds(burst.epoch),
+                            m_earliestDate};
     m_move = planClockMove(m_request);
     return true;
 }
@@ -106,7 +108,8 @@ void ClockSync::onTimeSet()
 
 void ClockSync::onRefused(const QString &message, int reason)
 {
-    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
+    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn
+        && !m_askedNetworkTime) {
         m_askedNetworkTime = true;
         m_networkTimeMessage = message;
         Q_EMIT networkTimeOn(message);

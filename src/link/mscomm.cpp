@@ -31,7 +31,9 @@ MSComm::MSComm(settings::SettingsStore &settings, QString application, std::uniq
     , m_settings(settings)
     , m_application(std::move(application))
     , m_sources(std::move(sources))
-    , m_now([] { return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now()); })
+    , m_now([] {
+        return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+    })
 {
     // While bytes flow the batches follow each other exactly BatchMs apart:
     // a coarse timer, restarted after each batch, fires up to 5 % early,

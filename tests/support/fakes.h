@@ -45,11 +45,11 @@ public:
     }
     qint64 inputPosition() const override { return position; }
     bool deliversWholeLines() const override { return wholeLines; }
-    std::optional<link::BurstTiming::Burst> burstOf(qint64 position) const override
+    std::optional<link::BurstTiming::Burst> burstOf(qint64 at) const override
     {
         if (!burstEpoch)
             return std::nullopt;
-        return link::BurstTiming::Burst{position, *burstEpoch};
+        return link::BurstTiming::Burst{at, *burstEpoch};
     }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
     QString portDescription(int port) const override

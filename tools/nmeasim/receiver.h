@@ -24,8 +24,8 @@ std::chrono::sys_seconds nextBurst(std::chrono::system_clock::time_point now,
                                    std::chrono::milliseconds delay);
 // The same for a receiver with `perSecond` epochs a second (1 to 10): the
 // epoch it reports, on the grid of 1/perSecond s.
-std::chrono::sys_time<std::chrono::milliseconds>
-nextEpoch(std::chrono::system_clock::time_point now, std::chrono::milliseconds delay, int perSecond);
+std::chrono::sys_time<std::chrono::milliseconds> nextEpoch(std::chrono::system_clock::time_point now,
+                                                           std::chrono::milliseconds delay, int perSecond);
 
 // A receiver standing still at one place: one epoch a second of GGA, GSA,
 // RMC and GSV, with metre-level noise on the fix, and no fix for the first

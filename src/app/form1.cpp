@@ -4,6 +4,7 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
+#include "app/clockmenu.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
@@ -12,6 +13,7 @@
 #include "app/stoprulemenu.h"
 #include "app/translation.h"
 #include "average/average.h"
+#include "clock/clockadjustment.h"
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
 #include "settings/integertext.h"
@@ -55,6 +57,9 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     installTranslation();
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
+    m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
+    m_clockMenu = new ClockMenu(
+        SyncClock, m_settings, [this] { return receiverName(); }, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -128,6 +133,13 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
+    connect(m_sync, &clock::ClockSync::networkTimeOn, this, &Form1::askNetworkTimeOff);
+    connect(m_sync, &clock::ClockSync::timed, this, &Form1::onBurstTimed);
+    connect(m_clock.get(), &clock::SystemClock::synchronizedKnown, this, [this](bool synchronized) {
+        m_measuring = synchronized;
+        m_delays.clear();
+    });
+    connect(m_clockMenu, &ClockMenu::failed, this, &Form1::notify);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -276,6 +288,7 @@ void Form1::SyncClock_Click()
     }
     if (!m_sync->request())
         return;
+    m_sync->setReceiverDelay(m_clockMenu->delay().delay);
     openPort();
     showState();
 }
@@ -339,8 +352,11 @@ void Form1::SetCommPort(int port)
 
 void Form1::openPort()
 {
-    if (MSComm1->setPortOpen(true))
+    if (MSComm1->setPortOpen(true)) {
+        // Whether the receiver's delay can be measured now.
+        m_clock->checkSynchronized();
         return;
+    }
     // The port is closed, so neither logging nor a sync can go on.
     endPortUse();
     notify(MSComm1->errorString());
@@ -358,6 +374,8 @@ void Form1::endPortUse()
 void Form1::closePort()
 {
     MSComm1->setPortOpen(false);
+    m_measuring = false;
+    m_delays.clear();
     m_status->setWaitingForReceiver(false);
 }
 
@@ -429,30 +447,80 @@ void Form1::MSComm1_OnComm()
 {
     if (MSComm1->InBufferCount() <= 0)
         return;
-    m_feed->take(MSComm1->Input(), MSComm1->deliversWholeLines(), [this] { ProcessSentence(); });
+    const QByteArray batch = MSComm1->Input();
+    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(), SyncPending || m_measuring,
+                 [this](qint64 sentenceStart) { ProcessSentence(sentenceStart); });
     m_status->catchUp();
 }
 
-void Form1::ProcessSentence()
+void Form1::ProcessSentence(qint64 sentenceStart)
 {
-    const std::optional<nmea::GgaFix> fix = MonitorFeed::decode(monitor->text());
-    if (!fix)
-        return;
-
+    const QString line = monitor->text();
     if (Logging) {
-        storeFix(*fix);
-        m_status->fixStored(); // may stop logging
+        if (const std::optional<nmea::GgaFix> fix = MonitorFeed::decode(line)) {
+            storeFix(*fix);
+            m_status->fixStored(); // may stop logging
+        }
     }
+    if (SyncPending || m_measuring)
+        takeTime(line, sentenceStart);
+}
 
-    // The sync step. A line whose time field is no valid time still counts
-    // as a sample, but cannot complete the sync.
-    if (SyncPending && fix->utc && m_sync->takeFix(*fix->utc, UtcOffsetMinutes)) {
-        enableSync(false); // until the system has answered
-        if (!Logging)
-            closePort();
-        showState();
-        m_sync->setClock();
-    }
+void Form1::takeTime(const QString &line, qint64 sentenceStart)
+{
+    // A GGA line whose time field is no valid time still counts as a
+    // sample, but states no time.
+    const std::optional<nmea::SentenceTime> time = MonitorFeed::decodeTime(line);
+    if (!time)
+        return;
+    // A control that does not time its bursts: the line has just arrived.
+    std::optional<link::BurstTiming::Burst> burst = MSComm1->burstOf(sentenceStart);
+    if (!burst && MSComm1->timesBursts())
+        return; // its burst began before the port opened: a later one times the clock
+    if (!burst)
+        burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
+    // The sync step: the first time sentence while a sync waits.
+    if (!m_sync->takeTime(*time, *burst, UtcOffsetMinutes))
+        return;
+    enableSync(false); // until the system has answered
+    if (!Logging)
+        closePort();
+    showState();
+    m_sync->setClock();
+}
+
+void Form1::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch)
+{
+    if (!m_measuring)
+        return;
+    if (const std::optional<std::chrono::milliseconds> delay = m_delays.add(gpsTime, epoch))
+        m_clockMenu->measured(*delay);
+}
+
+QString Form1::receiverName() const
+{
+    const int port = MSComm1->CommPort();
+    const QString named
+        = m_settings
+              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
+              .trimmed();
+    return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
+}
+
+void Form1::askNetworkTimeOff(const QString &why)
+{
+    Q_UNUSED(why);
+    auto *box = new QMessageBox(
+        QMessageBox::Question, ApplicationName,
+        tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
+           "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setDefaultButton(QMessageBox::Yes);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        m_sync->turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes));
+    });
+    box->open();
 }
 
 void Form1::enableSync(bool enabled)

@@ -5,6 +5,7 @@
 
 #include "app/appstate.h"
 #include "average/stoprule.h"
+#include "clock/delaymeter.h"
 #include "link/serialcontrol.h"
 
 #include <QPointer>
@@ -30,6 +31,7 @@ class SettingsStore;
 
 namespace quorvel {
 
+class ClockMenu;
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
@@ -121,7 +123,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void ProcessSentence();
+    // `sentenceStart`: the number of the sentence's first received byte.
+    void ProcessSentence(qint64 sentenceStart);
+    // A sentence that may state the time: a pending sync, or the receiver's
+    // delay being measured, takes it.
+    void takeTime(const QString &line, qint64 sentenceStart);
+    // Network time holds the clock and has not synchronized it: asks once
+    // whether to turn it off and set the clock from GPS.
+    void askNetworkTimeOff(const QString &why);
+    void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
+    // The receiver of the port in use, as the settings name it.
+    QString receiverName() const;
     void SetCommPort(int port);
 
     // The controls in their places (form1layout.cpp).
@@ -177,6 +189,11 @@ private:
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
+    ClockMenu *m_clockMenu = nullptr;
+    // While the system calls the PC's clock synchronized, the receiver's
+    // delay is measured from its bursts.
+    bool m_measuring = false;
+    clock::DelayMeter m_delays;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

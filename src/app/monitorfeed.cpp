@@ -14,7 +14,22 @@ MonitorFeed::MonitorFeed(QLineEdit *monitor)
 {
 }
 
-void MonitorFeed::take(const QByteArray &batch, bool wholeLines, const std::function<void()> &process)
+namespace {
+
+// Whether a line's sentence is RMC, GNS or ZDA, any talker.
+bool namesTimeSentence(QStringView line)
+{
+    line = nmea::lastSentence(line);
+    if (line.size() < 7)
+        return false;
+    const QStringView name = line.sliced(3, 3);
+    return name == u"RMC" || name == u"GNS" || name == u"ZDA";
+}
+
+} // namespace
+
+void MonitorFeed::take(const QByteArray &batch, qint64 position, bool wholeLines, bool times,
+                       const std::function<void(qint64 sentenceStart)> &process)
 {
     // The monitor box holds exactly the line while it is processed, and the
     // partial line once the batch is done. It is written per line rather
@@ -26,17 +41,20 @@ void MonitorFeed::take(const QByteArray &batch, bool wholeLines, const std::func
         line.clear();
     m_finishedLine.clear();
     QString last; // the batch's last whole line, where lines arrive whole
-    nmea::assembleLines(line, batch, [this, wholeLines, &last, &process](const QString &complete) {
+    const auto onLine = [&](const QString &complete, qsizetype end) {
         if (wholeLines && !complete.isEmpty())
             last = complete;
-        // Only a GGA sentence can change anything, so only such a line is
-        // put in the box to be processed: laying out text is most of what
-        // receiving costs, and the box is painted once per batch.
-        if (!nmea::namesGga(QStringView(complete)))
+        // Only a GGA sentence, or while time is wanted another that states
+        // it, can change anything, so only such a line is put in the box to
+        // be processed: laying out text is most of what receiving costs, and
+        // the box is painted once per batch.
+        const QStringView view(complete);
+        if (!nmea::namesGga(view) && !(times && namesTimeSentence(view)))
             return;
         show(complete);
-        process();
-    });
+        process(position + end - nmea::lastSentence(view).size());
+    };
+    nmea::assembleLines(line, batch, onLine);
     // A network source hands over whole lines, so every batch would end with
     // the box empty, and no sentence would ever be seen: the last one stays
     // until the next one's characters arrive. A serial line's sentence is
@@ -55,6 +73,14 @@ std::optional<nmea::GgaFix> MonitorFeed::decode(const QString &line)
         return std::nullopt;
     const QByteArray latin1 = line.toLatin1();
     return nmea::decodeGga({latin1.constData(), size_t(latin1.size())});
+}
+
+std::optional<nmea::SentenceTime> MonitorFeed::decodeTime(const QString &line)
+{
+    if (line.size() < 7)
+        return std::nullopt;
+    const QByteArray latin1 = line.toLatin1();
+    return nmea::decodeTime({latin1.constData(), size_t(latin1.size())});
 }
 
 void MonitorFeed::show(const QString &text)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "nmea/gga.h"
+#include "nmea/sentencetime.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,16 +24,22 @@ class MonitorFeed
 public:
     explicit MonitorFeed(QLineEdit *monitor);
 
-    // Adds a batch to the line in the box. Each complete line that can
-    // change anything (a GGA sentence) is put in the box, alone, and
-    // `process` is called to read it there; the partial line stays in the
-    // box for the next batch. Where lines arrive whole (`wholeLines`: a
-    // network source), the last one stays in the box to be seen.
-    void take(const QByteArray &batch, bool wholeLines, const std::function<void()> &process);
+    // Adds a batch, whose first byte is received byte number `position`, to
+    // the line in the box. Each complete line that can change anything (a
+    // GGA sentence, and with `times` the other sentences that state the
+    // time: RMC, GNS, ZDA) is put in the box, alone, and `process` is called
+    // to read it there, with the number of its sentence's first byte. The
+    // partial line stays in the box for the next batch. Where lines arrive
+    // whole (`wholeLines`: a network source), the last one stays in the box
+    // to be seen.
+    void take(const QByteArray &batch, qint64 position, bool wholeLines, bool times,
+              const std::function<void(qint64 sentenceStart)> &process);
 
     // The fix a line tells of; nothing for a line that is no GGA sentence
     // with a fix and every field it needs.
     static std::optional<nmea::GgaFix> decode(const QString &line);
+    // The UTC time a line states for a measured fix (nmea::decodeTime).
+    static std::optional<nmea::SentenceTime> decodeTime(const QString &line);
 
 private:
     void show(const QString &text);

@@ -115,11 +115,9 @@ ClockMove planClockMove(const MoveRequest &sync)
     return {calendarDay(*sync.gpsDate).time_since_epoch() + target - pcLocal, DateUse::Set};
 }
 
-std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay)
+QString localTimeText(const MoveRequest &sync)
 {
-    const milliseconds pcLocal(now.toMSecsSinceEpoch() + qint64(now.offsetFromUtc()) * 1000);
-    const microseconds move = nearestDayMove(pcLocal, milliseconds(timeOfDay.msecsSinceStartOfDay()));
-    return std::chrono::duration_cast<milliseconds>(move);
+    return timeText(wrapIntoDay(sinceMidnight(sync.gpsTime) + std::chrono::minutes(sync.offsetMinutes)));
 }
 
 QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff)

@@ -77,11 +77,9 @@ struct ClockMove
 // seconds ahead into tomorrow rather than a day back.
 ClockMove planClockMove(const MoveRequest &sync);
 
-// How far to move the clock, now reading `now` (in its own time zone), so
-// that it shows `timeOfDay`, on the date nearest to `now`. Computed from the
-// instant of `now` and its zone's offset at that instant, so the hour that is
-// repeated when summer time ends is the one `now` is in.
-std::chrono::milliseconds clockAdjustment(const QDateTime &now, QTime timeOfDay);
+// The local time of day the request sets: GPS time plus the offset, to the
+// millisecond ("14:30:05.000").
+QString localTimeText(const MoveRequest &sync);
 
 // The status line after the clock moved: "Clock set to 14:30:05.000
 // (UTC+5:30), moved +0.812 s; receiver delay 150 ms". The time is GPS time

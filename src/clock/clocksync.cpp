@@ -4,15 +4,12 @@
 #include "clocksync.h"
 
 #include "clock/systemclock.h"
-#include "clock/timestring.h"
 #include "settings/utcoffset.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace quorvel::clock {
 
@@ -39,7 +36,9 @@ ClockSync::ClockSync(SystemClock &clock, bool &pending, QObject *parent)
         Q_EMIT timedOut(tr("No fix came within %n minute(s): the PC clock was not set.", nullptr, minutes));
     });
     connect(&m_clock, &SystemClock::timeSet, this, &ClockSync::onTimeSet);
-    connect(&m_clock, &SystemClock::refused, this, &ClockSync::onRefused);
+    connect(&m_clock, &SystemClock::refused, this,
+            [this](const QString &message, SystemClock::Refusal reason) { onRefused(message, int(reason)); });
+    connect(&m_clock, &SystemClock::ntpSet, this, &ClockSync::onNtpSet);
 }
 
 void ClockSync::setTimeout(std::chrono::milliseconds timeout)
@@ -62,42 +61,89 @@ void ClockSync::cancel()
     m_timeout.stop();
 }
 
-bool ClockSync::takeFix(nmea::TimeOfDay utc, int offsetMinutes)
+bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst,
+                         int offsetMinutes)
 {
+    if (time.sentence == nmea::TimeSentence::Zda) {
+        if (!m_lastFix || std::chrono::abs(burst.epoch - *m_lastFix) > ZdaNeedsFixWithin)
+            return false;
+    } else {
+        m_lastFix = burst.epoch;
+    }
+    if (m_burst == burst.position) {
+        // Another sentence of a burst already timed: it is of the same
+        // second, or the receiver never paused and the burst is not known.
+        if (!(time.time == m_burstTime))
+            return false;
+    } else {
+        m_burst = burst.position;
+        m_burstTime = time.time;
+        Q_EMIT timed(time.time, burst.epoch);
+    }
     if (!m_pending)
         return false;
     cancel();
     m_busy = true;
-    m_timeRequested = QString::fromStdString(localTimeString(utc, offsetMinutes));
-    m_offsetRequested = offsetMinutes;
+    m_askedNetworkTime = false;
+    m_networkTimeTurnedOff = false;
+    m_request = MoveRequest{time.time,       time.date,     burst.epoch,
+                            m_receiverDelay, offsetMinutes, zoneOffsetSeconds(burst.epoch),
+                            m_earliestDate};
+    m_move = planClockMove(m_request);
     return true;
 }
 
 void ClockSync::setClock()
 {
-    m_clock.setTimeOfDay(m_timeRequested);
+    m_clock.setTime(m_move.move);
 }
 
-void ClockSync::onTimeSet(qint64 movedMs)
+void ClockSync::onTimeSet()
 {
+    if (!m_busy)
+        return;
     m_busy = false;
-    QString status
-        = tr("Clock set to %1 (%2), moved %3%4 s.")
-              .arg(m_timeRequested, QString::fromStdString(settings::utcOffsetLabel(m_offsetRequested)),
-                   movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"))
-              .arg(QLocale().toString(double(std::abs(movedMs)) / 1000, 'f', 1));
-    // An offset that disagrees with the PC's own zone has put the PC's UTC
-    // clock off by the difference.
-    if (const int system = systemUtcOffsetMinutes(); system != m_offsetRequested)
-        status += QLatin1Char('\n')
-            + tr("The PC's time zone is %1.").arg(QString::fromStdString(settings::utcOffsetLabel(system)));
-    Q_EMIT answered(status, QString());
+    Q_EMIT answered(clockSetStatus(m_request, m_move, m_networkTimeTurnedOff), QString());
 }
 
-void ClockSync::onRefused(const QString &message)
+void ClockSync::onRefused(const QString &message, int reason)
 {
+    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn
+        && !m_askedNetworkTime) {
+        m_askedNetworkTime = true;
+        m_networkTimeMessage = message;
+        Q_EMIT networkTimeOn(message);
+        return;
+    }
     m_busy = false;
+    if (SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeSynchronized) {
+        Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it, which is closer to "
+                           "the true time than GPS sentences."),
+                        message);
+        return;
+    }
     Q_EMIT answered(tr("The PC clock was not set."), message);
+}
+
+void ClockSync::turnNetworkTimeOff(bool turnOff)
+{
+    if (!m_busy)
+        return;
+    if (turnOff) {
+        m_clock.setNtp(false);
+        return;
+    }
+    m_busy = false;
+    Q_EMIT answered(tr("The PC clock was not set: network time synchronization is on."), QString());
+}
+
+void ClockSync::onNtpSet(bool on)
+{
+    if (!m_busy || on)
+        return;
+    // The move is relative: applied now, it is as right as at the burst.
+    m_networkTimeTurnedOff = true;
+    m_clock.setTime(m_move.move);
 }
 
 } // namespace quorvel::clock

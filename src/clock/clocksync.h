@@ -3,13 +3,16 @@
 
 #pragma once
 
-#include "nmea/gga.h"
+#include "clock/clockadjustment.h"
+#include "link/bursttiming.h"
+#include "nmea/sentencetime.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 namespace quorvel::clock {
 
@@ -20,9 +23,9 @@ class SystemClock;
 int systemUtcOffsetMinutes();
 
 // A clock sync, from the press of the button to the system's answer:
-// whether one waits for a fix, which fix completes it, that the clock is
-// asked once, and what its answer means to the user. It shows nothing
-// itself: the window asks it and shows what it says.
+// whether one waits for a time sentence, which one completes it, that the
+// clock is moved once, and what its answer means to the user. It shows
+// nothing itself: the window asks it and shows what it says.
 class ClockSync : public QObject
 {
     Q_OBJECT
@@ -36,40 +39,75 @@ public:
     // setting the clock hours later; a waiting sync starts over with it.
     static constexpr std::chrono::minutes DefaultTimeout{3};
     void setTimeout(std::chrono::milliseconds timeout);
+    // A ZDA sentence states the time with or without a fix: it counts only
+    // this long after a sentence that stated a measured fix.
+    static constexpr std::chrono::seconds ZdaNeedsFixWithin{2};
+
+    // What the move is planned with: the receiver's delay from the UTC
+    // second to its burst, and the earliest date a receiver may report.
+    void setReceiverDelay(std::chrono::milliseconds delay) { m_receiverDelay = delay; }
+    void setEarliestDate(const nmea::Date &date) { m_earliestDate = date; }
 
     // The clock has been asked and has not answered: no second request may
     // start, or the clock would be moved twice.
     bool busy() const { return m_busy; }
-    // The time of day asked for, "hh:mm:ss".
-    const QString &timeRequested() const { return m_timeRequested; }
+    // What the pending or last move starts from, and the local time of day
+    // it sets ("14:30:05.000").
+    const MoveRequest &moveRequest() const { return m_request; }
+    QString timeRequested() const { return localTimeText(m_request); }
 
-    // Waits for the next fix; false while the clock is busy.
+    // Waits for the next time sentence; false while the clock is busy.
     bool request();
     // Stops waiting; the clock is not touched.
     void cancel();
-    // A fix with a valid UTC time has arrived: while a sync waits, it is the
-    // one that completes it, the time of day is taken from it and the offset
-    // in force now, and the sync is no longer pending but busy. Returns
-    // whether it completed a sync; setClock() then asks the system.
-    bool takeFix(nmea::TimeOfDay utc, int offsetMinutes);
+
+    // A sentence that states UTC (nmea::decodeTime), of the receiver's burst
+    // `burst`. The first such sentence of each burst times it: timed() tells
+    // when it began against GPS time. While a sync waits, that sentence
+    // completes it: the move is planned from it, the offset in force now and
+    // the PC zone's offset, and the sync is no longer pending but busy.
+    // Returns whether it completed a sync; setClock() then asks the system.
+    // A later sentence of the same burst with another time (a receiver that
+    // never pauses) times nothing.
+    bool takeTime(const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst, int offsetMinutes);
     void setClock();
+
+    // The answer to networkTimeOn(): turn network time off and set the clock,
+    // or leave both.
+    void turnNetworkTimeOff(bool turnOff);
 
 Q_SIGNALS:
     // No fix came in time: the sync is no longer pending; `why` says so.
     void timedOut(const QString &why);
+    // A burst began at `epoch` on the PC's UTC clock for the GPS second
+    // `gpsTime` (with its fraction).
+    void timed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
+    // The system refused because network time synchronization holds the
+    // clock and has not synchronized it: the user is to be asked once
+    // whether to turn it off (turnNetworkTimeOff()). `message` says why.
+    void networkTimeOn(const QString &message);
     // The system has answered: `status` says what was done, for the status
     // line; `refusal`, when the clock was not set, says why and what to do.
     void answered(const QString &status, const QString &refusal);
 
 private:
-    void onTimeSet(qint64 movedMs);
-    void onRefused(const QString &message);
+    void onTimeSet();
+    void onRefused(const QString &message, int reason);
+    void onNtpSet(bool on);
 
     SystemClock &m_clock;
     bool &m_pending;
     bool m_busy = false;
-    QString m_timeRequested;
-    int m_offsetRequested = 0;
+    bool m_askedNetworkTime = false; // for this move
+    bool m_networkTimeTurnedOff = false; // for this move
+    QString m_networkTimeMessage;
+    std::chrono::milliseconds m_receiverDelay{0};
+    nmea::Date m_earliestDate;
+    MoveRequest m_request;
+    ClockMove m_move;
+    std::optional<link::UtcTime> m_lastFix; // the burst of the last sentence that stated a fix
+    std::optional<qint64> m_burst; // the burst timed last, by its first byte
+    nmea::TimeOfDay m_burstTime; // and the time that timed it
     QTimer m_timeout;
 };
 

@@ -42,11 +42,6 @@ public:
     // refused() tells when the request has ended.
     virtual void setTime(std::chrono::microseconds move) = 0;
 
-    // Asks for the local time of day to become `timeString` ("hh:mm:ss") on
-    // the date nearest the PC's, as the PC's clock and time zone stand now;
-    // then as setTime().
-    virtual void setTimeOfDay(const QString &timeString);
-
     // Asks for network time synchronization to be turned on or off. Exactly
     // one of ntpSet() and refused() tells when the request has ended.
     virtual void setNtp(bool on) = 0;

@@ -31,6 +31,9 @@ MSComm::MSComm(settings::SettingsStore &settings, QString application, std::uniq
     , m_settings(settings)
     , m_application(std::move(application))
     , m_sources(std::move(sources))
+    , m_now([] {
+        return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+    })
 {
     // While bytes flow the batches follow each other exactly BatchMs apart:
     // a coarse timer, restarted after each batch, fires up to 5 % early,
@@ -47,6 +50,11 @@ MSComm::MSComm(settings::SettingsStore &settings, QString application, std::uniq
 }
 
 MSComm::~MSComm() = default;
+
+void MSComm::setUtcClock(std::function<UtcTime()> now)
+{
+    m_now = std::move(now);
+}
 
 void MSComm::setTiming(const Timing &timing)
 {
@@ -139,6 +147,7 @@ bool MSComm::openSource(bool quietly)
     }
     m_spec = spec;
     m_source = std::move(source);
+    m_bursts.reset(m_now());
     connect(m_source.get(), &Source::readable, this, &MSComm::onReadable);
     connect(m_source.get(), &Source::lost, this, &MSComm::onLost);
     connect(m_source.get(), &Source::failed, this, &MSComm::onOpenFailed);
@@ -184,7 +193,18 @@ int MSComm::InBufferCount() const
 
 QByteArray MSComm::Input()
 {
+    m_inputPosition = m_received - m_buffer.size();
     return std::exchange(m_buffer, {});
+}
+
+qint64 MSComm::inputPosition() const
+{
+    return m_inputPosition;
+}
+
+std::optional<BurstTiming::Burst> MSComm::burstOf(qint64 position) const
+{
+    return m_bursts.burstOf(position);
 }
 
 bool MSComm::deliversWholeLines() const
@@ -230,7 +250,17 @@ void MSComm::readBatch()
 void MSComm::take()
 {
     const qsizetype before = m_buffer.size();
+    // Stamped between asking what waits and reading it: what the read gets
+    // beyond that arrived after the stamp.
+    const qsizetype waiting = m_source->bytesWaiting();
+    const UtcTime at = m_now();
     bool dropped = m_source->readInto(m_buffer, InBufferSize);
+    const qsizetype got = m_buffer.size() - before;
+    m_received += got;
+    if (dropped)
+        m_bursts.forget(); // what is left was not timed as it came
+    m_bursts.read(QByteArrayView(m_buffer).sliced(before), m_received - got, at, waiting,
+                  m_source->bitRate());
     if (m_buffer.size() > before) {
         if (m_lossTold) {
             m_lossTold = false;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "bursttiming.h"
 #include "ratehunt.h"
 #include "serialcontrol.h"
 #include "source.h"
@@ -11,6 +12,7 @@
 
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -69,6 +71,8 @@ public:
         int patienceMs = RateHunt::PatienceMs;
     };
     void setTiming(const Timing &timing);
+    // The PC's UTC clock that reads are stamped by; tests give their own.
+    void setUtcClock(std::function<UtcTime()> now);
 
     bool setCommPort(int port) override;
     int CommPort() const override;
@@ -77,6 +81,9 @@ public:
     int InBufferCount() const override;
     QByteArray Input() override;
     bool deliversWholeLines() const override;
+    qint64 inputPosition() const override;
+    bool timesBursts() const override { return true; }
+    std::optional<BurstTiming::Burst> burstOf(qint64 position) const override;
     QString errorString() const override;
     bool receiverMissing() const override;
     QString portDescription(int port) const override;
@@ -114,6 +121,10 @@ private:
     std::optional<RateHunt> m_hunt; // while a serial device's rate is sought
     std::optional<SourceSpec> m_spec; // of the open port
     QByteArray m_buffer;
+    qint64 m_received = 0; // bytes since the port opened, up to the end of m_buffer
+    qint64 m_inputPosition = 0; // of the last Input()
+    BurstTiming m_bursts;
+    std::function<UtcTime()> m_now;
     int m_portNumber = 1;
     QString m_device; // of the last opening, as the settings name it
     QString m_errorString;

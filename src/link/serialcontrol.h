@@ -3,10 +3,14 @@
 
 #pragma once
 
+#include "bursttiming.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 namespace quorvel::link {
 
@@ -42,6 +46,20 @@ public:
     // The port is open but its receiver is not there: it went away, or could
     // not be reached, and is tried again.
     virtual bool receiverMissing() const = 0;
+
+    // Received bytes are numbered from the port's opening on: the number of
+    // the first byte the last Input() gave.
+    virtual qint64 inputPosition() const { return 0; }
+    // The receiver's burst that holds byte `position` of what Input() gave:
+    // when its first byte arrived on the PC's UTC clock (BurstTiming).
+    // Nothing where the control does not time what it receives
+    // (timesBursts()), or where the burst is not known.
+    virtual bool timesBursts() const { return false; }
+    virtual std::optional<BurstTiming::Burst> burstOf(qint64 position) const
+    {
+        Q_UNUSED(position);
+        return std::nullopt;
+    }
 
     // A message for the user about the last failed opening or the lost device.
     virtual QString errorString() const = 0;

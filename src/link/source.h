@@ -68,6 +68,11 @@ public:
         Q_UNUSED(rate);
         return true;
     }
+    // For timing what arrives: the bit rate of a serial line (0 for a
+    // connection, whose bytes take no time to arrive), and how many bytes
+    // wait to be read now (-1 where the source cannot tell).
+    virtual int bitRate() const { return 0; }
+    virtual qsizetype bytesWaiting() const { return -1; }
 
     Failure failure() const { return m_failure; }
     QString errorString() const { return m_errorString; }

@@ -206,6 +206,12 @@ bool TtySource::readInto(QByteArray &buffer, qsizetype max)
     return keepNewest(buffer, from, max);
 }
 
+qsizetype TtySource::bytesWaiting() const
+{
+    int waiting = 0;
+    return m_fd >= 0 && ioctl(m_fd, FIONREAD, &waiting) == 0 ? waiting : -1;
+}
+
 void TtySource::setNotifying(bool on)
 {
     if (m_notifier)

@@ -28,6 +28,8 @@ public:
     bool readInto(QByteArray &buffer, qsizetype max) override;
     void setNotifying(bool on) override;
     bool setRate(int rate) override;
+    int bitRate() const override { return m_rate; }
+    qsizetype bytesWaiting() const override;
 
 private:
     bool applyRate();

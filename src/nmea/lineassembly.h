@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <type_traits>
 #include <utility>
 
 namespace quorvel::nmea {
@@ -22,7 +23,8 @@ constexpr bool isTerminator(char c)
 }
 
 // Appends a batch of received bytes, one Latin-1 character each, to the
-// partial line. At each terminator the line is handed to onLine and emptied;
+// partial line. At each terminator the line is handed to onLine (with the
+// terminator's index in the batch, where onLine takes it) and emptied;
 // whatever follows the last terminator stays in `line` for the next batch.
 // A line that passes MaxLineLength keeps its last MaxLineLength characters:
 // a sentence behind a long run of noise survives, since decoding starts at
@@ -45,7 +47,10 @@ void assembleLines(QString &line, QByteArrayView batch, OnLine &&onLine)
         if (!isTerminator(batch[i]))
             continue;
         flush(i);
-        onLine(std::as_const(line));
+        if constexpr (std::is_invocable_v<OnLine, const QString &, qsizetype>)
+            onLine(std::as_const(line), i);
+        else
+            onLine(std::as_const(line));
         line.clear();
         start = i + 1;
     }

@@ -298,6 +298,8 @@ private Q_SLOTS:
             << "Option2" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
         QTest::newRow("Shift+F10 on the latitude")
             << "Latitidue" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
+        QTest::newRow("Shift+F10 on Sync PC Clock")
+            << "SyncClock" << QKeySequence(Qt::SHIFT | Qt::Key_F10) << false << 1 << true;
     }
 
     void keyboardActivation()
@@ -310,11 +312,10 @@ private Q_SLOTS:
         Harness h;
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
-        const QHash<QString, QWidget *> byName{{"StartStop", h.form->StartStop},
-                                               {"UTCOffset", h.form->UTCOffset},
-                                               {"Option1", h.form->Option1},
-                                               {"Option2", h.form->Option2},
-                                               {"Latitidue", h.form->Latitidue}};
+        const QHash<QString, QWidget *> byName{
+            {"StartStop", h.form->StartStop}, {"UTCOffset", h.form->UTCOffset},
+            {"Option1", h.form->Option1},     {"Option2", h.form->Option2},
+            {"Latitidue", h.form->Latitidue}, {"SyncClock", h.form->SyncClock}};
         byName.value(focus)->setFocus();
         for (int i = 0; i < keys.count(); ++i)
             QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
@@ -937,17 +938,18 @@ private Q_SLOTS:
         const auto line = [&gga](const char *time, char quality = '1') {
             return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
         };
-        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05"} << 0;
+        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05.00"} << 0;
         QTest::newRow("logging on: stored, then set")
-            << true << "10" << line("143005") << QStringList{"00:30:05"} << 1;
-        QTest::newRow("five hours behind") << false << "-5" << line("030000") << QStringList{"22:00:00"} << 0;
-        QTest::newRow("fraction dropped")
-            << false << "0" << line("221530.99") << QStringList{"22:15:30"} << 0;
+            << true << "10" << line("143005") << QStringList{"00:30:05.00"} << 1;
+        QTest::newRow("five hours behind")
+            << false << "-5" << line("030000") << QStringList{"22:00:00.00"} << 0;
+        QTest::newRow("fraction kept")
+            << false << "0" << line("221530.99") << QStringList{"22:15:30.99"} << 0;
         QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
         QTest::newRow("bad time keeps waiting, sample counts")
-            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06"} << 2;
+            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06.00"} << 2;
         QTest::newRow("only the first fix sets the clock")
-            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05"} << 0;
+            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05.00"} << 0;
     }
 
     void clockSync()
@@ -977,6 +979,73 @@ private Q_SLOTS:
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 
+    // The receiver's delay: set by hand, else measured for the receiver in
+    // use while the PC's clock is synchronized (bursts 150 ms after their
+    // second here), else none. The menu says which; the sync adds it.
+    void receiverDelay_data()
+    {
+        QTest::addColumn<QString>("hand"); // [Clock] ReceiverDelayMs
+        QTest::addColumn<QString>("measured"); // stored for COM 1's receiver
+        QTest::addColumn<bool>("synchronized"); // the PC's clock, while eleven seconds are received
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<int>("used");
+        QTest::newRow("none") << ""
+                              << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+        QTest::newRow("set by hand") << "150"
+                                     << "" << false << "Receiver &delay… (150 ms, set by hand)" << 150;
+        QTest::newRow("measured before")
+            << ""
+            << "42" << false << "Receiver &delay… (42 ms, measured for this receiver)" << 42;
+        QTest::newRow("set by hand wins") << "20"
+                                          << "42" << true << "Receiver &delay… (20 ms, set by hand)" << 20;
+        QTest::newRow("measured now, while synchronized")
+            << ""
+            << "42" << true << "Receiver &delay… (150 ms, measured for this receiver)" << 150;
+        QTest::newRow("not measured while not synchronized")
+            << ""
+            << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+    }
+
+    void receiverDelay()
+    {
+        QFETCH(QString, hand);
+        QFETCH(QString, measured);
+        QFETCH(bool, synchronized);
+        QFETCH(QString, menu);
+        QFETCH(int, used);
+        QHash<QString, QString> stored{{"Quorvel/Main/UTCOffset", "0"}};
+        if (!hand.isEmpty())
+            stored["Quorvel/Clock/ReceiverDelayMs"] = hand;
+        if (!measured.isEmpty())
+            stored["Quorvel/MeasuredDelays//dev/ttyS0"] = measured;
+        Harness h(stored);
+        h.clock->synchronized = synchronized;
+        h.form->StartStop_Click();
+        // Eleven seconds of bursts, each 150 ms after its second.
+        using namespace std::chrono;
+        const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(20);
+        for (int i = 0; i <= 11; ++i) {
+            const auto second = start + seconds(i);
+            h.serial->burstEpoch = second + milliseconds(150);
+            const QTime time
+                = QDateTime::fromSecsSinceEpoch(duration_cast<seconds>(second.time_since_epoch()).count(),
+                                                QTimeZone::utc())
+                      .time();
+            h.serial->receive("$GPRMC," + time.toString("hhmmss").toLatin1()
+                              + ".00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,A\r\n");
+        }
+        h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
+        auto *shown = h.form->findChild<QMenu *>();
+        QVERIFY(shown);
+        QCOMPARE(shown->actions().first()->text(), menu);
+        shown->close();
+        h.serial->burstEpoch.reset();
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
+        QVERIFY2(h.form->Label1->text().contains(QStringLiteral("receiver delay %1 ms").arg(used)),
+                 qPrintable(h.form->Label1->text()));
+    }
+
     // Until the system has answered, no second request can start; then the
     // status line says what was done (TZ=UTC here, unlike the box).
     void syncIsOneRequest()
@@ -988,7 +1057,7 @@ private Q_SLOTS:
         h.form->SyncClock->setFocus();
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
-        QCOMPARE(h.clock->settings, QStringList{"20:00:05"});
+        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
         QVERIFY(!h.form->SyncClock->isEnabled() && !h.serial->PortOpen());
         h.form->SyncClock_Click(); // as a second press would
         h.form->StartStop_Click();
@@ -999,9 +1068,12 @@ private Q_SLOTS:
         Q_EMIT h.clock->timeSet(-1250);
         QVERIFY(h.form->SyncClock->isEnabled());
         QCOMPARE(QApplication::focusWidget(), h.form->SyncClock); // the next key is the button's again
-        QCOMPARE(
-            h.form->Label1->text(),
-            QStringLiteral("Clock set to 20:00:05 (UTC+5:30), moved -1.3 s.\nThe PC's time zone is UTC+0."));
+        QVERIFY2(QRegularExpression(
+                     "^Clock set to 20:00:05\\.000 \\(UTC\\+5:30\\), moved [-+][0-9]+\\.[0-9]{3} s; "
+                     "receiver delay 0 ms\\.\nThe PC's time zone is UTC\\+0\\.$")
+                     .match(h.form->Label1->text())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->text()));
     }
 
     void clockRefusalIsShown()

@@ -14,8 +14,10 @@
 #include <QDBusMessage>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -219,6 +221,55 @@ private Q_SLOTS:
         QCOMPARE(known.first().first().toBool(), synchronized);
     }
 
+    // Sync PC Clock where network time holds the clock: asked once whether
+    // to turn it off when it has not synchronized the clock, left alone
+    // when it has.
+    void windowAndNetworkTime_data()
+    {
+        QTest::addColumn<bool>("synchronized");
+        QTest::addColumn<QString>("answer"); // to the question, if asked
+        QTest::addColumn<QStringList>("ntpCalls");
+        QTest::addColumn<int>("setTimeCalls");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("not synchronized, turned off and set")
+            << false << "yes" << QStringList{"SetNTP False True"} << 2 << "timedatectl set-ntp true";
+        QTest::newRow("not synchronized, left on")
+            << false << "no" << QStringList{} << 1 << "network time synchronization is on";
+        QTest::newRow("synchronized: left, not asked")
+            << true << "" << QStringList{} << 1 << "network time has synchronized it";
+    }
+
+    void windowAndNetworkTime()
+    {
+        QFETCH(bool, synchronized);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, ntpCalls);
+        QFETCH(int, setTimeCalls);
+        QFETCH(QString, status);
+        startMock(QStringLiteral("if self.Get('%1', 'NTP'): %2")
+                      .arg(Service, refusal("org.freedesktop.timedate1.AutomaticTimeSyncEnabled")));
+        setSynchronized(synchronized);
+        test::MemorySettingsStore settings;
+        auto serial = std::make_unique<test::FakeSerialControl>();
+        test::FakeSerialControl *receiver = serial.get();
+        Form1 form(std::move(serial), settings, std::make_unique<TimedatedClock>());
+        form.Form_Load();
+        form.SyncClock_Click();
+        receiver->receive("$GPGGA," + QDateTime::currentDateTimeUtc().time().toString("hhmmss").toLatin1()
+                          + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+        if (!answer.isEmpty()) {
+            QMessageBox *question = nullptr;
+            QTRY_VERIFY((question = form.findChild<QMessageBox *>()) && question->isVisible());
+            QVERIFY(question->text().contains("Turn automatic time synchronization off"));
+            question->button(answer == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+        QTRY_VERIFY(form.SyncClock->isEnabled());
+        QVERIFY2(form.Label1->text().contains(status), qPrintable(form.Label1->text()));
+        QCOMPARE(calls("SetNTP"), ntpCalls);
+        const QStringList asked = calls().filter(QRegularExpression("^SetTime -?[0-9]+ True True$"));
+        QVERIFY2(asked.size() == setTimeCalls, qPrintable(calls().join(" | ")));
+    }
+
     // Network time refuses the move; turned off, it lets the same move pass.
     void turnsNetworkTimeOff()
     {
@@ -250,7 +301,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered(Service));
         TimedatedClock clock;
         QSignalSpy refused(&clock, &TimedatedClock::refused);
-        clock.setTimeOfDay("12:00:00");
+        clock.setTime(std::chrono::seconds(1));
         QVERIFY(refused.wait(5000));
         QVERIFY(refused.first().first().toString().contains("CAP_SYS_TIME"));
         QCOMPARE(refused.first().at(1).value<TimedatedClock::Refusal>(), TimedatedClock::Refusal::NotAllowed);

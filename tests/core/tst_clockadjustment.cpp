@@ -2,13 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "clock/clockadjustment.h"
-#include "clock/timestring.h"
 
 #include <QTest>
 
 using namespace quorvel;
-using quorvel::clock::clockAdjustment;
-using quorvel::clock::localTimeString;
 
 namespace {
 
@@ -65,7 +62,14 @@ private Q_SLOTS:
         QFETCH(qint64, expectedMs);
         const QTimeZone pcZone(zone);
         QVERIFY2(pcZone.isValid(), zone.constData());
-        QCOMPARE(qint64(clockAdjustment(now.toTimeZone(pcZone), target).count()), expectedMs);
+        // The target as GPS time with the PC zone's offset, and no date.
+        clock::MoveRequest sync;
+        sync.epoch = utc(now);
+        sync.zoneOffsetSeconds = clock::zoneOffsetSeconds(pcZone, sync.epoch);
+        sync.offsetMinutes = sync.zoneOffsetSeconds / 60;
+        const QTime gps = target.addSecs(-sync.zoneOffsetSeconds);
+        sync.gpsTime = {gps.hour(), gps.minute(), gps.second()};
+        QCOMPARE(qint64(clock::planClockMove(sync).move.count()), expectedMs * 1000);
     }
 
     // A sentence timed at `epoch` (the PC's UTC when its burst began) moves
@@ -152,7 +156,11 @@ private Q_SLOTS:
         QFETCH(int, utcMinute);
         QFETCH(int, offset);
         QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(localTimeString({utcHour, utcMinute, 5}, offset)), expected);
+        clock::MoveRequest sync;
+        sync.gpsTime = {utcHour, utcMinute, 5};
+        sync.offsetMinutes = offset;
+        const QString status = clock::clockSetStatus(sync, clock::planClockMove(sync));
+        QVERIFY2(status.startsWith("Clock set to " + expected + ".000 "), qPrintable(status));
     }
 };
 

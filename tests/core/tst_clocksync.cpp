@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "clock/clocksync.h"
+#include "clock/delaymeter.h"
 #include "clock/systemclock.h"
 
 #include <QSignalSpy>
+
 #include <QTest>
+#include <functional>
 
 using namespace quorvel;
 
@@ -15,16 +18,26 @@ namespace {
 class HeldClock final : public clock::SystemClock
 {
 public:
-    void setTimeOfDay(const QString &timeString) override { asked << timeString; }
-    void setTime(std::chrono::microseconds) override { }
+    void setTime(std::chrono::microseconds) override { asked << requested(); }
     void setNtp(bool) override { }
     void checkSynchronized() override { }
-    QStringList asked;
+    std::function<QString()> requested;
+    QStringList asked; // the local times of day set
 };
 
-nmea::TimeOfDay at(int hour, int minute, int second)
+nmea::SentenceTime at(int hour, int minute, int second, nmea::TimeSentence sentence = nmea::TimeSentence::Gga)
 {
-    return nmea::TimeOfDay{hour, minute, second};
+    return {sentence, nmea::TimeOfDay{hour, minute, second}, std::nullopt};
+}
+
+// The burst of GPS second `second` of 2026-12-07, `delayMs` after it.
+link::BurstTiming::Burst burstAt(qint64 position, int hour, int minute, int second, int delayMs)
+{
+    using namespace std::chrono;
+    const auto day = sys_days(year(2026) / 12 / 7);
+    return {position,
+            time_point_cast<microseconds>(day + hours(hour) + minutes(minute) + seconds(second)
+                                          + milliseconds(delayMs))};
 }
 
 } // namespace
@@ -56,6 +69,16 @@ private Q_SLOTS:
         QTest::newRow("timed out, the fix is not taken")
             << QStringList{"request", "time passes", "fix"} << QStringList{} << false << false;
         QTest::newRow("a request waits") << QStringList{"request"} << QStringList{} << true << false;
+        QTest::newRow("RMC completes it")
+            << QStringList{"request", "rmc"} << QStringList{"14:30:05"} << false << true;
+        QTest::newRow("ZDA without a fix before it waits")
+            << QStringList{"request", "zda"} << QStringList{} << true << false;
+        QTest::newRow("ZDA within 2 s of a fix completes it")
+            << QStringList{"fix", "request", "zda"} << QStringList{"14:30:06"} << false << true;
+        QTest::newRow("ZDA 3 s after the last fix waits")
+            << QStringList{"fix", "request", "zda late"} << QStringList{} << true << false;
+        QTest::newRow("a burst already timed by another second: no epoch, waits")
+            << QStringList{"fix", "request", "same burst, next second"} << QStringList{} << true << false;
     }
 
     void oneRequestOneSetting()
@@ -67,15 +90,29 @@ private Q_SLOTS:
         HeldClock clock;
         bool syncPending = false;
         clock::ClockSync sync(clock, syncPending);
+        clock.requested = [&sync] { return sync.timeRequested().left(8); };
         QSignalSpy timedOut(&sync, &clock::ClockSync::timedOut);
+        qint64 position = 0;
+        const auto take = [&](const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst) {
+            if (sync.takeTime(time, burst, 0))
+                sync.setClock();
+        };
         for (const QString &step : steps) {
+            position += 100;
             if (step == "request") {
                 sync.request();
             } else if (step == "cancel") {
                 sync.cancel();
             } else if (step == "fix") {
-                if (sync.takeFix(at(14, 30, 5), 0))
-                    sync.setClock();
+                take(at(14, 30, 5), burstAt(position, 14, 30, 5, 100));
+            } else if (step == "rmc") {
+                take(at(14, 30, 5, nmea::TimeSentence::Rmc), burstAt(position, 14, 30, 5, 100));
+            } else if (step == "zda") {
+                take(at(14, 30, 6, nmea::TimeSentence::Zda), burstAt(position, 14, 30, 6, 100));
+            } else if (step == "zda late") {
+                take(at(14, 30, 8, nmea::TimeSentence::Zda), burstAt(position, 14, 30, 8, 100));
+            } else if (step == "same burst, next second") {
+                take(at(14, 30, 6), burstAt(100, 14, 30, 5, 100)); // the first fix's burst
             } else if (step == "answer") {
                 Q_EMIT clock.timeSet(0);
             } else if (step == "time passes") {
@@ -101,12 +138,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("refusal");
 
         QTest::newRow("ahead, in the PC's zone")
-            << 0 << qint64(800) << "Clock set to 14:30:05 (UTC+0), moved +0.8 s."
+            << 0 << qint64(800) << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
             << "";
-        QTest::newRow("back, in another zone")
-            << 330 << qint64(-1250)
-            << "Clock set to 20:00:05 (UTC+5:30), moved -1.3 s.\nThe PC's time zone is UTC+0."
-            << "";
+        QTest::newRow("back, in another zone") << 330 << qint64(-1250)
+                                               << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; "
+                                                  "receiver delay 0 ms.\nThe PC's time zone "
+                                                  "is UTC+0."
+                                               << "";
         QTest::newRow("refused") << 0 << qint64(-1) << "The PC clock was not set."
                                  << "timedated said no";
     }
@@ -120,9 +158,12 @@ private Q_SLOTS:
         HeldClock clock;
         bool syncPending = false;
         clock::ClockSync sync(clock, syncPending);
+        clock.requested = [] { return QString(); };
         QSignalSpy answered(&sync, &clock::ClockSync::answered);
         sync.request();
-        QVERIFY(sync.takeFix(at(14, 30, 5), offset));
+        // The PC's clock (TZ=UTC) `movedMs` away from GPS time plus the offset.
+        const int local = (14 * 60 + 30 + offset) * 60 + 5;
+        QVERIFY(sync.takeTime(at(14, 30, 5), burstAt(0, 0, 0, local, -int(movedMs)), offset));
         sync.setClock();
         QVERIFY(sync.busy());
         if (movedMs == -1)
@@ -133,6 +174,31 @@ private Q_SLOTS:
         QCOMPARE(answered.size(), 1);
         QCOMPARE(answered.first().at(0).toString(), status);
         QCOMPARE(answered.first().at(1).toString(), refusal);
+    }
+
+    // The receiver's delay, measured: the median of at least ten seconds of
+    // bursts, each `delays` ms after its second.
+    void receiverDelay_data()
+    {
+        QTest::addColumn<QList<int>>("delays"); // one burst a second
+        QTest::addColumn<int>("median"); // -1: none yet
+        QTest::newRow("ten seconds, 150 ms") << QList<int>(11, 150) << 150;
+        QTest::newRow("less than ten seconds") << QList<int>(10, 150) << -1;
+        QTest::newRow("a late burst does not move it")
+            << QList<int>{150, 151, 149, 150, 420, 150, 152, 150, 148, 150, 151} << 150;
+        QTest::newRow("bursts more than a second late are no bursts of their seconds")
+            << QList<int>(11, 1200) << -1;
+    }
+
+    void receiverDelay()
+    {
+        QFETCH(QList<int>, delays);
+        QFETCH(int, median);
+        clock::DelayMeter meter;
+        std::optional<std::chrono::milliseconds> found;
+        for (int i = 0; i < delays.size(); ++i)
+            found = meter.add(at(14, 30, i).time, burstAt(0, 14, 30, i, delays[i]).epoch);
+        QCOMPARE(found ? int(found->count()) : -1, median);
     }
 };
 

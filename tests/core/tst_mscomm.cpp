@@ -242,6 +242,60 @@ private Q_SLOTS:
             log << "wrote " + write;
         QCOMPARE(log, expected);
     }
+
+    // When a burst began: the read after a quiet gap, less its bytes at the
+    // bit rate; in a read that ends one burst and starts the next, the line
+    // that starts in it. Each read is "ms after the opening:bit rate:bytes"
+    // ("~" is CR LF), all of them waiting when it was made.
+    void burstTiming_data()
+    {
+        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<qint64>("position"); // of the byte asked about
+        QTest::addColumn<qint64>("burst"); // where its burst began, -1: not known
+        QTest::addColumn<double>("epochMs"); // and when
+        QTest::newRow("a wakeup after a pause, 4,800 bit/s")
+            << QStringList{"1000:4800:$GPGGA,1"} << qint64(3) << qint64(0) << 1000 - 8 * 10 / 4.8;
+        QTest::newRow("the end of one burst and the start of the next, 9,600 bit/s")
+            << QStringList{"1000:9600:$AAAA", "1100:9600:BB~$CCCC"} << qint64(10) << qint64(9)
+            << 1100 - 5 * 10 / 9.6;
+        QTest::newRow("no pause: the burst of the line before")
+            << QStringList{"1000:4800:$A~", "1050:4800:$BBBBBBBBBBBBBBBBBBBBBB~"} << qint64(6) << qint64(0)
+            << 1000 - 4 * 10 / 4.8;
+        QTest::newRow("a burst's end, then the next read starts one")
+            << QStringList{"1000:9600:$AAAA", "1100:9600:BB~", "1200:9600:$CC"} << qint64(10) << qint64(9)
+            << 1200 - 3 * 10 / 9.6;
+        QTest::newRow("begun before the port opened: not known")
+            << QStringList{"10:4800:$GPGGA,123456.00,4807"} << qint64(5) << qint64(-1) << 0.0;
+        QTest::newRow("a connection: the read after one that found nothing")
+            << QStringList{"1000:0:", "1100:0:$A~"} << qint64(1) << qint64(0) << 1100.0;
+    }
+
+    void burstTiming()
+    {
+        QFETCH(QStringList, reads);
+        QFETCH(qint64, position);
+        QFETCH(qint64, burst);
+        QFETCH(double, epochMs);
+        const link::UtcTime opened(std::chrono::seconds(1'800'000'000));
+        link::BurstTiming timing;
+        timing.reset(opened);
+        qint64 at = 0;
+        for (const QString &read : reads) {
+            const QStringList parts = read.split(':');
+            const QByteArray bytes = parts[2].toLatin1().replace("~", "\r\n");
+            timing.read(bytes, at, opened + std::chrono::milliseconds(parts[0].toInt()), -1,
+                        parts[1].toInt());
+            at += bytes.size();
+        }
+        const std::optional<link::BurstTiming::Burst> found = timing.burstOf(position);
+        QCOMPARE(found.has_value(), burst >= 0);
+        if (!found)
+            return;
+        QCOMPARE(found->position, burst);
+        const qint64 us = (found->epoch - opened).count();
+        QVERIFY2(qAbs(us - qRound64(epochMs * 1000)) <= 1,
+                 qPrintable(QString::number(us))); // to the microsecond
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMSComm)

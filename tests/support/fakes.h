@@ -6,6 +6,7 @@
 // Stand-ins for the serial control, the settings store and the clock, so the
 // window can be driven from tests without hardware or a real clock.
 
+#include "clock/clockadjustment.h"
 #include "clock/systemclock.h"
 #include "link/serialcontrol.h"
 #include "support/memorysettingsstore.h"
@@ -37,9 +38,20 @@ public:
         return true;
     }
     int InBufferCount() const override { return int(buffer.size()); }
-    QByteArray Input() override { return std::exchange(buffer, {}); }
+    QByteArray Input() override
+    {
+        position = received - buffer.size();
+        return std::exchange(buffer, {});
+    }
+    qint64 inputPosition() const override { return position; }
     bool deliversWholeLines() const override { return wholeLines; }
     bool receiverMissing() const override { return missing; }
+    std::optional<link::BurstTiming::Burst> burstOf(qint64 at) const override
+    {
+        if (!burstEpoch)
+            return std::nullopt;
+        return link::BurstTiming::Burst{at, *burstEpoch};
+    }
     QString errorString() const override { return QStringLiteral("COM %1 cannot be opened").arg(commPort); }
     QString portDescription(int port) const override
     {
@@ -53,6 +65,7 @@ public:
         if (!open)
             return;
         buffer += bytes;
+        received += bytes.size();
         Q_EMIT OnComm();
     }
     // The receiver goes away; the control waits for it, as the real one does.
@@ -78,7 +91,10 @@ public:
     bool missing = false;
     int openings = 0; // state changes, opening or closing
     QByteArray buffer;
+    qint64 received = 0; // bytes, numbered as a real control numbers them
+    qint64 position = 0; // of the last Input()
     bool wholeLines = false; // as a network source delivers
+    std::optional<link::UtcTime> burstEpoch; // when the bursts received began, if told
     QList<int> refusedPorts;
     QList<Device> devices;
 };
@@ -86,26 +102,33 @@ public:
 class FakeClock final : public clock::SystemClock
 {
 public:
-    void setTimeOfDay(const QString &timeString) override
-    {
-        settings << timeString;
-        if (watched)
-            watchedTexts << watched->property("text").toString();
-        if (!holdAnswers)
-            Q_EMIT timeSet(movedMs);
-    }
     void setTime(std::chrono::microseconds move) override
     {
         moves << move;
+        // The time of day (UTC, TZ=UTC in the tests) the clock would show
+        // now, to the hundredth.
+        const auto moved = std::chrono::round<std::chrono::milliseconds>(clock::pcUtcNow() + move);
+        const qint64 hundredths = (moved.time_since_epoch().count() + 5) / 10;
+        settings << QDateTime::fromMSecsSinceEpoch(hundredths * 10, QTimeZone::utc())
+                        .toString(QStringLiteral("hh:mm:ss.zzz"))
+                        .chopped(1);
+        if (watched)
+            watchedTexts << watched->property("text").toString();
         if (!holdAnswers)
             Q_EMIT timeSet(std::chrono::round<std::chrono::milliseconds>(move).count());
     }
-    void setNtp(bool on) override { Q_EMIT ntpSet(on); }
-    void checkSynchronized() override { Q_EMIT synchronizedKnown(false); }
+    void setNtp(bool on) override
+    {
+        ntp << on;
+        Q_EMIT ntpSet(on);
+    }
+    void checkSynchronized() override { Q_EMIT synchronizedKnown(synchronized); }
+    // The local times of day set, "hh:mm:ss.zz".
     QStringList settings;
+    QList<bool> ntp; // network time turned on or off
+    bool synchronized = false;
     QList<std::chrono::microseconds> moves;
     bool holdAnswers = false; // the system answers only when the test says so
-    qint64 movedMs = 800;
     // What a control of the window showed at each setting.
     QObject *watched = nullptr;
     QStringList watchedTexts;

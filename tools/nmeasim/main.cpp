@@ -3,10 +3,11 @@
 
 // A simulated GPS receiver on a pseudo-terminal, for trying GPS Quorvel
 // without hardware. It prints the device path, then streams NMEA at the
-// pace of a 4800 bit/s line (480 characters a second): a stationary fix
-// with metre-level noise, or a recorded log replayed.
+// pace of a serial line (4800 bit/s unless told: 480 characters a second),
+// each byte when the line would have carried it: a stationary fix with
+// metre-level noise, or a recorded log replayed.
 //
-//   nmeasim [--link PATH] [--delay-ms N] [--log FILE] [--once]
+//   nmeasim [--link PATH] [--delay-ms N] [--rate BITS] [--hz N] [--log FILE] [--once]
 
 #include "receiver.h"
 
@@ -29,7 +30,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr double BytesPerSecond = 4800.0 / 10; // start bit, 8 data bits, stop bit
+double bytesPerSecond = 4800.0 / 10; // start bit, 8 data bits, stop bit
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -40,10 +41,13 @@ void onSignal(int)
 
 int usage()
 {
-    std::cerr << "usage: nmeasim [--link PATH] [--delay-ms N] [--log FILE] [--once]\n"
+    std::cerr << "usage: nmeasim [--link PATH] [--delay-ms N] [--rate BITS] [--hz N] [--log FILE] [--once]\n"
                  "  --link PATH     also make PATH a symbolic link to the device\n"
                  "  --delay-ms N    start each second's sentences N ms (0 to 999) after that second\n"
                  "                  of this machine's UTC clock, as a real receiver does (default 0)\n"
+                 "  --rate BITS     the line's bit rate, 1200 to 921600 (default 4800)\n"
+                 "  --hz N          epochs a second: 1, 2, 5 or 10 (default 1); the sentences that\n"
+                 "                  do not fit in an epoch at the bit rate are left out, GGA last\n"
                  "  --log FILE      replay a recorded NMEA log (lines starting with # are skipped)\n"
                  "  --once          with --log, stop at the end of the log instead of repeating it\n";
     return 2;
@@ -86,19 +90,21 @@ public:
     {
     }
 
-    // Sends `text` no faster than the line rate allows.
+    // Sends `text` no faster than the line rate allows: byte n of a run
+    // leaves n byte times after the first, which leaves at once.
     void send(const std::string &text)
     {
         // A line that stood idle has no bytes in hand: the pace starts afresh.
-        if (Clock::now() - m_start > std::chrono::duration<double>(double(m_total) / BytesPerSecond)) {
+        if (Clock::now() - m_start > std::chrono::duration<double>(double(m_total) / bytesPerSecond)) {
             m_start = Clock::now();
             m_total = 0;
         }
         for (std::size_t sent = 0; sent < text.size() && !stopRequested;) {
             const double elapsed = std::chrono::duration<double>(Clock::now() - m_start).count();
-            const auto allowed = static_cast<long long>(elapsed * BytesPerSecond) - m_total;
+            const auto allowed = static_cast<long long>(elapsed * bytesPerSecond) + 1 - m_total;
             if (allowed <= 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                std::this_thread::sleep_until(
+                    m_start + std::chrono::duration<double>(double(m_total) / bytesPerSecond));
                 continue;
             }
             const std::size_t chunk = std::min<std::size_t>(allowed, text.size() - sent);
@@ -125,6 +131,7 @@ int main(int argc, char *argv[])
     const char *logPath = nullptr;
     bool once = false;
     std::chrono::milliseconds delay{0};
+    int perSecond = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--link" && i + 1 < argc)
@@ -140,6 +147,18 @@ int main(int argc, char *argv[])
             if (value.empty() || *end != '\0' || ms < 0 || ms > 999)
                 return usage();
             delay = std::chrono::milliseconds(ms);
+        } else if ((arg == "--rate" || arg == "--hz") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            char *end = nullptr;
+            const long number = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0')
+                return usage();
+            if (arg == "--rate" && number >= 1200 && number <= 921600)
+                bytesPerSecond = double(number) / 10;
+            else if (arg == "--hz" && (number == 1 || number == 2 || number == 5 || number == 10))
+                perSecond = int(number);
+            else
+                return usage();
         } else
             return usage();
     }
@@ -170,14 +189,20 @@ int main(int argc, char *argv[])
         while (!once && !stopRequested);
     } else {
         nmeasim::SimulatedReceiver receiver;
+        // What the line carries in nine tenths of an epoch.
+        const auto budget = static_cast<std::size_t>(bytesPerSecond * 0.9 / perSecond);
         for (int epoch = 0; !stopRequested; ++epoch) {
-            // Each epoch's sentences start `delay` after a whole second of
-            // UTC, and carry that second, as a receiver's do.
-            const std::chrono::sys_seconds second
-                = nmeasim::nextBurst(std::chrono::system_clock::now(), delay);
-            std::this_thread::sleep_until(second + delay);
-            for (const std::string &sentence : receiver.epoch(second, epoch))
-                writer.send(sentence);
+            // Each epoch's sentences start `delay` after its instant of UTC
+            // (a whole second at 1 Hz), and carry that instant, as a
+            // receiver's do.
+            const auto at = nmeasim::nextEpoch(std::chrono::system_clock::now(), delay, perSecond);
+            std::this_thread::sleep_until(at + delay);
+            std::string burst;
+            for (const std::string &sentence : receiver.epoch(at, epoch)) {
+                if (perSecond == 1 || burst.size() + sentence.size() <= budget)
+                    burst += sentence;
+            }
+            writer.send(burst);
         }
     }
     if (linkPath)

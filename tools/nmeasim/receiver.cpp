@@ -45,6 +45,15 @@ std::chrono::sys_seconds nextBurst(std::chrono::system_clock::time_point now, st
     return std::chrono::ceil<std::chrono::seconds>(now - delay);
 }
 
+std::chrono::sys_time<std::chrono::milliseconds> nextEpoch(std::chrono::system_clock::time_point now,
+                                                           std::chrono::milliseconds delay, int perSecond)
+{
+    const std::chrono::milliseconds period(1000 / perSecond);
+    const auto since = std::chrono::ceil<std::chrono::milliseconds>(now - delay).time_since_epoch();
+    return std::chrono::sys_time<std::chrono::milliseconds>((since + period - std::chrono::milliseconds(1))
+                                                            / period * period);
+}
+
 std::string withChecksum(const std::string &body)
 {
     unsigned char sum = 0;
@@ -58,12 +67,14 @@ SimulatedReceiver::SimulatedReceiver(unsigned seed)
 {
 }
 
-std::vector<std::string> SimulatedReceiver::epoch(std::chrono::sys_seconds second, int epochNumber)
+std::vector<std::string> SimulatedReceiver::epoch(std::chrono::sys_time<std::chrono::milliseconds> at,
+                                                  int epochNumber)
 {
-    const auto day = std::chrono::floor<std::chrono::days>(second);
-    const std::chrono::hh_mm_ss clock(second - day);
-    const std::string time = format("%02d%02d%02d.00", int(clock.hours().count()),
-                                    int(clock.minutes().count()), int(clock.seconds().count()));
+    const auto day = std::chrono::floor<std::chrono::days>(at);
+    const std::chrono::hh_mm_ss clock(at - day);
+    const std::string time
+        = format("%02d%02d%02d.%02d", int(clock.hours().count()), int(clock.minutes().count()),
+                 int(clock.seconds().count()), int(clock.subseconds().count() / 10));
     const std::chrono::year_month_day date(day);
     const std::string ddmmyy
         = format("%02u%02u%02d", unsigned(date.day()), unsigned(date.month()), int(date.year()) % 100);

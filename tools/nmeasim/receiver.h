@@ -22,6 +22,10 @@ std::string nmeaAngle(double degrees, int degreeDigits, char positive, char nega
 // sent at that second plus `delay`.
 std::chrono::sys_seconds nextBurst(std::chrono::system_clock::time_point now,
                                    std::chrono::milliseconds delay);
+// The same for a receiver with `perSecond` epochs a second (1 to 10): the
+// epoch it reports, on the grid of 1/perSecond s.
+std::chrono::sys_time<std::chrono::milliseconds> nextEpoch(std::chrono::system_clock::time_point now,
+                                                           std::chrono::milliseconds delay, int perSecond);
 
 // A receiver standing still at one place: one epoch a second of GGA, GSA,
 // RMC and GSV, with metre-level noise on the fix, and no fix for the first
@@ -31,8 +35,9 @@ class SimulatedReceiver
 public:
     explicit SimulatedReceiver(unsigned seed = 4800);
 
-    // The sentences of the epoch at `second` (UTC), CR LF ended.
-    std::vector<std::string> epoch(std::chrono::sys_seconds second, int epochNumber);
+    // The sentences of the epoch at `at` (UTC, with the fraction of the
+    // second in hundredths), CR LF ended.
+    std::vector<std::string> epoch(std::chrono::sys_time<std::chrono::milliseconds> at, int epochNumber);
 
 private:
     std::mt19937 m_random;

@@ -1,0 +1,107 @@
+// SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "clockmenu.h"
+
+#include "app/appinfo.h"
+#include "settings/settingsstore.h"
+
+#include <QInputDialog>
+#include <QMenu>
+#include <QPushButton>
+
+#include <optional>
+
+namespace quorvel {
+
+namespace {
+
+const QString ClockSection = QStringLiteral("Clock");
+const QString HandKey = QStringLiteral("ReceiverDelayMs");
+const QString MeasuredSection = QStringLiteral("MeasuredDelays");
+
+// Whole milliseconds within the range a receiver may take; nothing else.
+std::optional<int> delayMs(const QString &text)
+{
+    bool ok = false;
+    const int ms = text.trimmed().toInt(&ok);
+    return ok && ms >= 0 && ms <= ClockMenu::MaxDelayMs ? std::optional<int>(ms) : std::nullopt;
+}
+
+} // namespace
+
+ClockMenu::ClockMenu(QPushButton *syncButton, settings::SettingsStore &settings,
+                     std::function<QString()> receiver, QWidget *window)
+    : QObject(window)
+    , m_button(syncButton)
+    , m_settings(settings)
+    , m_receiver(std::move(receiver))
+    , m_window(window)
+{
+    m_button->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_button, &QPushButton::customContextMenuRequested, this,
+            [this](const QPoint &at) { showMenu(m_button->mapToGlobal(at)); });
+}
+
+ClockMenu::Delay ClockMenu::delay() const
+{
+    using std::chrono::milliseconds;
+    if (const auto hand = delayMs(m_settings.readSetting(ApplicationName, ClockSection, HandKey, {})))
+        return {milliseconds(*hand), Origin::Hand};
+    if (const auto measured
+        = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {})))
+        return {milliseconds(*measured), Origin::Measured};
+    return {};
+}
+
+void ClockMenu::measured(std::chrono::milliseconds delay)
+{
+    const QString value = QString::number(delay.count());
+    if (m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {}) != value)
+        write(MeasuredSection, m_receiver(), value);
+}
+
+void ClockMenu::showMenu(const QPoint &at)
+{
+    const Delay inUse = delay();
+    QString origin;
+    switch (inUse.origin) {
+    case Origin::Hand:
+        origin = tr("%1 ms, set by hand").arg(inUse.delay.count());
+        break;
+    case Origin::Measured:
+        origin = tr("%1 ms, measured for this receiver").arg(inUse.delay.count());
+        break;
+    case Origin::None:
+        origin = tr("0 ms, not measured yet");
+        break;
+    }
+    auto *menu = new QMenu(m_window);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(origin), this, &ClockMenu::askDelay);
+    menu->popup(at);
+}
+
+void ClockMenu::askDelay()
+{
+    bool ok = false;
+    const int ms = QInputDialog::getInt(
+        m_window, tr("Receiver delay"),
+        tr("The time from the UTC second to the first byte the receiver sends for it, in milliseconds. "
+           "It is added when the clock is set.\n\nWhile the PC's clock is synchronized to network time, "
+           "GPS Quorvel measures it for each receiver; a delay set here is used instead."),
+        int(delay().delay.count()), 0, MaxDelayMs, 1, &ok);
+    if (ok)
+        write(ClockSection, HandKey, QString::number(ms));
+}
+
+bool ClockMenu::write(const QString &section, const QString &key, const QString &value)
+{
+    if (m_settings.writeSetting(ApplicationName, section, key, value))
+        return true;
+    Q_EMIT failed(tr("The receiver delay could not be saved to %1: %2.")
+                      .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    return false;
+}
+
+} // namespace quorvel

@@ -43,6 +43,10 @@ std::optional<StopRule> parseStopRule(const QString &setting)
     }
     if (!isNumber || !(rule.target > 0) || rule.target > 1e9)
         return std::nullopt;
+    // The count of fixes stops growing at the ring's size: a larger target
+    // would never be met.
+    if (rule.kind == StopRule::Kind::Fixes && rule.target > SampleRing::RingSize)
+        return std::nullopt;
     return rule;
 }
 

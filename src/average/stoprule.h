@@ -32,9 +32,9 @@ struct StopProgress
 };
 
 // The rule as the settings keep it: "fixes 600", "time 900" (seconds),
-// "mean 0.50" (metres); and back. Nothing for text that is no rule, or a
+// "mean 0.50" (metres); and back. Nothing for text that is no rule, a
 // target that is not positive (fixes and seconds whole, metres to the
-// centimetre).
+// centimetre), or more fixes than the ring holds.
 QString stopRuleSetting(const StopRule &rule);
 std::optional<StopRule> parseStopRule(const QString &setting);
 // "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m (95 %)"

@@ -455,6 +455,9 @@ private Q_SLOTS:
         QTest::newRow("no fixes") << "fixes 0"
                                   << ""
                                   << "";
+        QTest::newRow("more fixes than the ring holds") << "fixes 5001"
+                                                        << ""
+                                                        << "";
         QTest::newRow("part of a fix") << "fixes 2.5"
                                        << ""
                                        << "";

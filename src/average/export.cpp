@@ -65,17 +65,15 @@ double degreesOf(double nmea, bool westPositive)
 
 // "12:35:19", or with the fraction of the second in the receiver's digits:
 // "12:00:00.10".
-QString utcText(const FixDetails &details)
+QString utcText(const nmea::TimeOfDay &utc)
 {
     QString text = QStringLiteral("%1:%2:%3")
-                       .arg(details.utcSecond / 3600, 2, 10, QLatin1Char('0'))
-                       .arg(details.utcSecond / 60 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(details.utcSecond % 60, 2, 10, QLatin1Char('0'));
-    if (details.utcFractionDigits > 0)
+                       .arg(utc.hour, 2, 10, QLatin1Char('0'))
+                       .arg(utc.minute, 2, 10, QLatin1Char('0'))
+                       .arg(utc.second, 2, 10, QLatin1Char('0'));
+    if (utc.fractionDigits > 0)
         text += QLatin1Char('.')
-            + QString::number(details.utcNanosecond)
-                  .rightJustified(9, QLatin1Char('0'))
-                  .left(details.utcFractionDigits);
+            + QString::number(utc.nanosecond).rightJustified(9, QLatin1Char('0')).left(utc.fractionDigits);
     return text;
 }
 
@@ -156,8 +154,8 @@ QByteArray fixesAsCsv(const SampleRing &ring)
         const int slot = ring.slotOf(age);
         const FixDetails &d = ring.DetailSamples[slot];
         QString row;
-        if (d.utcSecond >= 0)
-            row += utcText(d);
+        if (d.utc)
+            row += utcText(*d.utc);
         row += QLatin1Char(',') + decimalDegrees(degreesOf(ring.LatSamples[slot], false)) + QLatin1Char(',')
             + decimalDegrees(degreesOf(ring.LonSamples[slot], true)) + QLatin1Char(',')
             + number(ring.ElevSamples[slot]) + QLatin1Char(',')

@@ -30,9 +30,10 @@ struct Spread
     // the fixes over time (see uncertainty.h); its figures are absent when
     // the session is too short to tell.
     MeanUncertainty mean;
-    // From the first fix to the last, by their UTC times: the forward steps
-    // between successive fixes added up; where a fix has no time, from the
-    // first's time to the last's, where both have one.
+    // From the first fix to the last, by their UTC times, in whole seconds
+    // (rounded): the forward steps between successive fixes added up; where
+    // a fix has no time, from the first's time to the last's, where both
+    // have one.
     std::optional<int> spanSeconds;
 };
 
@@ -40,9 +41,9 @@ struct Spread
 // plane touching the WGS 84 ellipsoid at the mean, up as the altitudes differ.
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average);
 
-// The fixes' times in seconds from the first, oldest first, across midnight
-// and pauses; a time that steps back counts as no step. Nothing when a fix
-// has no time.
+// The fixes' times in seconds from the first, with the fractions of the
+// second the receiver sent, oldest first, across midnight and pauses; a
+// time that steps back counts as no step. Nothing when a fix has no time.
 std::optional<std::vector<double>> fixSeconds(const SampleRing &ring);
 
 // The spread of the fixes around `average`, their mean. Nothing for an empty ring.

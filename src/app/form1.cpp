@@ -171,9 +171,10 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // A stored whole number of hours is read as it always was, out of range
-    // or not; "h:mm" as the box takes it. Before anything is stored, the
-    // PC's own time zone is the best first guess.
+    // A stored whole number is taken as that many hours, even one beyond
+    // the box's range (as typed into the box, it would be ignored); "h:mm"
+    // as the box takes it. Before anything is stored, the PC's own time zone
+    // is the best first guess.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
     if (storedOffset.isEmpty()) {

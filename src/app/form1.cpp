@@ -192,10 +192,8 @@ void Form1::Form_Load()
     }
 
     // When logging stops by itself, as chosen last time.
-    const std::optional<average::StopRule> rule = average::parseStopRule(
-        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString()));
-    m_stopRules->setRule(rule);
-    m_status->setStopRule(rule);
+    followStopRule(average::parseStopRule(
+        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString())));
 
     CalcPos->setFocus();
     m_ports->describePorts();
@@ -244,11 +242,16 @@ bool Form1::saveMean(const QString &path, const QString &name)
 
 void Form1::setStopRule(const std::optional<average::StopRule> &rule)
 {
-    m_stopRules->setRule(rule);
-    m_status->setStopRule(rule);
+    followStopRule(rule);
     showState();
     writeSetting(LoggingSection, StopRuleKey,
                  rule ? average::stopRuleSetting(*rule) : QStringLiteral("none"));
+}
+
+void Form1::followStopRule(const std::optional<average::StopRule> &rule)
+{
+    m_stopRules->setRule(rule);
+    m_status->setStopRule(rule);
 }
 
 void Form1::showScatter()

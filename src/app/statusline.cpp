@@ -64,11 +64,15 @@ bool StatusLine::followRule()
 
 void StatusLine::fixStored()
 {
-    if (!m_ruleArmed || m_rule->kind != average::StopRule::Kind::Fixes || !followRule())
-        return;
+    if (m_ruleArmed && m_rule->kind == average::StopRule::Kind::Fixes && followRule())
+        stopByRule();
+}
+
+void StatusLine::stopByRule()
+{
     m_ruleArmed = false;
     m_stoppedBy = m_progress.text;
-    Q_EMIT stopRuleMet();
+    Q_EMIT stopRuleMet(); // stops logging, which shows the state
 }
 
 QString StatusLine::stateText(QString *details) const
@@ -156,9 +160,7 @@ void StatusLine::followState()
     }
     if (m_state.Logging) {
         if (m_ruleArmed && followRule()) {
-            m_ruleArmed = false;
-            m_stoppedBy = m_progress.text;
-            Q_EMIT stopRuleMet(); // stops logging, which shows the state
+            stopByRule();
             return;
         }
         Q_EMIT loggingFollowed();

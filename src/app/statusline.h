@@ -80,6 +80,8 @@ private:
     // Measures the stop rule's progress; true when it is met now, for a
     // logging period that began with it unmet.
     bool followRule();
+    // The rule is met: logging is to stop, and the line is to say why.
+    void stopByRule();
 
     QLabel *const m_label;
     const AppState &m_state;

@@ -147,24 +147,19 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
     return true;
 }
 
-std::optional<average::Average> MeanView::currentMean() const
-{
-    std::optional<average::Average> mean = average::averageSamples(m_fixes);
-    if (mean && !mean->mean.isFinite())
-        return std::nullopt;
-    return mean;
-}
-
-void MeanView::refreshScatter()
+void MeanView::refreshScatter(const average::Scatter *measured)
 {
     if (!m_scatter)
         return;
-    const std::optional<average::Average> mean = currentMean();
-    if (!mean) {
-        m_scatter->setFixes({}, {});
-        return;
+    std::optional<average::Scatter> scatter;
+    if (!measured) {
+        scatter = average::scatterOf(m_fixes);
+        measured = scatter ? &*scatter : nullptr;
     }
-    m_scatter->setFixes(average::localPoints(m_fixes, *mean), *average::spreadOf(m_fixes, *mean));
+    if (measured)
+        m_scatter->setFixes(measured->points, measured->spread);
+    else
+        m_scatter->setFixes({}, {});
 }
 
 void MeanView::showMenu(QLineEdit *box, const QPoint &at)

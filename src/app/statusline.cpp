@@ -159,11 +159,13 @@ void StatusLine::followState()
         return;
     }
     if (m_state.Logging) {
+        const bool measured = m_ruleArmed;
         if (m_ruleArmed && followRule()) {
             stopByRule();
             return;
         }
-        Q_EMIT loggingFollowed();
+        Q_EMIT loggingFollowed(measured && m_progress.scatter ? &*m_progress.scatter : nullptr);
+        m_progress.scatter.reset(); // not kept for the next second
     }
     // A message of its own (a clock sync, a mean) stays a while before the
     // state returns.

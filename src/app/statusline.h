@@ -63,8 +63,10 @@ public:
     void fixStored();
 
 Q_SIGNALS:
-    // Once a second while logging, for what follows the fixes as they come.
-    void loggingFollowed();
+    // Once a second while logging, for what follows the fixes as they come;
+    // with the fixes' scatter where the stop rule measured it just now, so
+    // that it is not worked out twice (nothing otherwise).
+    void loggingFollowed(const average::Scatter *measured);
     // The stop rule is met; the line says so once logging is off.
     void stopRuleMet();
 

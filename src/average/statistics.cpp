@@ -96,11 +96,10 @@ std::optional<std::vector<double>> fixSeconds(const SampleRing &ring)
     return seconds;
 }
 
-std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
+std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPoint> &points)
 {
     if (ring.SampleCount == 0)
         return std::nullopt;
-    const std::vector<LocalPoint> points = localPoints(ring, average);
     std::vector<double> north, east, up, radii;
     for (const LocalPoint &p : points) {
         north.push_back(p.north);
@@ -132,6 +131,21 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
     }
     spread.mean = meanUncertainty(*seconds, points);
     return spread;
+}
+
+std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
+{
+    return spreadOf(ring, localPoints(ring, average));
+}
+
+std::optional<Scatter> scatterOf(const SampleRing &ring)
+{
+    const std::optional<Average> mean = averageSamples(ring);
+    if (!mean || !mean->mean.isFinite())
+        return std::nullopt;
+    Scatter scatter{*mean, localPoints(ring, *mean), {}};
+    scatter.spread = *spreadOf(ring, scatter.points);
+    return scatter;
 }
 
 } // namespace quorvel::average

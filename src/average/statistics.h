@@ -46,7 +46,22 @@ std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &avera
 // time that steps back counts as no step. Nothing when a fix has no time.
 std::optional<std::vector<double>> fixSeconds(const SampleRing &ring);
 
-// The spread of the fixes around `average`, their mean. Nothing for an empty ring.
+// The spread of the fixes around their mean, given as `points`, the fixes'
+// offsets from it (localPoints()). Nothing for an empty ring.
+std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPoint> &points);
+// The spread of the fixes around `average`, their mean.
 std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average);
+
+// The stored fixes as one look takes them: their mean, each fix's offset
+// from it, oldest first, and their spread.
+struct Scatter
+{
+    Average mean;
+    std::vector<LocalPoint> points;
+    Spread spread;
+};
+
+// Nothing when no fix is stored or their mean is no finite position.
+std::optional<Scatter> scatterOf(const SampleRing &ring);
 
 } // namespace quorvel::average

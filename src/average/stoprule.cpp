@@ -83,9 +83,9 @@ StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elap
     }
     case StopRule::Kind::Uncertainty: {
         const QString target = QString::number(rule.target, 'f', 2);
-        std::optional<double> radius;
-        if (const std::optional<Average> mean = averageSamples(ring); mean && mean->mean.isFinite())
-            radius = spreadOf(ring, *mean)->mean.horizontal95;
+        progress.scatter = scatterOf(ring);
+        const std::optional<double> radius
+            = progress.scatter ? progress.scatter->spread.mean.horizontal95 : std::nullopt;
         progress.met = radius && *radius <= rule.target;
         progress.text = radius
             ? QStringLiteral("Mean \u00b1%1 m (95 %); stop at \u00b1%2 m")

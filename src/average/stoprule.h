@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "statistics.h"
+
 #include <QString>
 
 #include <optional>
@@ -29,6 +31,9 @@ struct StopProgress
     // "120 of 300 fixes", "2 min 05 s of 10 min 00 s",
     // "Mean ±0.84 m (95 %); stop at ±0.50 m"
     QString text;
+    // What a rule on the mean measured, for others to use; nothing for the
+    // other rules.
+    std::optional<Scatter> scatter;
 };
 
 // The rule as the settings keep it: "fixes 600", "time 900" (seconds),

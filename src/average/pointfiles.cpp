@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -280,66 +281,31 @@ std::optional<QByteArray> xmlWithPointAdded(PointFormat format, const QByteArray
     return copy.out;
 }
 
-// Writes the document, then its numbers in plain decimal notation, as the
-// other files have them (QJsonDocument writes 0.00001 as 1e-05).
+// The document as text, with its numbers in plain decimal notation as the
+// other files have them: QJsonDocument writes 0.00001 as 1e-05.
 QByteArray plainJson(const QJsonDocument &document)
 {
     const QByteArray json = document.toJson(QJsonDocument::Indented);
     QByteArray out;
     out.reserve(json.size());
-    bool inString = false;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const char c = json[i];
-        if (inString) {
-            out += c;
-            if (c == '\\' && i + 1 < json.size())
-                out += json[++i];
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-            out += c;
-            continue;
-        }
-        if (c != '-' && (c < '0' || c > '9')) {
-            out += c;
-            continue;
-        }
-        // A number: sign, digits, fraction, exponent.
-        qsizetype end = i;
-        while (end < json.size() && QByteArrayView("+-.0123456789eE").contains(json[end]))
+    for (qsizetype i = 0; i < json.size();) {
+        qsizetype end = i + 1;
+        if (json[i] == '"') { // a string, copied as it is
+            while (json[end] != '"')
+                end += json[end] == '\\' ? 2 : 1;
             ++end;
-        const QByteArray token = json.mid(i, end - i);
-        i = end - 1;
-        const qsizetype e = token.indexOf('e') >= 0 ? token.indexOf('e') : token.indexOf('E');
-        if (e < 0) {
-            out += token;
-            continue;
+        } else if (json[i] == '-' || (json[i] >= '0' && json[i] <= '9')) { // a number
+            while (end < json.size() && QByteArrayView("+-.0123456789eE").contains(json[end]))
+                ++end;
+            const QByteArray number = json.sliced(i, end - i);
+            if (number.contains('e') || number.contains('E')) {
+                out += QByteArray::number(number.toDouble(), 'f', QLocale::FloatingPointShortest);
+                i = end;
+                continue;
+            }
         }
-        const bool negative = token.startsWith('-');
-        const QByteArray mantissa = token.mid(negative ? 1 : 0, e - (negative ? 1 : 0));
-        const int exponent = token.mid(e + 1).toInt();
-        const qsizetype point = mantissa.indexOf('.');
-        QByteArray digits = mantissa;
-        digits.replace(".", "");
-        // The decimal point moves `exponent` places from where it stands.
-        qsizetype at = (point < 0 ? mantissa.size() : point) + exponent;
-        if (at <= 0) {
-            digits.prepend(QByteArray(-at, '0'));
-            at = 0;
-        } else if (at > digits.size()) {
-            digits.append(QByteArray(at - digits.size(), '0'));
-        }
-        QByteArray whole = digits.left(at), fraction = digits.mid(at);
-        while (whole.size() > 1 && whole.startsWith('0'))
-            whole.remove(0, 1);
-        while (fraction.endsWith('0'))
-            fraction.chop(1);
-        if (whole.isEmpty())
-            whole = "0";
-        out += (negative ? "-" : "") + whole + (fraction.isEmpty() ? QByteArray() : "." + fraction);
+        out += json.sliced(i, end - i);
+        i = end;
     }
     return out;
 }

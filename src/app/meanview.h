@@ -76,8 +76,8 @@ private:
     // The tooltips of the mean shown, and what the status line says of it.
     StatusMessage describe();
     // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
-    // or nothing while no point is known.
-    QString knownPointText() const;
+    // with `between` its two parts, or nothing while no point is known.
+    QString knownPointText(QStringView between = u"; ") const;
     void askMeanFile();
     void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);

@@ -9,6 +9,7 @@
 #include "link/serialcontrol.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QStringList>
 
 namespace quorvel {
@@ -58,7 +59,7 @@ bool StatusLine::followRule()
     if (!m_rule)
         return false;
     const qint64 ms = m_loggedMs + (m_logging.isValid() ? m_logging.elapsed() : 0);
-    m_progress = average::stopProgress(*m_rule, m_state, int(ms / 1000));
+    m_progress = average::stopProgress(*m_rule, m_state, int(ms / 1000), QLocale().decimalPoint());
     return m_progress.met;
 }
 
@@ -100,7 +101,7 @@ QString StatusLine::stateText(QString *details) const
     }
     // The stop rule's progress, on the second line where it is free.
     if (m_state.Logging && m_rule) {
-        const QString rule = average::stopRuleDescription(*m_rule);
+        const QString rule = average::stopRuleDescription(*m_rule, QLocale().decimalPoint());
         if (!m_ruleArmed) {
             tips << tr("The stop rule (%1) was met before logging started: logging goes on until Stop Log.")
                         .arg(rule);

@@ -36,12 +36,7 @@ QString degreesText(double degrees)
 // To the millimetre, without trailing zeros: "545.4", "10".
 QString metresText(double metres)
 {
-    QString text = fixedText(metres, 3);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    return fixedText(metres, 3, u".", Zeros::Trimmed);
 }
 
 // `name` with the file's prefix for its namespace, where it has one.
@@ -69,7 +64,7 @@ void writeWaypoint(QXmlStreamWriter &xml, const MeanPoint &point, const QString 
     if (point.geoidSeparation)
         child(QStringLiteral("geoidheight"), metresText(*point.geoidSeparation));
     child(QStringLiteral("name"), point.name);
-    child(QStringLiteral("desc"), pointDescription(point.spread));
+    child(QStringLiteral("desc"), spreadDescription(point.spread));
     xml.writeCharacters(indent);
     xml.writeEndElement();
 }
@@ -85,7 +80,7 @@ void writePlacemark(QXmlStreamWriter &xml, const MeanPoint &point, const QString
     xml.writeCharacters(inner);
     xml.writeTextElement(tag("name"), point.name);
     xml.writeCharacters(inner);
-    xml.writeTextElement(tag("description"), pointDescription(point.spread));
+    xml.writeTextElement(tag("description"), spreadDescription(point.spread));
     if (point.time.isValid()) {
         xml.writeCharacters(inner);
         xml.writeStartElement(tag("TimeStamp"));
@@ -312,13 +307,12 @@ QByteArray plainJson(const QJsonDocument &document)
 
 QJsonValue metresValue(std::optional<double> metres)
 {
-    return metres && std::isfinite(*metres) ? QJsonValue(std::round(*metres * 1000) / 1000 + 0.0)
-                                            : QJsonValue(QJsonValue::Null);
+    return metres && std::isfinite(*metres) ? QJsonValue(rounded(*metres, 3)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue degreesValue(double degrees)
 {
-    return std::round(degrees * 1e8) / 1e8 + 0.0;
+    return rounded(degrees, 8);
 }
 
 // RFC 7946: longitude first; a third coordinate is the height above the
@@ -331,7 +325,7 @@ QJsonObject feature(const MeanPoint &point)
     const Spread &spread = point.spread;
     QJsonObject properties{
         {QStringLiteral("name"), point.name},
-        {QStringLiteral("description"), pointDescription(spread)},
+        {QStringLiteral("description"), spreadDescription(spread)},
         {QStringLiteral("fixes"), spread.count},
         {QStringLiteral("span_s"), spread.spanSeconds ? QJsonValue(*spread.spanSeconds) : QJsonValue()},
         {QStringLiteral("elevation_msl_m"), metresValue(point.elevation)},
@@ -414,22 +408,6 @@ MeanPoint meanPoint(const Average &average, const Spread &spread, const QString 
     point.geoidSeparation = average.geoidSeparation;
     point.spread = spread;
     return point;
-}
-
-QString pointDescription(const Spread &spread)
-{
-    QString text = spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count);
-    if (spread.spanSeconds)
-        text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
-    text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m")
-                .arg(fixedText(spread.cep50, 2), fixedText(spread.cep95, 2));
-    if (spread.mean.horizontal95 && spread.mean.vertical95)
-        text += QStringLiteral(
-                    "; uncertainty of the mean \u00b1%1 m horizontally, \u00b1%2 m vertically (95 %)")
-                    .arg(fixedText(*spread.mean.horizontal95, 2), fixedText(*spread.mean.vertical95, 2));
-    else
-        text += QStringLiteral("; too short to tell how good the mean is");
-    return text;
 }
 
 QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator)

@@ -42,10 +42,12 @@ struct StopProgress
 // centimetre), or more fixes than the ring holds.
 QString stopRuleSetting(const StopRule &rule);
 std::optional<StopRule> parseStopRule(const QString &setting);
-// "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m (95 %)"
-QString stopRuleDescription(const StopRule &rule);
+// "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m
+// (95 %)", with `separator` before a fraction.
+QString stopRuleDescription(const StopRule &rule, QStringView separator = u".");
 
 // How far the fixes in `ring`, logged for `elapsedSeconds`, are from meeting `rule`.
-StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds);
+StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds,
+                          QStringView separator = u".");
 
 } // namespace quorvel::average

@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <clocale>
@@ -65,6 +66,10 @@ private Q_SLOTS:
         QVERIFY2(std::setlocale(LC_NUMERIC, "ps_AF.UTF-8"),
                  "the locale ps_AF.UTF-8 could not be built in " TEST_LOCALES
                  ": install the locales package");
+        // The plural forms of the texts that count, as the program installs them.
+        auto *english = new QTranslator(QCoreApplication::instance());
+        QVERIFY(english->load(QStringLiteral(":/i18n/quorvel_en.qm")));
+        QCoreApplication::installTranslator(english);
     }
 
     void mean_data()

@@ -183,9 +183,10 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // A stored whole number of hours is read as it always was, out of range
-    // or not; "h:mm" as the box takes it. Before anything is stored, the
-    // PC's own time zone is the best first guess.
+    // A stored whole number is taken as that many hours, even one beyond
+    // the box's range (as typed into the box, it would be ignored); "h:mm"
+    // as the box takes it. Before anything is stored, the PC's own time zone
+    // is the best first guess.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
     if (storedOffset.isEmpty()) {
@@ -203,10 +204,8 @@ void Form1::Form_Load()
     }
 
     // When logging stops by itself, as chosen last time.
-    const std::optional<average::StopRule> rule = average::parseStopRule(
-        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString()));
-    m_stopRules->setRule(rule);
-    m_status->setStopRule(rule);
+    followStopRule(average::parseStopRule(
+        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString())));
 
     CalcPos->setFocus();
     m_ports->describePorts();
@@ -255,11 +254,16 @@ bool Form1::saveMean(const QString &path, const QString &name)
 
 void Form1::setStopRule(const std::optional<average::StopRule> &rule)
 {
-    m_stopRules->setRule(rule);
-    m_status->setStopRule(rule);
+    followStopRule(rule);
     showState();
     writeSetting(LoggingSection, StopRuleKey,
                  rule ? average::stopRuleSetting(*rule) : QStringLiteral("none"));
+}
+
+void Form1::followStopRule(const std::optional<average::StopRule> &rule)
+{
+    m_stopRules->setRule(rule);
+    m_status->setStopRule(rule);
 }
 
 void Form1::showScatter()

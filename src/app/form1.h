@@ -171,6 +171,8 @@ private:
     void onClockAnswer(const QString &status, const QString &refusal);
     // The stop rule chosen in Start Log's menu is kept and followed.
     void setStopRule(const std::optional<average::StopRule> &rule);
+    // The menu and Start Log's tooltip show the rule; the status line follows it.
+    void followStopRule(const std::optional<average::StopRule> &rule);
     void saveSetting(const QString &key, const QString &value);
     void writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.

@@ -64,13 +64,16 @@ StatusMessage MeanView::describe()
 {
     const average::Average &mean = *m_shownMean;
     const average::Spread &spread = m_shownSpread;
-    const QLocale locale;
-    const auto metres = [&locale](double value) { return locale.toString(value, 'f', value < 10 ? 2 : 1); };
+    const QString separator = QLocale().decimalPoint();
+    const auto metres = [&separator](double value, int decimals = 2) {
+        return average::fixedText(value, decimals, separator);
+    };
+    // Spreads to the centimetre, from ten metres on to the decimetre.
+    const auto spreadMetres = [&metres](double value) { return metres(value, value < 10 ? 2 : 1); };
     // The uncertainty of the mean as a 95 % figure, or that the session is
     // too short to tell.
-    const auto uncertaintyOf = [&metres](const std::optional<double> &radius) {
-        return radius ? tr("Uncertainty of the mean: \u00b1%1 m (95 %)").arg(metres(*radius))
-                      : tr("Uncertainty of the mean: too short to tell how good the mean is");
+    const auto uncertaintyOf = [&separator](const std::optional<double> &radius) {
+        return tr("Uncertainty of the mean: %1").arg(average::uncertaintyText(radius, separator));
     };
     const QString known = knownPointText();
     QString uncertainty = uncertaintyOf(spread.mean.horizontal95);
@@ -84,8 +87,8 @@ StatusMessage MeanView::describe()
         = [&](const QString &form, double degrees, QChar positive, QChar negative, double deviation) {
               return form
                   .arg(average::decimalDegrees(degrees), average::degreesMinutes(degrees, positive, negative),
-                       average::degreesMinutesSeconds(degrees, positive, negative), grids, metres(deviation),
-                       uncertainty)
+                       average::degreesMinutesSeconds(degrees, positive, negative), grids,
+                       spreadMetres(deviation), uncertainty)
                   .trimmed();
           };
     m_latitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, north positive)\n%2\n%3\n%4\n"
@@ -94,42 +97,35 @@ StatusMessage MeanView::describe()
     m_longitude->setToolTip(axisTip(tr("%1\u00b0 (decimal degrees, east positive)\n%2\n%3\n%4\n"
                                        "Standard deviation east: %5 m\n%6"),
                                     longitude, u'E', u'W', spread.sdEast));
-    QStringList elevation{tr("%1 m above mean sea level, as the receiver reports it")
-                              .arg(locale.toString(mean.mean.elevation, 'f', 2))};
+    QStringList elevation{
+        tr("%1 m above mean sea level, as the receiver reports it").arg(metres(mean.mean.elevation))};
     if (mean.geoidSeparation)
         elevation << tr("Ellipsoidal height (WGS 84): %1 m (geoid separation %2 m)")
-                         .arg(locale.toString(mean.mean.elevation + *mean.geoidSeparation, 'f', 2),
-                              locale.toString(*mean.geoidSeparation, 'f', 2));
-    elevation << tr("Standard deviation up: %1 m").arg(metres(spread.sdUp));
+                         .arg(metres(mean.mean.elevation + *mean.geoidSeparation),
+                              metres(*mean.geoidSeparation));
+    elevation << tr("Standard deviation up: %1 m").arg(spreadMetres(spread.sdUp));
     elevation << uncertaintyOf(spread.mean.vertical95);
     m_elevation->setToolTip(elevation.join(QLatin1Char('\n')));
 
-    // The status line: count, time span, spread. The rest in its tooltip.
-    const int n = spread.count;
-    const QString count = spread.spanSeconds
-        ? tr("%n fix(es) over %1", nullptr, n).arg(average::durationText(*spread.spanSeconds))
-        : tr("%n fix(es)", nullptr, n);
-    QStringList details{average::spreadDescription(spread)};
-    if (spread.mean.horizontal95 && spread.mean.vertical95)
-        details << tr("Uncertainty of the mean: \u00b1%1 m (95 %) horizontally, \u00b1%2 m (95 %) vertically")
-                       .arg(metres(*spread.mean.horizontal95), metres(*spread.mean.vertical95));
-    else
-        details << uncertaintyOf(std::nullopt);
+    // The status line: count, time span, spread. The whole description,
+    // the uncertainty of the mean with it, in its tooltip.
+    QStringList details{average::spreadDescription(spread, separator)};
     if (!known.isEmpty())
         details << known;
-    return {count + QLatin1Char('\n')
-                + tr("CEP50 %1 m, CEP95 %2 m").arg(metres(spread.cep50), metres(spread.cep95)),
+    return {tr("%1\nCEP50 %2 m, CEP95 %3 m")
+                .arg(average::fixesText(spread.count, spread.spanSeconds), spreadMetres(spread.cep50),
+                     spreadMetres(spread.cep95)),
             details.join(QLatin1Char('\n'))};
 }
 
-QString MeanView::knownPointText() const
+QString MeanView::knownPointText(QStringView between) const
 {
     if (!m_knownPoint || !m_shownMean)
         return {};
     const average::GeoPoint mean{average::latitudeDegrees(*m_shownMean),
                                  average::longitudeDegrees(*m_shownMean)};
-    return average::comparisonText(
-        average::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95));
+    return average::comparisonText(average::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95),
+                                   QLocale().decimalPoint(), between);
 }
 
 bool MeanView::setKnownPoint(const QString &text, QString *error)
@@ -143,28 +139,23 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
         return true;
     const StatusMessage described = describe();
     // Two short lines for the status line; the whole in its tooltip.
-    Q_EMIT told({knownPointText().replace(QStringLiteral("; "), QStringLiteral(";\n")), described.details});
+    Q_EMIT told({knownPointText(u";\n"), described.details});
     return true;
 }
 
-std::optional<average::Average> MeanView::currentMean() const
-{
-    std::optional<average::Average> mean = average::averageSamples(m_fixes);
-    if (mean && !mean->mean.isFinite())
-        return std::nullopt;
-    return mean;
-}
-
-void MeanView::refreshScatter()
+void MeanView::refreshScatter(const average::Scatter *measured)
 {
     if (!m_scatter)
         return;
-    const std::optional<average::Average> mean = currentMean();
-    if (!mean) {
-        m_scatter->setFixes({}, {});
-        return;
+    std::optional<average::Scatter> scatter;
+    if (!measured) {
+        scatter = average::scatterOf(m_fixes);
+        measured = scatter ? &*scatter : nullptr;
     }
-    m_scatter->setFixes(average::localPoints(m_fixes, *mean), *average::spreadOf(m_fixes, *mean));
+    if (measured)
+        m_scatter->setFixes(measured->points, measured->spread);
+    else
+        m_scatter->setFixes({}, {});
 }
 
 void MeanView::showMenu(QLineEdit *box, const QPoint &at)

@@ -61,9 +61,10 @@ public:
     // of the session. False, with the reason in `error`, for text that is no
     // position.
     bool setKnownPoint(const QString &text, QString *error = nullptr);
-    // The window that plots the fixes around their mean, and its update.
+    // The window that plots the fixes around their mean, and its update;
+    // `measured` is the fixes' scatter where it is worked out already.
     void showScatter();
-    void refreshScatter();
+    void refreshScatter(const average::Scatter *measured = nullptr);
 
 Q_SIGNALS:
     void failed(const QString &message);
@@ -75,13 +76,11 @@ private:
     // The tooltips of the mean shown, and what the status line says of it.
     StatusMessage describe();
     // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
-    // or nothing while no point is known.
-    QString knownPointText() const;
+    // with `between` its two parts, or nothing while no point is known.
+    QString knownPointText(QStringView between = u"; ") const;
     void askMeanFile();
     void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);
-    // The mean of all stored fixes now, for the scatter window.
-    std::optional<average::Average> currentMean() const;
 
     QLineEdit *const m_latitude;
     QLineEdit *const m_longitude;

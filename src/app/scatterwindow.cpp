@@ -3,6 +3,8 @@
 
 #include "scatterwindow.h"
 
+#include "average/export.h"
+
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
@@ -25,10 +27,16 @@ double niceLength(double metres)
     return power;
 }
 
+// Three significant digits, below a metre in centimetres: "1.23 m", "84 cm".
 QString metresText(double metres)
 {
-    return metres >= 1 ? QStringLiteral("%1 m").arg(QLocale().toString(metres, 'g', 3))
-                       : QStringLiteral("%1 cm").arg(QLocale().toString(metres * 100, 'g', 3));
+    const double value = metres >= 1 ? metres : metres * 100;
+    const QString text = average::fixedText(value,
+                                            value < 10        ? 2
+                                                : value < 100 ? 1
+                                                              : 0,
+                                            QLocale().decimalPoint(), average::Zeros::Trimmed);
+    return metres >= 1 ? QStringLiteral("%1 m").arg(text) : QStringLiteral("%1 cm").arg(text);
 }
 
 } // namespace
@@ -93,7 +101,7 @@ void ScatterWindow::paintEvent(QPaintEvent *)
     const int line = metrics.lineSpacing();
 
     p.setPen(palette().text().color());
-    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft, tr("%n fix(es)", nullptr, m_spread.count));
+    p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignLeft, average::fixesText(m_spread.count));
     p.drawText(QRect(8, 4, width() - 16, line), Qt::AlignRight, tr("N \u2191"));
     if (m_points.empty())
         return;

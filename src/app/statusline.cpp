@@ -9,6 +9,7 @@
 #include "link/serialcontrol.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QStringList>
 
 namespace quorvel {
@@ -58,17 +59,21 @@ bool StatusLine::followRule()
     if (!m_rule)
         return false;
     const qint64 ms = m_loggedMs + (m_logging.isValid() ? m_logging.elapsed() : 0);
-    m_progress = average::stopProgress(*m_rule, m_state, int(ms / 1000));
+    m_progress = average::stopProgress(*m_rule, m_state, int(ms / 1000), QLocale().decimalPoint());
     return m_progress.met;
 }
 
 void StatusLine::fixStored()
 {
-    if (!m_ruleArmed || m_rule->kind != average::StopRule::Kind::Fixes || !followRule())
-        return;
+    if (m_ruleArmed && m_rule->kind == average::StopRule::Kind::Fixes && followRule())
+        stopByRule();
+}
+
+void StatusLine::stopByRule()
+{
     m_ruleArmed = false;
     m_stoppedBy = m_progress.text;
-    Q_EMIT stopRuleMet();
+    Q_EMIT stopRuleMet(); // stops logging, which shows the state
 }
 
 QString StatusLine::stateText(QString *details) const
@@ -96,7 +101,7 @@ QString StatusLine::stateText(QString *details) const
     }
     // The stop rule's progress, on the second line where it is free.
     if (m_state.Logging && m_rule) {
-        const QString rule = average::stopRuleDescription(*m_rule);
+        const QString rule = average::stopRuleDescription(*m_rule, QLocale().decimalPoint());
         if (!m_ruleArmed) {
             tips << tr("The stop rule (%1) was met before logging started: logging goes on until Stop Log.")
                         .arg(rule);
@@ -155,13 +160,13 @@ void StatusLine::followState()
         return;
     }
     if (m_state.Logging) {
+        const bool measured = m_ruleArmed;
         if (m_ruleArmed && followRule()) {
-            m_ruleArmed = false;
-            m_stoppedBy = m_progress.text;
-            Q_EMIT stopRuleMet(); // stops logging, which shows the state
+            stopByRule();
             return;
         }
-        Q_EMIT loggingFollowed();
+        Q_EMIT loggingFollowed(measured && m_progress.scatter ? &*m_progress.scatter : nullptr);
+        m_progress.scatter.reset(); // not kept for the next second
     }
     // A message of its own (a clock sync, a mean) stays a while before the
     // state returns.

@@ -63,8 +63,10 @@ public:
     void fixStored();
 
 Q_SIGNALS:
-    // Once a second while logging, for what follows the fixes as they come.
-    void loggingFollowed();
+    // Once a second while logging, for what follows the fixes as they come;
+    // with the fixes' scatter where the stop rule measured it just now, so
+    // that it is not worked out twice (nothing otherwise).
+    void loggingFollowed(const average::Scatter *measured);
     // The stop rule is met; the line says so once logging is off.
     void stopRuleMet();
 
@@ -80,6 +82,8 @@ private:
     // Measures the stop rule's progress; true when it is met now, for a
     // logging period that began with it unmet.
     bool followRule();
+    // The rule is met: logging is to stop, and the line is to say why.
+    void stopByRule();
 
     QLabel *const m_label;
     const AppState &m_state;

@@ -8,6 +8,7 @@
 
 #include <QActionGroup>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 
@@ -33,7 +34,7 @@ void StopRuleMenu::setRule(const std::optional<average::StopRule> &rule)
     m_button->setToolTip(
         rule ? tr("Logging stops by itself %1. The context menu (right-click, the menu key or "
                   "Shift+F10) changes this.")
-                   .arg(average::stopRuleDescription(*rule))
+                   .arg(average::stopRuleDescription(*rule, QLocale().decimalPoint()))
              : QString());
 }
 
@@ -53,17 +54,17 @@ void StopRuleMenu::showMenu(const QPoint &at)
             connect(action, &QAction::triggered, this, [this] { Q_EMIT ruleChosen(std::nullopt); });
     };
     // The rule in force shows its target.
-    const auto target = [this](Kind kind) -> QString {
-        if (!m_rule || m_rule->kind != kind)
-            return {};
-        return kind == Kind::Time
-            ? QStringLiteral(": ") + average::durationText(int(std::ceil(m_rule->target)))
-            : QStringLiteral(": %1").arg(m_rule->target);
-    };
-    item(tr("Stop after a number of &fixes%1\u2026").arg(target(Kind::Fixes)), Kind::Fixes);
-    item(tr("Stop after a &time%1\u2026").arg(target(Kind::Time)), Kind::Time);
-    item(m_rule && m_rule->kind == Kind::Uncertainty
-             ? tr("Stop when the &mean is known to \u00b1%1 m (95 %)\u2026").arg(m_rule->target, 0, 'f', 2)
+    const auto inForce = [this](Kind kind) { return m_rule && m_rule->kind == kind; };
+    const int target = m_rule ? int(std::ceil(m_rule->target)) : 0;
+    item(inForce(Kind::Fixes) ? tr("Stop after a number of &fixes: %1\u2026").arg(target)
+                              : tr("Stop after a number of &fixes\u2026"),
+         Kind::Fixes);
+    item(inForce(Kind::Time) ? tr("Stop after a &time: %1\u2026").arg(average::durationText(target))
+                             : tr("Stop after a &time\u2026"),
+         Kind::Time);
+    item(inForce(Kind::Uncertainty)
+             ? tr("Stop when the &mean is known to \u00b1%1 m (95 %)\u2026")
+                   .arg(average::fixedText(m_rule->target, 2, QLocale().decimalPoint()))
              : tr("Stop when the &mean is known to \u00b1X m (95 %)\u2026"),
          Kind::Uncertainty);
     item(tr("&Log until Stop Log"), std::nullopt);

@@ -6,6 +6,8 @@
 #include "numbertext.h"
 #include "ring/samplering.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -13,34 +15,13 @@ namespace quorvel::average {
 
 namespace {
 
-// `value` rounded to `decimals` places; never negative zero, so that a tiny
-// negative value is written "0", not "-0". Values too large to have such
-// places are left as they are.
-double rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    if (std::fabs(value) * scale < 0x1p53)
-        value = std::round(value * scale) / scale + 0.0;
-    return value;
-}
-
-// Every number written is in plain decimal notation, never with an exponent:
-// GPX takes XML Schema decimals, and spreadsheets take either.
-QString number(double value, int decimals)
-{
-    return QString::number(rounded(value, decimals), 'f', decimals);
-}
-
-// Up to 15 significant digits, no trailing zeros: a value as the receiver sent it.
+// Every number written is in plain decimal notation, never with an exponent
+// (fixedText() and this): GPX takes XML Schema decimals, and spreadsheets
+// take either. Here up to 15 significant digits, no trailing zeros: a value
+// as the receiver sent it.
 QString number(double value)
 {
     return QString::fromStdString(numberText(value, "."));
-}
-
-// "1 fix", "12 fixes"
-QString fixCount(int count)
-{
-    return count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(count);
 }
 
 QChar hemisphere(double degrees, QChar positive, QChar negative)
@@ -65,17 +46,15 @@ double degreesOf(double nmea, bool westPositive)
 
 // "12:35:19", or with the fraction of the second in the receiver's digits:
 // "12:00:00.10".
-QString utcText(const FixDetails &details)
+QString utcText(const nmea::TimeOfDay &utc)
 {
     QString text = QStringLiteral("%1:%2:%3")
-                       .arg(details.utcSecond / 3600, 2, 10, QLatin1Char('0'))
-                       .arg(details.utcSecond / 60 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(details.utcSecond % 60, 2, 10, QLatin1Char('0'));
-    if (details.utcFractionDigits > 0)
+                       .arg(utc.hour, 2, 10, QLatin1Char('0'))
+                       .arg(utc.minute, 2, 10, QLatin1Char('0'))
+                       .arg(utc.second, 2, 10, QLatin1Char('0'));
+    if (utc.fractionDigits > 0)
         text += QLatin1Char('.')
-            + QString::number(details.utcNanosecond)
-                  .rightJustified(9, QLatin1Char('0'))
-                  .left(details.utcFractionDigits);
+            + QString::number(utc.nanosecond).rightJustified(9, QLatin1Char('0')).left(utc.fractionDigits);
     return text;
 }
 
@@ -93,7 +72,7 @@ double longitudeDegrees(const Average &average)
 
 QString decimalDegrees(double degrees)
 {
-    return number(degrees, 8);
+    return fixedText(degrees, 8);
 }
 
 QString degreesMinutes(double degrees, QChar positive, QChar negative)
@@ -102,7 +81,7 @@ QString degreesMinutes(double degrees, QChar positive, QChar negative)
     const long long total = std::llround(std::fabs(degrees) * 60 * 1e5);
     return QStringLiteral("%1\u00b0 %2\u2032 %3")
         .arg(total / 6'000'000)
-        .arg(number(double(total % 6'000'000) / 1e5, 5).rightJustified(8, QLatin1Char('0')))
+        .arg(fixedText(double(total % 6'000'000) / 1e5, 5).rightJustified(8, QLatin1Char('0')))
         .arg(hemisphere(degrees, positive, negative));
 }
 
@@ -112,7 +91,7 @@ QString degreesMinutesSeconds(double degrees, QChar positive, QChar negative)
     return QStringLiteral("%1\u00b0 %2\u2032 %3\u2033 %4")
         .arg(total / 3'600'000)
         .arg(total / 60'000 % 60, 2, 10, QLatin1Char('0'))
-        .arg(number(double(total % 60'000) / 1e3, 3).rightJustified(6, QLatin1Char('0')))
+        .arg(fixedText(double(total % 60'000) / 1e3, 3).rightJustified(6, QLatin1Char('0')))
         .arg(hemisphere(degrees, positive, negative));
 }
 
@@ -122,9 +101,24 @@ QString positionForMaps(const Average &average)
         + decimalDegrees(longitudeDegrees(average));
 }
 
-QString fixedText(double value, int decimals)
+double rounded(double value, int decimals)
 {
-    return number(value, decimals);
+    const double scale = std::pow(10.0, decimals);
+    if (std::fabs(value) * scale < 0x1p53)
+        value = std::round(value * scale) / scale + 0.0; // so that a tiny negative value is "0", not "-0"
+    return value;
+}
+
+QString fixedText(double value, int decimals, QStringView separator, Zeros zeros)
+{
+    QString text = QString::number(rounded(value, decimals), 'f', decimals);
+    if (zeros == Zeros::Trimmed && text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text.replace(QLatin1Char('.'), separator.toString());
 }
 
 QString durationText(int seconds)
@@ -138,15 +132,33 @@ QString durationText(int seconds)
     return QStringLiteral("%1 s").arg(seconds);
 }
 
-QString spreadDescription(const Spread &spread)
+QString countedText(const char *text, int count)
 {
-    QString text = fixCount(spread.count);
-    if (spread.spanSeconds)
-        text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
-    text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m").arg(number(spread.cep50, 2), number(spread.cep95, 2));
-    if (spread.mean.horizontal95)
-        text += QStringLiteral("; mean \u00b1%1 m (95 %)").arg(number(*spread.mean.horizontal95, 2));
-    return text;
+    return QCoreApplication::translate("quorvel::average", text, nullptr, count);
+}
+
+QString fixesText(int count, std::optional<int> spanSeconds)
+{
+    return spanSeconds ? countedText("%n fix(es) over %1", count).arg(durationText(*spanSeconds))
+                       : countedText("%n fix(es)", count);
+}
+
+QString uncertaintyText(std::optional<double> radius, QStringView separator)
+{
+    return radius ? QStringLiteral("\u00b1%1 m (95 %)").arg(fixedText(*radius, 2, separator))
+                  : QStringLiteral("too short to tell how good the mean is");
+}
+
+QString spreadDescription(const Spread &spread, QStringView separator)
+{
+    const MeanUncertainty &mean = spread.mean;
+    const QString uncertainty = mean.horizontal95 && mean.vertical95
+        ? QStringLiteral("uncertainty of the mean %1 horizontally, %2 vertically")
+              .arg(uncertaintyText(mean.horizontal95, separator), uncertaintyText(mean.vertical95, separator))
+        : uncertaintyText(std::nullopt);
+    return QStringLiteral("%1; CEP50 %2 m, CEP95 %3 m; %4")
+        .arg(fixesText(spread.count, spread.spanSeconds), fixedText(spread.cep50, 2, separator),
+             fixedText(spread.cep95, 2, separator), uncertainty);
 }
 
 QByteArray fixesAsCsv(const SampleRing &ring)
@@ -156,8 +168,8 @@ QByteArray fixesAsCsv(const SampleRing &ring)
         const int slot = ring.slotOf(age);
         const FixDetails &d = ring.DetailSamples[slot];
         QString row;
-        if (d.utcSecond >= 0)
-            row += utcText(d);
+        if (d.utc)
+            row += utcText(*d.utc);
         row += QLatin1Char(',') + decimalDegrees(degreesOf(ring.LatSamples[slot], false)) + QLatin1Char(',')
             + decimalDegrees(degreesOf(ring.LonSamples[slot], true)) + QLatin1Char(',')
             + number(ring.ElevSamples[slot]) + QLatin1Char(',')

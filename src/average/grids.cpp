@@ -3,6 +3,8 @@
 
 #include "grids.h"
 
+#include "export.h"
+
 #include <GeographicLib/GeoCoords.hpp>
 #include <GeographicLib/Geodesic.hpp>
 
@@ -122,20 +124,20 @@ Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optiona
     return comparison;
 }
 
-QString comparisonText(const Comparison &comparison)
+QString comparisonText(const Comparison &comparison, QStringView separator, QStringView between)
 {
     const QString distance = comparison.distance < 1000
-        ? QStringLiteral("%1 m").arg(QString::number(comparison.distance, 'f', 2))
-        : QStringLiteral("%1 km").arg(QString::number(comparison.distance / 1000, 'f', 3));
+        ? QStringLiteral("%1 m").arg(fixedText(comparison.distance, 2, separator))
+        : QStringLiteral("%1 km").arg(fixedText(comparison.distance / 1000, 3, separator));
     const int bearing = int(std::lround(comparison.bearing)) % 360;
     const QString where = !comparison.withinRadius
         ? QStringLiteral("too short to tell whether it lies within the 95 % radius")
         : *comparison.withinRadius ? QStringLiteral("within the 95 % radius")
                                    : QStringLiteral("outside the 95 % radius");
-    return QStringLiteral("Known point: %1 at %2\u00b0 from the mean; %3")
+    return QStringLiteral("Known point: %1 at %2\u00b0 from the mean%3%4")
         .arg(distance)
         .arg(bearing)
-        .arg(where);
+        .arg(between, where);
 }
 
 } // namespace quorvel::average

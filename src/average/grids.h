@@ -49,7 +49,10 @@ struct Comparison
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
 
 // "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
-// (or outside it, or too short to tell); beyond a kilometre in km.
-QString comparisonText(const Comparison &comparison);
+// (or outside it, or too short to tell); beyond a kilometre in km. With
+// `separator` before a fraction, and `between` the two parts (";\n" for two
+// lines).
+QString comparisonText(const Comparison &comparison, QStringView separator = u".",
+                       QStringView between = u"; ");
 
 } // namespace quorvel::average

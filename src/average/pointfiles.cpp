@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -35,12 +36,7 @@ QString degreesText(double degrees)
 // To the millimetre, without trailing zeros: "545.4", "10".
 QString metresText(double metres)
 {
-    QString text = fixedText(metres, 3);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    return fixedText(metres, 3, u".", Zeros::Trimmed);
 }
 
 // `name` with the file's prefix for its namespace, where it has one.
@@ -68,7 +64,7 @@ void writeWaypoint(QXmlStreamWriter &xml, const MeanPoint &point, const QString 
     if (point.geoidSeparation)
         child(QStringLiteral("geoidheight"), metresText(*point.geoidSeparation));
     child(QStringLiteral("name"), point.name);
-    child(QStringLiteral("desc"), pointDescription(point.spread));
+    child(QStringLiteral("desc"), spreadDescription(point.spread));
     xml.writeCharacters(indent);
     xml.writeEndElement();
 }
@@ -84,7 +80,7 @@ void writePlacemark(QXmlStreamWriter &xml, const MeanPoint &point, const QString
     xml.writeCharacters(inner);
     xml.writeTextElement(tag("name"), point.name);
     xml.writeCharacters(inner);
-    xml.writeTextElement(tag("description"), pointDescription(point.spread));
+    xml.writeTextElement(tag("description"), spreadDescription(point.spread));
     if (point.time.isValid()) {
         xml.writeCharacters(inner);
         xml.writeStartElement(tag("TimeStamp"));
@@ -280,79 +276,43 @@ std::optional<QByteArray> xmlWithPointAdded(PointFormat format, const QByteArray
     return copy.out;
 }
 
-// Writes the document, then its numbers in plain decimal notation, as the
-// other files have them (QJsonDocument writes 0.00001 as 1e-05).
+// The document as text, with its numbers in plain decimal notation as the
+// other files have them: QJsonDocument writes 0.00001 as 1e-05.
 QByteArray plainJson(const QJsonDocument &document)
 {
     const QByteArray json = document.toJson(QJsonDocument::Indented);
     QByteArray out;
     out.reserve(json.size());
-    bool inString = false;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const char c = json[i];
-        if (inString) {
-            out += c;
-            if (c == '\\' && i + 1 < json.size())
-                out += json[++i];
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-            out += c;
-            continue;
-        }
-        if (c != '-' && (c < '0' || c > '9')) {
-            out += c;
-            continue;
-        }
-        // A number: sign, digits, fraction, exponent.
-        qsizetype end = i;
-        while (end < json.size() && QByteArrayView("+-.0123456789eE").contains(json[end]))
+    for (qsizetype i = 0; i < json.size();) {
+        qsizetype end = i + 1;
+        if (json[i] == '"') { // a string, copied as it is
+            while (json[end] != '"')
+                end += json[end] == '\\' ? 2 : 1;
             ++end;
-        const QByteArray token = json.mid(i, end - i);
-        i = end - 1;
-        const qsizetype e = token.indexOf('e') >= 0 ? token.indexOf('e') : token.indexOf('E');
-        if (e < 0) {
-            out += token;
-            continue;
+        } else if (json[i] == '-' || (json[i] >= '0' && json[i] <= '9')) { // a number
+            while (end < json.size() && QByteArrayView("+-.0123456789eE").contains(json[end]))
+                ++end;
+            const QByteArray number = json.sliced(i, end - i);
+            if (number.contains('e') || number.contains('E')) {
+                out += QByteArray::number(number.toDouble(), 'f', QLocale::FloatingPointShortest);
+                i = end;
+                continue;
+            }
         }
-        const bool negative = token.startsWith('-');
-        const QByteArray mantissa = token.mid(negative ? 1 : 0, e - (negative ? 1 : 0));
-        const int exponent = token.mid(e + 1).toInt();
-        const qsizetype point = mantissa.indexOf('.');
-        QByteArray digits = mantissa;
-        digits.replace(".", "");
-        // The decimal point moves `exponent` places from where it stands.
-        qsizetype at = (point < 0 ? mantissa.size() : point) + exponent;
-        if (at <= 0) {
-            digits.prepend(QByteArray(-at, '0'));
-            at = 0;
-        } else if (at > digits.size()) {
-            digits.append(QByteArray(at - digits.size(), '0'));
-        }
-        QByteArray whole = digits.left(at), fraction = digits.mid(at);
-        while (whole.size() > 1 && whole.startsWith('0'))
-            whole.remove(0, 1);
-        while (fraction.endsWith('0'))
-            fraction.chop(1);
-        if (whole.isEmpty())
-            whole = "0";
-        out += (negative ? "-" : "") + whole + (fraction.isEmpty() ? QByteArray() : "." + fraction);
+        out += json.sliced(i, end - i);
+        i = end;
     }
     return out;
 }
 
 QJsonValue metresValue(std::optional<double> metres)
 {
-    return metres && std::isfinite(*metres) ? QJsonValue(std::round(*metres * 1000) / 1000 + 0.0)
-                                            : QJsonValue(QJsonValue::Null);
+    return metres && std::isfinite(*metres) ? QJsonValue(rounded(*metres, 3)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue degreesValue(double degrees)
 {
-    return std::round(degrees * 1e8) / 1e8 + 0.0;
+    return rounded(degrees, 8);
 }
 
 // RFC 7946: longitude first; a third coordinate is the height above the
@@ -365,7 +325,7 @@ QJsonObject feature(const MeanPoint &point)
     const Spread &spread = point.spread;
     QJsonObject properties{
         {QStringLiteral("name"), point.name},
-        {QStringLiteral("description"), pointDescription(spread)},
+        {QStringLiteral("description"), spreadDescription(spread)},
         {QStringLiteral("fixes"), spread.count},
         {QStringLiteral("span_s"), spread.spanSeconds ? QJsonValue(*spread.spanSeconds) : QJsonValue()},
         {QStringLiteral("elevation_msl_m"), metresValue(point.elevation)},
@@ -448,22 +408,6 @@ MeanPoint meanPoint(const Average &average, const Spread &spread, const QString 
     point.geoidSeparation = average.geoidSeparation;
     point.spread = spread;
     return point;
-}
-
-QString pointDescription(const Spread &spread)
-{
-    QString text = spread.count == 1 ? QStringLiteral("1 fix") : QStringLiteral("%1 fixes").arg(spread.count);
-    if (spread.spanSeconds)
-        text += QStringLiteral(" over ") + durationText(*spread.spanSeconds);
-    text += QStringLiteral("; CEP50 %1 m, CEP95 %2 m")
-                .arg(fixedText(spread.cep50, 2), fixedText(spread.cep95, 2));
-    if (spread.mean.horizontal95 && spread.mean.vertical95)
-        text += QStringLiteral(
-                    "; uncertainty of the mean \u00b1%1 m horizontally, \u00b1%2 m vertically (95 %)")
-                    .arg(fixedText(*spread.mean.horizontal95, 2), fixedText(*spread.mean.vertical95, 2));
-    else
-        text += QStringLiteral("; too short to tell how good the mean is");
-    return text;
 }
 
 QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator)

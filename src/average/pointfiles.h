@@ -38,12 +38,7 @@ struct MeanPoint
 
 MeanPoint meanPoint(const Average &average, const Spread &spread, const QString &name, const QDateTime &time);
 
-// What the point's description says: "68 fixes over 1 min 07 s; CEP50
-// 1.20 m, CEP95 3.40 m; uncertainty of the mean ±0.84 m horizontally,
-// ±1.31 m vertically (95 %)", or that the session is too short to tell.
-QString pointDescription(const Spread &spread);
-
-// A new file holding the one point. The elevation is above mean sea level
+// A new file holding the one point, described by spreadDescription(). The elevation is above mean sea level
 // in GPX (with the geoid's height, where known) and KML; GeoJSON takes the
 // height above the WGS 84 ellipsoid, so its point has a third coordinate
 // only where the geoid separation is known, and the properties give both.

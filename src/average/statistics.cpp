@@ -14,6 +14,23 @@ namespace quorvel::average {
 
 namespace {
 
+constexpr double Day = 86400; // seconds
+
+// The fix's UTC time in seconds of the day, with the fraction of the second.
+std::optional<double> secondOfDay(const FixDetails &details)
+{
+    if (!details.utc)
+        return std::nullopt;
+    const nmea::TimeOfDay &utc = *details.utc;
+    return utc.hour * 3600 + utc.minute * 60 + utc.second + utc.nanosecond * 1e-9;
+}
+
+// From one time of day forward to another, across midnight too.
+double forward(double from, double to)
+{
+    return std::fmod(to - from + Day, Day);
+}
+
 double standardDeviation(const std::vector<double> &values)
 {
     if (values.size() < 2)
@@ -60,29 +77,29 @@ std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &avera
 
 std::optional<std::vector<double>> fixSeconds(const SampleRing &ring)
 {
-    constexpr int Day = 86400;
     std::vector<double> seconds;
     seconds.reserve(std::size_t(ring.SampleCount));
+    std::optional<double> previous;
     for (int age = 0; age < ring.SampleCount; ++age) {
-        const int second = ring.DetailSamples[ring.slotOf(age)].utcSecond;
-        if (second < 0)
+        const std::optional<double> second = secondOfDay(ring.DetailSamples[ring.slotOf(age)]);
+        if (!second)
             return std::nullopt;
         if (age == 0) {
             seconds.push_back(0);
-            continue;
+        } else {
+            // A step forward of more than half a day is a step back.
+            const double step = forward(*previous, *second);
+            seconds.push_back(seconds.back() + (step > Day / 2 ? 0 : step));
         }
-        // Across midnight forward; a step of more than half a day is a step back.
-        const int step = (second - ring.DetailSamples[ring.slotOf(age - 1)].utcSecond + Day) % Day;
-        seconds.push_back(seconds.back() + (step > Day / 2 ? 0 : step));
+        previous = second;
     }
     return seconds;
 }
 
-std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
+std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPoint> &points)
 {
     if (ring.SampleCount == 0)
         return std::nullopt;
-    const std::vector<LocalPoint> points = localPoints(ring, average);
     std::vector<double> north, east, up, radii;
     for (const LocalPoint &p : points) {
         north.push_back(p.north);
@@ -101,12 +118,12 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
     spread.cep95 = quantile(radii, 0.95);
     std::optional<std::vector<double>> seconds = fixSeconds(ring);
     if (seconds) {
-        spread.spanSeconds = int(seconds->back());
+        spread.spanSeconds = int(std::lround(seconds->back()));
     } else {
-        const int first = ring.DetailSamples[ring.slotOf(0)].utcSecond;
-        const int last = ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)].utcSecond;
-        if (first >= 0 && last >= 0)
-            spread.spanSeconds = (last - first + 86400) % 86400; // across midnight too
+        const std::optional<double> first = secondOfDay(ring.DetailSamples[ring.slotOf(0)]);
+        const std::optional<double> last = secondOfDay(ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)]);
+        if (first && last)
+            spread.spanSeconds = int(std::lround(forward(*first, *last)));
         // Without times, the fixes are taken as one a second.
         seconds.emplace();
         for (int i = 0; i < ring.SampleCount; ++i)
@@ -114,6 +131,21 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
     }
     spread.mean = meanUncertainty(*seconds, points);
     return spread;
+}
+
+std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average)
+{
+    return spreadOf(ring, localPoints(ring, average));
+}
+
+std::optional<Scatter> scatterOf(const SampleRing &ring)
+{
+    const std::optional<Average> mean = averageSamples(ring);
+    if (!mean || !mean->mean.isFinite())
+        return std::nullopt;
+    Scatter scatter{*mean, localPoints(ring, *mean), {}};
+    scatter.spread = *spreadOf(ring, scatter.points);
+    return scatter;
 }
 
 } // namespace quorvel::average

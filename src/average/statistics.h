@@ -30,9 +30,10 @@ struct Spread
     // the fixes over time (see uncertainty.h); its figures are absent when
     // the session is too short to tell.
     MeanUncertainty mean;
-    // From the first fix to the last, by their UTC times: the forward steps
-    // between successive fixes added up; where a fix has no time, from the
-    // first's time to the last's, where both have one.
+    // From the first fix to the last, by their UTC times, in whole seconds
+    // (rounded): the forward steps between successive fixes added up; where
+    // a fix has no time, from the first's time to the last's, where both
+    // have one.
     std::optional<int> spanSeconds;
 };
 
@@ -40,12 +41,27 @@ struct Spread
 // plane touching the WGS 84 ellipsoid at the mean, up as the altitudes differ.
 std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &average);
 
-// The fixes' times in seconds from the first, oldest first, across midnight
-// and pauses; a time that steps back counts as no step. Nothing when a fix
-// has no time.
+// The fixes' times in seconds from the first, with the fractions of the
+// second the receiver sent, oldest first, across midnight and pauses; a
+// time that steps back counts as no step. Nothing when a fix has no time.
 std::optional<std::vector<double>> fixSeconds(const SampleRing &ring);
 
-// The spread of the fixes around `average`, their mean. Nothing for an empty ring.
+// The spread of the fixes around their mean, given as `points`, the fixes'
+// offsets from it (localPoints()). Nothing for an empty ring.
+std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPoint> &points);
+// The spread of the fixes around `average`, their mean.
 std::optional<Spread> spreadOf(const SampleRing &ring, const Average &average);
+
+// The stored fixes as one look takes them: their mean, each fix's offset
+// from it, oldest first, and their spread.
+struct Scatter
+{
+    Average mean;
+    std::vector<LocalPoint> points;
+    Spread spread;
+};
+
+// Nothing when no fix is stored or their mean is no finite position.
+std::optional<Scatter> scatterOf(const SampleRing &ring);
 
 } // namespace quorvel::average

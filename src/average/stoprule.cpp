@@ -43,32 +43,35 @@ std::optional<StopRule> parseStopRule(const QString &setting)
     }
     if (!isNumber || !(rule.target > 0) || rule.target > 1e9)
         return std::nullopt;
+    // The count of fixes stops growing at the ring's size: a larger target
+    // would never be met.
+    if (rule.kind == StopRule::Kind::Fixes && rule.target > SampleRing::RingSize)
+        return std::nullopt;
     return rule;
 }
 
-QString stopRuleDescription(const StopRule &rule)
+QString stopRuleDescription(const StopRule &rule, QStringView separator)
 {
     switch (rule.kind) {
     case StopRule::Kind::Fixes:
-        return rule.target == 1 ? QStringLiteral("after 1 fix")
-                                : QStringLiteral("after %1 fixes").arg(qint64(std::ceil(rule.target)));
+        return countedText("after %n fix(es)", int(std::ceil(rule.target)));
     case StopRule::Kind::Time:
-        return QStringLiteral("after ") + durationText(int(std::ceil(rule.target)));
+        return QStringLiteral("after %1").arg(durationText(int(std::ceil(rule.target))));
     case StopRule::Kind::Uncertainty:
         break;
     }
-    return QStringLiteral("when the mean is known to \u00b1%1 m (95 %)")
-        .arg(QString::number(rule.target, 'f', 2));
+    return QStringLiteral("when the mean is known to %1").arg(uncertaintyText(rule.target, separator));
 }
 
-StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds)
+StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds,
+                          QStringView separator)
 {
     StopProgress progress;
     switch (rule.kind) {
     case StopRule::Kind::Fixes: {
         const int target = int(std::ceil(rule.target));
         progress.met = ring.SampleCount >= target;
-        progress.text = QStringLiteral("%1 of %2 fixes").arg(ring.SampleCount).arg(target);
+        progress.text = countedText("%1 of %n fix(es)", target).arg(ring.SampleCount);
         break;
     }
     case StopRule::Kind::Time: {
@@ -78,14 +81,14 @@ StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elap
         break;
     }
     case StopRule::Kind::Uncertainty: {
-        const QString target = QString::number(rule.target, 'f', 2);
-        std::optional<double> radius;
-        if (const std::optional<Average> mean = averageSamples(ring); mean && mean->mean.isFinite())
-            radius = spreadOf(ring, *mean)->mean.horizontal95;
+        const QString target = fixedText(rule.target, 2, separator);
+        progress.scatter = scatterOf(ring);
+        const std::optional<double> radius
+            = progress.scatter ? progress.scatter->spread.mean.horizontal95 : std::nullopt;
         progress.met = radius && *radius <= rule.target;
+        // The sentence starts with the figure, or with its absence.
         progress.text = radius
-            ? QStringLiteral("Mean \u00b1%1 m (95 %); stop at \u00b1%2 m")
-                  .arg(QString::number(*radius, 'f', 2), target)
+            ? QStringLiteral("Mean %1; stop at \u00b1%2 m").arg(uncertaintyText(radius, separator), target)
             : QStringLiteral("Too short to tell how good the mean is; stop at \u00b1%1 m (95 %)").arg(target);
         break;
     }

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "statistics.h"
+
 #include <QString>
 
 #include <optional>
@@ -29,18 +31,23 @@ struct StopProgress
     // "120 of 300 fixes", "2 min 05 s of 10 min 00 s",
     // "Mean ±0.84 m (95 %); stop at ±0.50 m"
     QString text;
+    // What a rule on the mean measured, for others to use; nothing for the
+    // other rules.
+    std::optional<Scatter> scatter;
 };
 
 // The rule as the settings keep it: "fixes 600", "time 900" (seconds),
-// "mean 0.50" (metres); and back. Nothing for text that is no rule, or a
+// "mean 0.50" (metres); and back. Nothing for text that is no rule, a
 // target that is not positive (fixes and seconds whole, metres to the
-// centimetre).
+// centimetre), or more fixes than the ring holds.
 QString stopRuleSetting(const StopRule &rule);
 std::optional<StopRule> parseStopRule(const QString &setting);
-// "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m (95 %)"
-QString stopRuleDescription(const StopRule &rule);
+// "after 600 fixes", "after 15 min 00 s", "when the mean is known to ±0.50 m
+// (95 %)", with `separator` before a fraction.
+QString stopRuleDescription(const StopRule &rule, QStringView separator = u".");
 
 // How far the fixes in `ring`, logged for `elapsedSeconds`, are from meeting `rule`.
-StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds);
+StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elapsedSeconds,
+                          QStringView separator = u".");
 
 } // namespace quorvel::average

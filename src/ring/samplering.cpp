@@ -20,11 +20,7 @@ void SampleRing::storeSample(double latitude, double longitude, double altitude,
 void SampleRing::storeFix(const nmea::GgaFix &fix)
 {
     FixDetails details;
-    if (fix.utc) {
-        details.utcSecond = fix.utc->hour * 3600 + fix.utc->minute * 60 + fix.utc->second;
-        details.utcNanosecond = fix.utc->nanosecond;
-        details.utcFractionDigits = fix.utc->fractionDigits;
-    }
+    details.utc = fix.utc;
     details.quality = fix.quality.value_or(-1);
     details.satellites = fix.satellites.value_or(-1);
     details.hdop = fix.hdop.value_or(details.hdop);

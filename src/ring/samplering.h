@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace quorvel {
 
@@ -18,11 +19,8 @@ namespace quorvel {
 // says nothing.
 struct FixDetails
 {
-    int utcSecond = -1; // second of the UTC day
-    // The fraction of that second, with the number of digits the receiver
-    // gave it (as nmea::TimeOfDay).
-    int utcNanosecond = 0;
-    int utcFractionDigits = 0;
+    // The UTC time of the fix, with the fraction of the second as sent.
+    std::optional<nmea::TimeOfDay> utc;
     int quality = -1; // GGA fix quality
     int satellites = -1;
     double hdop = std::numeric_limits<double>::quiet_NaN();

@@ -94,7 +94,9 @@ std::optional<std::pair<QString, QString>> readEntry(const QString &text)
         key = text.left(equals).trimmed();
     }
     QString value = text.mid(equals + 1).trimmed();
-    // Quotes keep white space at the ends (older versions wrote them too).
+    // A value in double quotes is read without them, white space at its ends
+    // kept: entryLine() quotes a value that would not read back as it is
+    // otherwise, as other writers of INI files do.
     if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
         value = value.mid(1, value.size() - 2);
     return std::pair{key, value};

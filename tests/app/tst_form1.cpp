@@ -573,6 +573,11 @@ private Q_SLOTS:
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
             << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
+        QTest::newRow("a rule on the mean in the window's decimal separator")
+            << QStringList{"stored mean 0.5", "German", "Start Log"}
+            << "Logging: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
+               "\u00b10,50 m \\(95 %\\)\\."
+            << true << false << true;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
             << "Logging: 1 fix in 0 s\\." << true << false << true;
@@ -599,6 +604,8 @@ private Q_SLOTS:
                 h.serial->receive(Fix + Fix + Fix);
             else if (step == "Start Log")
                 QTest::mouseClick(h.form->StartStop, Qt::LeftButton);
+            else if (step == "German")
+                QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
             else if (step == "Sync")
                 QTest::mouseClick(h.form->SyncClock, Qt::LeftButton);
             else if (step == "Escape")

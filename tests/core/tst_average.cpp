@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <clocale>
@@ -36,6 +37,20 @@ QString shown(double value, const char *separator = ".")
     return QString::fromStdString(average::numberText(value, separator));
 }
 
+// The details of a fix at `second` of the UTC day (with a fraction, in two
+// digits); none for a negative second.
+FixDetails at(double second)
+{
+    FixDetails details;
+    if (second >= 0) {
+        const int whole = int(second);
+        const int nanosecond = int(std::lround((second - whole) * 1e9));
+        details.utc
+            = nmea::TimeOfDay{whole / 3600, whole / 60 % 60, whole % 60, nanosecond, nanosecond ? 2 : 0};
+    }
+    return details;
+}
+
 } // namespace
 
 class TestAverage : public QObject
@@ -51,6 +66,10 @@ private Q_SLOTS:
         QVERIFY2(std::setlocale(LC_NUMERIC, "ps_AF.UTF-8"),
                  "the locale ps_AF.UTF-8 could not be built in " TEST_LOCALES
                  ": install the locales package");
+        // The plural forms of the texts that count, as the program installs them.
+        auto *english = new QTranslator(QCoreApplication::instance());
+        QVERIFY(english->load(QStringLiteral(":/i18n/quorvel_en.qm")));
+        QCoreApplication::installTranslator(english);
     }
 
     void mean_data()
@@ -202,11 +221,8 @@ private Q_SLOTS:
         QFETCH(QList<double>, expected);
         auto ring = std::make_unique<SampleRing>();
         int second = 86390; // across midnight
-        for (const QList<double> &s : samples) {
-            FixDetails details;
-            details.utcSecond = second++ % 86400;
-            ring->storeSample(s[0], s[1], s[2], details);
-        }
+        for (const QList<double> &s : samples)
+            ring->storeSample(s[0], s[1], s[2], at(second++ % 86400));
         const std::optional<average::Average> mean = average::averageSamples(*ring);
         const std::optional<average::Spread> spread = average::spreadOf(*ring, *mean);
         QVERIFY(spread);
@@ -223,31 +239,31 @@ private Q_SLOTS:
     // The fixes' times as the uncertainty of the mean and the span take them.
     void fixTimes_data()
     {
-        QTest::addColumn<QList<int>>("utc"); // second of the day of each fix; -1 none
+        QTest::addColumn<QList<double>>("utc"); // second of the day of each fix; -1 none
         QTest::addColumn<QList<double>>("expected"); // seconds from the first; empty: none
         QTest::addColumn<int>("span"); // -1: none
 
-        QTest::newRow("across midnight") << QList<int>{86398, 86399, 0, 1} << QList<double>{0, 1, 2, 3} << 3;
-        QTest::newRow("five a second") << QList<int>{7, 7, 7, 8, 8} << QList<double>{0, 0, 0, 1, 1} << 1;
-        QTest::newRow("a pause") << QList<int>{100, 101, 3701} << QList<double>{0, 1, 3601} << 3601;
+        QTest::newRow("across midnight")
+            << QList<double>{86398, 86399, 0, 1} << QList<double>{0, 1, 2, 3} << 3;
+        QTest::newRow("five a second") << QList<double>{7, 7, 7, 8, 8} << QList<double>{0, 0, 0, 1, 1} << 1;
+        QTest::newRow("four a second, with the fraction")
+            << QList<double>{7, 7.25, 7.5, 7.75, 8, 8.25} << QList<double>{0, 0.25, 0.5, 0.75, 1, 1.25} << 1;
+        QTest::newRow("a pause") << QList<double>{100, 101, 3701} << QList<double>{0, 1, 3601} << 3601;
         // A receiver's clock stepping back ten seconds (humminbird-M37.log)
         // is not a day's logging.
-        QTest::newRow("a step back") << QList<int>{194120, 194124, 194114, 194118}
+        QTest::newRow("a step back") << QList<double>{194120, 194124, 194114, 194118}
                                      << QList<double>{0, 4, 4, 8} << 8;
-        QTest::newRow("a fix without time") << QList<int>{100, -1, 102} << QList<double>{} << 2;
+        QTest::newRow("a fix without time") << QList<double>{100, -1, 102} << QList<double>{} << 2;
     }
 
     void fixTimes()
     {
-        QFETCH(QList<int>, utc);
+        QFETCH(QList<double>, utc);
         QFETCH(QList<double>, expected);
         QFETCH(int, span);
         auto ring = std::make_unique<SampleRing>();
-        for (int i = 0; i < utc.size(); ++i) {
-            FixDetails details;
-            details.utcSecond = utc[i];
-            ring->storeSample(4807 + i * 0.001, 1131, 500, details);
-        }
+        for (int i = 0; i < utc.size(); ++i)
+            ring->storeSample(4807 + i * 0.001, 1131, 500, at(utc[i]));
         const std::optional<std::vector<double>> seconds = average::fixSeconds(*ring);
         QCOMPARE(seconds ? QList<double>(seconds->begin(), seconds->end()) : QList<double>{}, expected);
         QCOMPARE(average::spreadOf(*ring, *average::averageSamples(*ring))->spanSeconds.value_or(-1), span);
@@ -420,12 +436,9 @@ private Q_SLOTS:
         auto ring = std::make_unique<SampleRing>();
         std::mt19937 random(1);
         std::normal_distribution<double> minutes(0, 0.0001);
-        for (int i = 0; i < fixes; ++i) {
-            FixDetails details;
-            details.utcSecond = 3600 + i;
+        for (int i = 0; i < fixes; ++i)
             ring->storeSample(4807 + minutes(random), 1131 + minutes(random), 500 + 1000 * minutes(random),
-                              details);
-        }
+                              at(3600 + i));
         const average::StopProgress progress
             = average::stopProgress({average::StopRule::Kind(kind), target}, *ring, elapsed);
         QVERIFY2(progress.text.startsWith(text), qPrintable(progress.text));
@@ -455,6 +468,9 @@ private Q_SLOTS:
         QTest::newRow("no fixes") << "fixes 0"
                                   << ""
                                   << "";
+        QTest::newRow("more fixes than the ring holds") << "fixes 5001"
+                                                        << ""
+                                                        << "";
         QTest::newRow("part of a fix") << "fixes 2.5"
                                        << ""
                                        << "";

@@ -7,7 +7,14 @@
      translation alone. Every other text is shown as it stands in the code. -->
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
-    <name>quorvel::MeanView</name>
+    <name>quorvel::average</name>
+    <message numerus="yes">
+        <source>%n fix(es)</source>
+        <translation>
+            <numerusform>%n fix</numerusform>
+            <numerusform>%n fixes</numerusform>
+        </translation>
+    </message>
     <message numerus="yes">
         <source>%n fix(es) over %1</source>
         <translation>
@@ -16,10 +23,17 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n fix(es)</source>
+        <source>after %n fix(es)</source>
         <translation>
-            <numerusform>%n fix</numerusform>
-            <numerusform>%n fixes</numerusform>
+            <numerusform>after %n fix</numerusform>
+            <numerusform>after %n fixes</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n fix(es)</source>
+        <translation>
+            <numerusform>%1 of %n fix</numerusform>
+            <numerusform>%1 of %n fixes</numerusform>
         </translation>
     </message>
 </context>
@@ -30,13 +44,6 @@
         <translation>
             <numerusform>%n fix around its mean; CEP50 %1, CEP95 %2.</numerusform>
             <numerusform>%n fixes around their mean; CEP50 %1, CEP95 %2.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n fix(es)</source>
-        <translation>
-            <numerusform>%n fix</numerusform>
-            <numerusform>%n fixes</numerusform>
         </translation>
     </message>
 </context>

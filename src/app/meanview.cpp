@@ -11,7 +11,9 @@
 #include "ring/samplering.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -118,14 +120,14 @@ StatusMessage MeanView::describe()
             details.join(QLatin1Char('\n'))};
 }
 
-QString MeanView::knownPointText(QStringView between) const
+QString MeanView::knownPointText(average::Wording wording) const
 {
     if (!m_knownPoint || !m_shownMean)
         return {};
     const average::GeoPoint mean{average::latitudeDegrees(*m_shownMean),
                                  average::longitudeDegrees(*m_shownMean)};
     return average::comparisonText(average::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95),
-                                   QLocale().decimalPoint(), between);
+                                   QLocale().decimalPoint(), wording);
 }
 
 bool MeanView::setKnownPoint(const QString &text, QString *error)
@@ -139,7 +141,7 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
         return true;
     const StatusMessage described = describe();
     // Two short lines for the status line; the whole in its tooltip.
-    Q_EMIT told({knownPointText(u";\n"), described.details});
+    Q_EMIT told({knownPointText(average::Wording::Brief), described.details});
     return true;
 }
 
@@ -238,7 +240,14 @@ void MeanView::askKnownPoint()
         QString error;
         if (setKnownPoint(text, &error))
             return;
-        QMessageBox::warning(m_window, title, tr("This is no position that can be read: %1.").arg(error));
+        // The library's own words name what it stumbled on; the forms it takes
+        // say what to type instead.
+        QMessageBox::warning(m_window, title,
+                             tr("This is no position that can be read (%1).\n\nType it as decimal degrees "
+                                "(48.1173 11.5167), degrees, minutes and seconds (48\u00b007'02\"N "
+                                "11\u00b031'00\"E), UTM (32U 687302 5332401) or MGRS (32UPU8730232401), "
+                                "with a point before decimals.")
+                                 .arg(error));
     }
 }
 
@@ -262,8 +271,10 @@ void MeanView::askMeanFile()
     const QString name
         = QInputDialog::getText(m_window, title, tr("&Name of the point:"), QLineEdit::Normal,
                                 m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), &ok);
-    if (ok)
-        saveMean(path, name, chosen);
+    if (ok) // a point without a name is named by when its mean was taken
+        saveMean(path,
+                 name.trimmed().isEmpty() ? m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : name,
+                 chosen);
 }
 
 bool MeanView::saveMean(const QString &path, const QString &name, std::optional<average::PointFormat> format)
@@ -322,8 +333,10 @@ bool MeanView::saveFile(const QString &path, const QByteArray &content)
 {
     // Written beside the old file and renamed over it: a failure leaves the old one whole.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
+        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path)});
         return true;
+    }
     Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, file.errorString()));
     return false;
 }

@@ -77,7 +77,7 @@ private:
     StatusMessage describe();
     // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
     // with `between` its two parts, or nothing while no point is known.
-    QString knownPointText(QStringView between = u"; ") const;
+    QString knownPointText(average::Wording wording = average::Wording::Whole) const;
     void askMeanFile();
     void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);

@@ -5,9 +5,9 @@
 
 #include "average/export.h"
 
-#include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
+#include <QShortcut>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +51,9 @@ ScatterWindow::ScatterWindow(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     resize(360, 380);
     setMinimumSize(200, 220);
+    // It has no buttons: the keys that close a window close it.
+    for (const QKeySequence &keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void ScatterWindow::setFixes(std::vector<average::LocalPoint> points, const average::Spread &spread)
@@ -82,14 +85,6 @@ std::pair<QRectF, QRectF> ScatterWindow::circleLabels(QPointF centre, double cep
         return QRectF(QPointF(x, y), size);
     };
     return {beside(cep50, label50, false), beside(cep95, label95, true)};
-}
-
-void ScatterWindow::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        close();
-    else
-        QWidget::keyPressEvent(event);
 }
 
 void ScatterWindow::paintEvent(QPaintEvent *)

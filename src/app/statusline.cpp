@@ -96,8 +96,11 @@ QString StatusLine::stateText(QString *details) const
                      .arg(average::durationText(int(m_loggedMs / 1000)));
     } else {
         lines << tr("Logging off: %n fix(es) stored.", nullptr, n);
-        if (!m_stoppedBy.isEmpty())
-            lines << tr("Stopped by its rule: %1.").arg(m_stoppedBy);
+        // The second line is the sync's while one waits or is under way.
+        if (!m_stoppedBy.isEmpty()) {
+            const QString stopped = tr("Stopped by its rule: %1.").arg(m_stoppedBy);
+            (m_state.SyncPending || m_sync.busy() ? tips : lines) << stopped;
+        }
     }
     // The stop rule's progress, on the second line where it is free.
     if (m_state.Logging && m_rule) {

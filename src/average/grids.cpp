@@ -124,20 +124,26 @@ Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optiona
     return comparison;
 }
 
-QString comparisonText(const Comparison &comparison, QStringView separator, QStringView between)
+QString comparisonText(const Comparison &comparison, QStringView separator, Wording wording)
 {
     const QString distance = comparison.distance < 1000
         ? QStringLiteral("%1 m").arg(fixedText(comparison.distance, 2, separator))
         : QStringLiteral("%1 km").arg(fixedText(comparison.distance / 1000, 3, separator));
     const int bearing = int(std::lround(comparison.bearing)) % 360;
+    if (wording == Wording::Brief) {
+        const QString where = !comparison.withinRadius ? QStringLiteral("Too short to tell if within 95 %.")
+            : *comparison.withinRadius                 ? QStringLiteral("Within the 95 % radius.")
+                                                       : QStringLiteral("Outside the 95 % radius.");
+        return QStringLiteral("Known point: %1 at %2\u00b0.\n%3").arg(distance).arg(bearing).arg(where);
+    }
     const QString where = !comparison.withinRadius
         ? QStringLiteral("too short to tell whether it lies within the 95 % radius")
         : *comparison.withinRadius ? QStringLiteral("within the 95 % radius")
                                    : QStringLiteral("outside the 95 % radius");
-    return QStringLiteral("Known point: %1 at %2\u00b0 from the mean%3%4")
+    return QStringLiteral("Known point: %1 at %2\u00b0 from the mean; %3")
         .arg(distance)
         .arg(bearing)
-        .arg(between, where);
+        .arg(where);
 }
 
 } // namespace quorvel::average

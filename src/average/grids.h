@@ -49,10 +49,11 @@ struct Comparison
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
 
 // "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
-// (or outside it, or too short to tell); beyond a kilometre in km. With
-// `separator` before a fraction, and `between` the two parts (";\n" for two
-// lines).
+// (or outside it, or too short to tell); beyond a kilometre in km, with
+// `separator` before a fraction. Brief, as two short lines for the status
+// line: "Known point: 12.34 m at 123°.\nWithin the 95 % radius."
+enum class Wording { Whole, Brief };
 QString comparisonText(const Comparison &comparison, QStringView separator = u".",
-                       QStringView between = u"; ");
+                       Wording wording = Wording::Whole);
 
 } // namespace quorvel::average

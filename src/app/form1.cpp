@@ -4,11 +4,11 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
-#include "app/clockmenu.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
 #include "app/portmenu.h"
+#include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
 #include "app/translation.h"

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "clockmenu.h"
+#include "receiverdelay.h"
 
 #include "app/appinfo.h"
 #include "settings/settingsstore.h"

@@ -58,8 +58,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    m_clockMenu = new ClockMenu(
-        SyncClock, m_settings, [this] { return receiverName(); }, this);
+    m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -84,6 +83,7 @@ Form1::~Form1()
     MSComm1->disconnect(m_ports);
     m_sync->disconnect(this);
     m_clock->disconnect(m_sync);
+    m_clock->disconnect(m_delay);
     MSComm1->setPortOpen(false);
 }
 
@@ -134,12 +134,7 @@ void Form1::wireEvents()
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
     connect(m_sync, &clock::ClockSync::networkTimeOn, this, &Form1::askNetworkTimeOff);
-    connect(m_sync, &clock::ClockSync::timed, this, &Form1::onBurstTimed);
-    connect(m_clock.get(), &clock::SystemClock::synchronizedKnown, this, [this](bool synchronized) {
-        m_measuring = synchronized;
-        m_delays.clear();
-    });
-    connect(m_clockMenu, &ClockMenu::failed, this, &Form1::notify);
+    connect(m_delay, &ReceiverDelay::failed, this, &Form1::notify);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -292,7 +287,7 @@ void Form1::SyncClock_Click()
     }
     if (!m_sync->request())
         return;
-    m_sync->setReceiverDelay(m_clockMenu->delay().delay);
+    m_sync->setReceiverDelay(m_delay->delay().delay);
     openPort();
     showState();
 }
@@ -378,8 +373,7 @@ void Form1::endPortUse()
 void Form1::closePort()
 {
     MSComm1->setPortOpen(false);
-    m_measuring = false;
-    m_delays.clear();
+    m_delay->stopMeasuring();
     m_status->setWaitingForReceiver(false);
 }
 
@@ -452,7 +446,8 @@ void Form1::MSComm1_OnComm()
     if (MSComm1->InBufferCount() <= 0)
         return;
     const QByteArray batch = MSComm1->Input();
-    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(), SyncPending || m_measuring,
+    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(),
+                 SyncPending || m_delay->measuring(),
                  [this](qint64 sentenceStart) { ProcessSentence(sentenceStart); });
     m_status->catchUp();
 }
@@ -466,7 +461,7 @@ void Form1::ProcessSentence(qint64 sentenceStart)
             m_status->fixStored(); // may stop logging
         }
     }
-    if (SyncPending || m_measuring)
+    if (SyncPending || m_delay->measuring())
         takeTime(line, sentenceStart);
 }
 
@@ -491,24 +486,6 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
         closePort();
     showState();
     m_sync->setClock();
-}
-
-void Form1::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch)
-{
-    if (!m_measuring)
-        return;
-    if (const std::optional<std::chrono::milliseconds> delay = m_delays.add(gpsTime, epoch))
-        m_clockMenu->measured(*delay);
-}
-
-QString Form1::receiverName() const
-{
-    const int port = MSComm1->CommPort();
-    const QString named
-        = m_settings
-              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
-              .trimmed();
-    return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
 }
 
 void Form1::askNetworkTimeOff(const QString &why)

@@ -5,7 +5,6 @@
 
 #include "app/appstate.h"
 #include "average/stoprule.h"
-#include "clock/delaymeter.h"
 #include "link/serialcontrol.h"
 
 #include <QPointer>
@@ -31,11 +30,11 @@ class SettingsStore;
 
 namespace quorvel {
 
-class ClockMenu;
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
 class PortMenu;
+class ReceiverDelay;
 class StatusLine;
 class StopRuleMenu;
 
@@ -131,9 +130,6 @@ private:
     // Network time holds the clock and has not synchronized it: asks once
     // whether to turn it off and set the clock from GPS.
     void askNetworkTimeOff(const QString &why);
-    void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
-    // The receiver of the port in use, as the settings name it.
-    QString receiverName() const;
     void SetCommPort(int port);
 
     // The controls in their places (form1layout.cpp).
@@ -191,11 +187,7 @@ private:
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
-    ClockMenu *m_clockMenu = nullptr;
-    // While the system calls the PC's clock synchronized, the receiver's
-    // delay is measured from its bursts.
-    bool m_measuring = false;
-    clock::DelayMeter m_delays;
+    ReceiverDelay *m_delay = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

@@ -7,6 +7,7 @@
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
+#include "app/networktimequestion.h"
 #include "app/portmenu.h"
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
@@ -58,6 +59,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
+    new NetworkTimeQuestion(*m_sync, this);
     m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
@@ -133,7 +135,6 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
-    connect(m_sync, &clock::ClockSync::networkTimeOn, this, &Form1::askNetworkTimeOff);
     connect(m_delay, &ReceiverDelay::failed, this, &Form1::notify);
 }
 
@@ -486,22 +487,6 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
         closePort();
     showState();
     m_sync->setClock();
-}
-
-void Form1::askNetworkTimeOff(const QString &why)
-{
-    Q_UNUSED(why);
-    auto *box = new QMessageBox(
-        QMessageBox::Question, ApplicationName,
-        tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
-           "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setDefaultButton(QMessageBox::Yes);
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        m_sync->turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes));
-    });
-    box->open();
 }
 
 void Form1::enableSync(bool enabled)

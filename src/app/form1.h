@@ -127,9 +127,6 @@ private:
     // A sentence that may state the time: a pending sync, or the receiver's
     // delay being measured, takes it.
     void takeTime(const QString &line, qint64 sentenceStart);
-    // Network time holds the clock and has not synchronized it: asks once
-    // whether to turn it off and set the clock from GPS.
-    void askNetworkTimeOff(const QString &why);
     void SetCommPort(int port);
 
     // The controls in their places (form1layout.cpp).

@@ -163,15 +163,10 @@ void Form1::Form_Load()
 {
     resetForStartUp();
 
-    // A stored port that is not a number, or not one of the COM buttons, can
-    // only come from editing the settings by hand: COM 1 is used as if none
-    // were stored, and the text stays in the file as it was written.
+    // The stored port, its button selected. Without one, COM 1 is used as if
+    // none were stored, and the text stays in the file as it was written.
     const QList<QRadioButton *> options = portOptions();
-    const QString portText
-        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
-    const std::optional<std::int16_t> port
-        = settings::textToInteger(portText.toStdString(), decimalSeparator());
-    if (port && *port >= 1 && *port <= options.size() && MSComm1->setCommPort(*port)) {
+    if (const std::optional<int> port = m_ports->storedPort(); port && MSComm1->setCommPort(*port)) {
         options[*port - 1]->setChecked(true); // runs its handler now
     } else {
         MSComm1->setCommPort(1);
@@ -179,24 +174,18 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // A stored whole number is taken as that many hours, even one beyond
-    // the box's range (as typed into the box, it would be ignored); "h:mm"
-    // as the box takes it. Before anything is stored, the PC's own time zone
-    // is the best first guess.
+    // The stored offset, "0" for one that cannot be read. Before anything is
+    // stored, the PC's own time zone is the best first guess.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
     if (storedOffset.isEmpty()) {
         UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
         UTCOffset->setText(QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
     } else {
-        UTCOffset->setText(storedOffset);
-        const std::string text = storedOffset.toStdString();
-        std::optional<int> minutes = settings::parseUtcOffset(text, decimalSeparator());
-        if (const std::optional<std::int16_t> hours = settings::textToInteger(text, decimalSeparator()))
-            minutes = *hours * 60;
-        if (!minutes)
-            UTCOffset->setText(QStringLiteral("0"));
+        const std::optional<int> minutes
+            = settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
         UtcOffsetMinutes = minutes.value_or(0);
+        UTCOffset->setText(minutes ? storedOffset : QStringLiteral("0"));
     }
 
     // When logging stops by itself, as chosen last time.
@@ -503,16 +492,16 @@ void Form1::saveSetting(const QString &key, const QString &value)
     writeSetting(MainSection, key, value);
 }
 
-void Form1::writeSetting(const QString &section, const QString &key, const QString &value)
+bool Form1::writeSetting(const QString &section, const QString &key, const QString &value)
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
-        return;
-    if (m_settingsFailureReported)
-        return;
-    m_settingsFailureReported = true;
+        return true;
+    if (std::exchange(m_settingsFailureReported, true))
+        return false;
     notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
               "but will not remember them.")
                .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    return false;
 }
 
 void Form1::notify(const QString &text)

@@ -167,7 +167,8 @@ private:
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
     void saveSetting(const QString &key, const QString &value);
-    void writeSetting(const QString &section, const QString &key, const QString &value);
+    // False when the value could not be stored; the first failure is told.
+    bool writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
     void notify(const QString &text);
     void showModalMessage(const QString &text);

@@ -189,8 +189,7 @@ void Form1::Form_Load()
     }
 
     // When logging stops by itself, as chosen last time.
-    followStopRule(average::parseStopRule(
-        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString())));
+    takeUpStoredStopRule();
 
     CalcPos->setFocus();
     m_ports->describePorts();
@@ -241,8 +240,17 @@ void Form1::setStopRule(const std::optional<average::StopRule> &rule)
 {
     followStopRule(rule);
     showState();
-    writeSetting(LoggingSection, StopRuleKey,
-                 rule ? average::stopRuleSetting(*rule) : QStringLiteral("none"));
+    const QString text = rule ? average::stopRuleSetting(*rule) : QStringLiteral("none");
+    if (writeSetting(LoggingSection, StopRuleKey, text))
+        m_storedStopRule = text;
+}
+
+void Form1::takeUpStoredStopRule()
+{
+    const QString stored = m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString());
+    if (m_storedStopRule != stored)
+        followStopRule(average::parseStopRule(stored));
+    m_storedStopRule = stored;
 }
 
 void Form1::followStopRule(const std::optional<average::StopRule> &rule)
@@ -258,6 +266,8 @@ void Form1::showScatter()
 
 void Form1::StartStop_Click()
 {
+    if (!Logging)
+        takeUpStoredStopRule();
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)

@@ -164,6 +164,10 @@ private:
     void onClockAnswer(const QString &status, const QString &refusal);
     // The stop rule chosen in Start Log's menu is kept and followed.
     void setStopRule(const std::optional<average::StopRule> &rule);
+    // The rule stored, when it is not the one last read or written: one edited
+    // in the settings file while the program runs is taken up; one chosen that
+    // could not be saved stays.
+    void takeUpStoredStopRule();
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
     void saveSetting(const QString &key, const QString &value);
@@ -177,6 +181,7 @@ private:
     const std::unique_ptr<clock::SystemClock> m_clock;
     bool m_settingsFailureReported = false;
     bool m_syncHadFocus = false;
+    std::optional<QString> m_storedStopRule; // as last read or written
     QPointer<QMessageBox> m_notice;
     // The pieces the handlers delegate to; all are children of the window.
     clock::ClockSync *m_sync = nullptr;

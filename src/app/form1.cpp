@@ -70,15 +70,6 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     wireEvents();
 }
 
-void Form1::prepareApplication()
-{
-    // A window that repaints one line of text 20 times a second gains
-    // nothing from X11 shared memory, which costs a second wakeup per
-    // repaint (Qt waits for the server's completion event).
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
-}
-
 Form1::~Form1()
 {
     MSComm1->disconnect(this);
@@ -396,11 +387,6 @@ void Form1::onPortNotice(const QString &text)
     if (MSComm1->receiverMissing())
         m_status->setWaitingForReceiver(true);
     showState(text);
-}
-
-QList<QRadioButton *> Form1::portOptions() const
-{
-    return {Option1, Option2, Option3, Option4};
 }
 
 void Form1::setPortSource(int port, const QString &source)

@@ -324,8 +324,8 @@ void Form1::Option4_Click()
 void Form1::choosePort(int port)
 {
     SetCommPort(port);
-    saveSetting(QStringLiteral("Port"),
-                QString::fromStdString(settings::integerText(port))); // after the switch
+    writeSetting(MainSection, QStringLiteral("Port"),
+                 QString::fromStdString(settings::integerText(port))); // after the switch
 }
 
 void Form1::SetCommPort(int port)
@@ -402,8 +402,8 @@ void Form1::UTCOffset_LostFocus()
 {
     UtcOffsetMinutes = settings::parseUtcOffset(UTCOffset->text().toStdString(), decimalSeparator())
                            .value_or(UtcOffsetMinutes);
-    saveSetting(QStringLiteral("UTCOffset"),
-                QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+    writeSetting(MainSection, QStringLiteral("UTCOffset"),
+                 QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
 }
 
 void Form1::showState(const QString &held)
@@ -414,15 +414,10 @@ void Form1::showState(const QString &held)
                               : QString());
 }
 
-void Form1::holdStatus(const QString &text)
-{
-    m_status->hold({text, QString()});
-}
-
 void Form1::onClockAnswer(const QString &status, const QString &refusal)
 {
     enableSync(true);
-    holdStatus(status);
+    m_status->hold({status, QString()});
     if (!refusal.isEmpty())
         notify(refusal);
 }
@@ -481,11 +476,6 @@ void Form1::enableSync(bool enabled)
     SyncClock->setEnabled(enabled);
     if (enabled && std::exchange(m_syncHadFocus, false))
         SyncClock->setFocus(Qt::OtherFocusReason);
-}
-
-void Form1::saveSetting(const QString &key, const QString &value)
-{
-    writeSetting(MainSection, key, value);
 }
 
 bool Form1::writeSetting(const QString &section, const QString &key, const QString &value)

@@ -153,7 +153,6 @@ private:
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
     void showState(const QString &held = {});
-    void holdStatus(const QString &text);
     // Sync PC Clock is disabled while the system answers. Disabling the
     // focused button would move the focus on to the offset box, where the
     // next key would land: it comes back to the button with its enabling.
@@ -170,7 +169,6 @@ private:
     void takeUpStoredStopRule();
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
-    void saveSetting(const QString &key, const QString &value);
     // False when the value could not be stored; the first failure is told.
     bool writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.

@@ -4,11 +4,12 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
-#include "app/clockmenu.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
+#include "app/networktimequestion.h"
 #include "app/portmenu.h"
+#include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
 #include "app/translation.h"
@@ -58,8 +59,8 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    m_clockMenu = new ClockMenu(
-        SyncClock, m_settings, [this] { return receiverName(); }, this);
+    new NetworkTimeQuestion(*m_sync, this);
+    m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -69,21 +70,13 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     wireEvents();
 }
 
-void Form1::prepareApplication()
-{
-    // A window that repaints one line of text 20 times a second gains
-    // nothing from X11 shared memory, which costs a second wakeup per
-    // repaint (Qt waits for the server's completion event).
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
-        qputenv("QT_XCB_NO_MITSHM", "1");
-}
-
 Form1::~Form1()
 {
     MSComm1->disconnect(this);
     MSComm1->disconnect(m_ports);
     m_sync->disconnect(this);
     m_clock->disconnect(m_sync);
+    m_clock->disconnect(m_delay);
     MSComm1->setPortOpen(false);
 }
 
@@ -133,13 +126,7 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
-    connect(m_sync, &clock::ClockSync::networkTimeOn, this, &Form1::askNetworkTimeOff);
-    connect(m_sync, &clock::ClockSync::timed, this, &Form1::onBurstTimed);
-    connect(m_clock.get(), &clock::SystemClock::synchronizedKnown, this, [this](bool synchronized) {
-        m_measuring = synchronized;
-        m_delays.clear();
-    });
-    connect(m_clockMenu, &ClockMenu::failed, this, &Form1::notify);
+    connect(m_delay, &ReceiverDelay::failed, this, &Form1::notify);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -167,15 +154,10 @@ void Form1::Form_Load()
 {
     resetForStartUp();
 
-    // A stored port that is not a number, or not one of the COM buttons, can
-    // only come from editing the settings by hand: COM 1 is used as if none
-    // were stored, and the text stays in the file as it was written.
+    // The stored port, its button selected. Without one, COM 1 is used as if
+    // none were stored, and the text stays in the file as it was written.
     const QList<QRadioButton *> options = portOptions();
-    const QString portText
-        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("Port"), QStringLiteral("1"));
-    const std::optional<std::int16_t> port
-        = settings::textToInteger(portText.toStdString(), decimalSeparator());
-    if (port && *port >= 1 && *port <= options.size() && MSComm1->setCommPort(*port)) {
+    if (const std::optional<int> port = m_ports->storedPort(); port && MSComm1->setCommPort(*port)) {
         options[*port - 1]->setChecked(true); // runs its handler now
     } else {
         MSComm1->setCommPort(1);
@@ -183,29 +165,22 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // A stored whole number is taken as that many hours, even one beyond
-    // the box's range (as typed into the box, it would be ignored); "h:mm"
-    // as the box takes it. Before anything is stored, the PC's own time zone
-    // is the best first guess.
+    // The stored offset, "0" for one that cannot be read. Before anything is
+    // stored, the PC's own time zone is the best first guess.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
     if (storedOffset.isEmpty()) {
         UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
         UTCOffset->setText(QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
     } else {
-        UTCOffset->setText(storedOffset);
-        const std::string text = storedOffset.toStdString();
-        std::optional<int> minutes = settings::parseUtcOffset(text, decimalSeparator());
-        if (const std::optional<std::int16_t> hours = settings::textToInteger(text, decimalSeparator()))
-            minutes = *hours * 60;
-        if (!minutes)
-            UTCOffset->setText(QStringLiteral("0"));
+        const std::optional<int> minutes
+            = settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
         UtcOffsetMinutes = minutes.value_or(0);
+        UTCOffset->setText(minutes ? storedOffset : QStringLiteral("0"));
     }
 
     // When logging stops by itself, as chosen last time.
-    followStopRule(average::parseStopRule(
-        m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString())));
+    takeUpStoredStopRule();
 
     CalcPos->setFocus();
     m_ports->describePorts();
@@ -256,8 +231,17 @@ void Form1::setStopRule(const std::optional<average::StopRule> &rule)
 {
     followStopRule(rule);
     showState();
-    writeSetting(LoggingSection, StopRuleKey,
-                 rule ? average::stopRuleSetting(*rule) : QStringLiteral("none"));
+    const QString text = rule ? average::stopRuleSetting(*rule) : QStringLiteral("none");
+    if (writeSetting(LoggingSection, StopRuleKey, text))
+        m_storedStopRule = text;
+}
+
+void Form1::takeUpStoredStopRule()
+{
+    const QString stored = m_settings.readSetting(ApplicationName, LoggingSection, StopRuleKey, QString());
+    if (m_storedStopRule != stored)
+        followStopRule(average::parseStopRule(stored));
+    m_storedStopRule = stored;
 }
 
 void Form1::followStopRule(const std::optional<average::StopRule> &rule)
@@ -273,6 +257,8 @@ void Form1::showScatter()
 
 void Form1::StartStop_Click()
 {
+    if (!Logging)
+        takeUpStoredStopRule();
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)
@@ -292,7 +278,7 @@ void Form1::SyncClock_Click()
     }
     if (!m_sync->request())
         return;
-    m_sync->setReceiverDelay(m_clockMenu->delay().delay);
+    m_sync->setReceiverDelay(m_delay->delay().delay);
     openPort();
     showState();
 }
@@ -338,8 +324,8 @@ void Form1::Option4_Click()
 void Form1::choosePort(int port)
 {
     SetCommPort(port);
-    saveSetting(QStringLiteral("Port"),
-                QString::fromStdString(settings::integerText(port))); // after the switch
+    writeSetting(MainSection, QStringLiteral("Port"),
+                 QString::fromStdString(settings::integerText(port))); // after the switch
 }
 
 void Form1::SetCommPort(int port)
@@ -378,8 +364,7 @@ void Form1::endPortUse()
 void Form1::closePort()
 {
     MSComm1->setPortOpen(false);
-    m_measuring = false;
-    m_delays.clear();
+    m_delay->stopMeasuring();
     m_status->setWaitingForReceiver(false);
 }
 
@@ -404,11 +389,6 @@ void Form1::onPortNotice(const QString &text)
     showState(text);
 }
 
-QList<QRadioButton *> Form1::portOptions() const
-{
-    return {Option1, Option2, Option3, Option4};
-}
-
 void Form1::setPortSource(int port, const QString &source)
 {
     writeSetting(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), source);
@@ -422,8 +402,8 @@ void Form1::UTCOffset_LostFocus()
 {
     UtcOffsetMinutes = settings::parseUtcOffset(UTCOffset->text().toStdString(), decimalSeparator())
                            .value_or(UtcOffsetMinutes);
-    saveSetting(QStringLiteral("UTCOffset"),
-                QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+    writeSetting(MainSection, QStringLiteral("UTCOffset"),
+                 QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
 }
 
 void Form1::showState(const QString &held)
@@ -434,15 +414,10 @@ void Form1::showState(const QString &held)
                               : QString());
 }
 
-void Form1::holdStatus(const QString &text)
-{
-    m_status->hold({text, QString()});
-}
-
 void Form1::onClockAnswer(const QString &status, const QString &refusal)
 {
     enableSync(true);
-    holdStatus(status);
+    m_status->hold({status, QString()});
     if (!refusal.isEmpty())
         notify(refusal);
 }
@@ -452,7 +427,8 @@ void Form1::MSComm1_OnComm()
     if (MSComm1->InBufferCount() <= 0)
         return;
     const QByteArray batch = MSComm1->Input();
-    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(), SyncPending || m_measuring,
+    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(),
+                 SyncPending || m_delay->measuring(),
                  [this](qint64 sentenceStart) { ProcessSentence(sentenceStart); });
     m_status->catchUp();
 }
@@ -466,7 +442,7 @@ void Form1::ProcessSentence(qint64 sentenceStart)
             m_status->fixStored(); // may stop logging
         }
     }
-    if (SyncPending || m_measuring)
+    if (SyncPending || m_delay->measuring())
         takeTime(line, sentenceStart);
 }
 
@@ -493,40 +469,6 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
     m_sync->setClock();
 }
 
-void Form1::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch)
-{
-    if (!m_measuring)
-        return;
-    if (const std::optional<std::chrono::milliseconds> delay = m_delays.add(gpsTime, epoch))
-        m_clockMenu->measured(*delay);
-}
-
-QString Form1::receiverName() const
-{
-    const int port = MSComm1->CommPort();
-    const QString named
-        = m_settings
-              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
-              .trimmed();
-    return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
-}
-
-void Form1::askNetworkTimeOff(const QString &why)
-{
-    Q_UNUSED(why);
-    auto *box = new QMessageBox(
-        QMessageBox::Question, ApplicationName,
-        tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
-           "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
-        QMessageBox::Yes | QMessageBox::No, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setDefaultButton(QMessageBox::Yes);
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        m_sync->turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes));
-    });
-    box->open();
-}
-
 void Form1::enableSync(bool enabled)
 {
     if (!enabled && SyncClock->hasFocus())
@@ -536,21 +478,16 @@ void Form1::enableSync(bool enabled)
         SyncClock->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::saveSetting(const QString &key, const QString &value)
-{
-    writeSetting(MainSection, key, value);
-}
-
-void Form1::writeSetting(const QString &section, const QString &key, const QString &value)
+bool Form1::writeSetting(const QString &section, const QString &key, const QString &value)
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
-        return;
-    if (m_settingsFailureReported)
-        return;
-    m_settingsFailureReported = true;
+        return true;
+    if (std::exchange(m_settingsFailureReported, true))
+        return false;
     notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
               "but will not remember them.")
                .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    return false;
 }
 
 void Form1::notify(const QString &text)

@@ -5,7 +5,6 @@
 
 #include "app/appstate.h"
 #include "average/stoprule.h"
-#include "clock/delaymeter.h"
 #include "link/serialcontrol.h"
 
 #include <QPointer>
@@ -31,11 +30,11 @@ class SettingsStore;
 
 namespace quorvel {
 
-class ClockMenu;
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
 class PortMenu;
+class ReceiverDelay;
 class StatusLine;
 class StopRuleMenu;
 
@@ -128,12 +127,6 @@ private:
     // A sentence that may state the time: a pending sync, or the receiver's
     // delay being measured, takes it.
     void takeTime(const QString &line, qint64 sentenceStart);
-    // Network time holds the clock and has not synchronized it: asks once
-    // whether to turn it off and set the clock from GPS.
-    void askNetworkTimeOff(const QString &why);
-    void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
-    // The receiver of the port in use, as the settings name it.
-    QString receiverName() const;
     void SetCommPort(int port);
 
     // The controls in their places (form1layout.cpp).
@@ -160,7 +153,6 @@ private:
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
     void showState(const QString &held = {});
-    void holdStatus(const QString &text);
     // Sync PC Clock is disabled while the system answers. Disabling the
     // focused button would move the focus on to the offset box, where the
     // next key would land: it comes back to the button with its enabling.
@@ -171,10 +163,14 @@ private:
     void onClockAnswer(const QString &status, const QString &refusal);
     // The stop rule chosen in Start Log's menu is kept and followed.
     void setStopRule(const std::optional<average::StopRule> &rule);
+    // The rule stored, when it is not the one last read or written: one edited
+    // in the settings file while the program runs is taken up; one chosen that
+    // could not be saved stays.
+    void takeUpStoredStopRule();
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
-    void saveSetting(const QString &key, const QString &value);
-    void writeSetting(const QString &section, const QString &key, const QString &value);
+    // False when the value could not be stored; the first failure is told.
+    bool writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
     void notify(const QString &text);
     void showModalMessage(const QString &text);
@@ -183,6 +179,7 @@ private:
     const std::unique_ptr<clock::SystemClock> m_clock;
     bool m_settingsFailureReported = false;
     bool m_syncHadFocus = false;
+    std::optional<QString> m_storedStopRule; // as last read or written
     QPointer<QMessageBox> m_notice;
     // The pieces the handlers delegate to; all are children of the window.
     clock::ClockSync *m_sync = nullptr;
@@ -191,11 +188,7 @@ private:
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
-    ClockMenu *m_clockMenu = nullptr;
-    // While the system calls the PC's clock synchronized, the receiver's
-    // delay is measured from its bursts.
-    bool m_measuring = false;
-    clock::DelayMeter m_delays;
+    ReceiverDelay *m_delay = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

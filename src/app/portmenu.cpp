@@ -6,10 +6,12 @@
 #include "app/appinfo.h"
 #include "link/serialcontrol.h"
 #include "link/sourcespec.h"
+#include "settings/integertext.h"
 #include "settings/settingsstore.h"
 
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QRadioButton>
 
@@ -33,6 +35,15 @@ PortMenu::PortMenu(const QList<QRadioButton *> &options, const link::SerialContr
                 [this, i, option](const QPoint &at) { showMenu(i + 1, option->mapToGlobal(at)); });
     }
     connect(&m_serial, &link::SerialControl::portChanged, this, &PortMenu::describePorts);
+}
+
+std::optional<int> PortMenu::storedPort() const
+{
+    const QString text = m_settings.readSetting(ApplicationName, QStringLiteral("Main"),
+                                                QStringLiteral("Port"), QStringLiteral("1"));
+    const std::optional<std::int16_t> port
+        = settings::textToInteger(text.toStdString(), QLocale().decimalPoint().toStdString());
+    return port && *port >= 1 && *port <= m_options.size() ? std::optional<int>(*port) : std::nullopt;
 }
 
 void PortMenu::describePorts()

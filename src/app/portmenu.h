@@ -6,6 +6,8 @@
 #include <QList>
 #include <QObject>
 
+#include <optional>
+
 class QPoint;
 class QRadioButton;
 class QWidget;
@@ -32,6 +34,9 @@ public:
     PortMenu(const QList<QRadioButton *> &options, const link::SerialControl &serial,
              const settings::SettingsStore &settings, QWidget *window);
 
+    // The port stored at [Main] Port; nothing when that is not the number of
+    // a COM button, which only editing the settings by hand can store.
+    std::optional<int> storedPort() const;
     // Each COM button's tooltip says what it reads from.
     void describePorts();
 

@@ -63,6 +63,13 @@ std::optional<int> parseUtcOffset(std::string_view text, std::string_view decima
     return total;
 }
 
+std::optional<int> storedUtcOffset(std::string_view text, std::string_view decimalSeparator)
+{
+    if (const std::optional<std::int16_t> hours = textToInteger(text, decimalSeparator))
+        return *hours * 60;
+    return parseUtcOffset(text, decimalSeparator);
+}
+
 std::string utcOffsetText(int minutes)
 {
     if (minutes % 60 == 0)

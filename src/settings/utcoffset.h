@@ -20,6 +20,11 @@ constexpr int MaxUtcOffsetMinutes = 14 * 60;
 // Returns the minutes, or nothing for other text or an offset out of range.
 std::optional<int> parseUtcOffset(std::string_view text, std::string_view decimalSeparator);
 
+// An offset as stored: a whole number is taken as that many hours, even one
+// beyond the box's range (as typed into the box, it would be ignored); "h:mm"
+// as parseUtcOffset() takes it.
+std::optional<int> storedUtcOffset(std::string_view text, std::string_view decimalSeparator);
+
 // How an offset is stored and shown: whole hours as before ("5", "-3"),
 // others as "h:mm" ("5:30", "-3:30", "-0:30").
 std::string utcOffsetText(int minutes);

@@ -574,6 +574,10 @@ private Q_SLOTS:
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
             << "Logging off: 2 fixes stored\\.\nWaiting for a fix to set the clock\\." << false << true
             << true;
+        QTest::newRow("a stop rule edited in the file meanwhile is followed")
+            << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
+            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
             << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
@@ -604,7 +608,9 @@ private Q_SLOTS:
                 menuItem(h.form->StartStop, "Stop after a number of fixes\u2026")->trigger();
                 QCOMPARE(h.settings.values.value("Quorvel/Logging/StopRule"), QStringLiteral("fixes 2"));
                 QVERIFY(menuItem(h.form->StartStop, "Stop after a number of fixes: 2\u2026")->isChecked());
-            } else if (step == "3 fixes")
+            } else if (step == "edit fixes 2")
+                h.settings.values["Quorvel/Logging/StopRule"] = "fixes 2";
+            else if (step == "3 fixes")
                 h.serial->receive(Fix + Fix + Fix);
             else if (step == "Start Log")
                 QTest::mouseClick(h.form->StartStop, Qt::LeftButton);

@@ -1,9 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "clockmenu.h"
+#include "receiverdelay.h"
 
 #include "app/appinfo.h"
+#include "clock/clocksync.h"
+#include "clock/systemclock.h"
+#include "link/serialcontrol.h"
 #include "settings/settingsstore.h"
 
 #include <QInputDialog>
@@ -25,43 +28,71 @@ std::optional<int> delayMs(const QString &text)
 {
     bool ok = false;
     const int ms = text.trimmed().toInt(&ok);
-    return ok && ms >= 0 && ms <= ClockMenu::MaxDelayMs ? std::optional<int>(ms) : std::nullopt;
+    return ok && ms >= 0 && ms <= ReceiverDelay::MaxDelayMs ? std::optional<int>(ms) : std::nullopt;
 }
 
 } // namespace
 
-ClockMenu::ClockMenu(QPushButton *syncButton, settings::SettingsStore &settings,
-                     std::function<QString()> receiver, QWidget *window)
+ReceiverDelay::ReceiverDelay(QPushButton *syncButton, settings::SettingsStore &settings,
+                             const link::SerialControl &serial, clock::SystemClock &systemClock,
+                             clock::ClockSync &sync, QWidget *window)
     : QObject(window)
     , m_button(syncButton)
     , m_settings(settings)
-    , m_receiver(std::move(receiver))
+    , m_serial(serial)
     , m_window(window)
 {
     m_button->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_button, &QPushButton::customContextMenuRequested, this,
             [this](const QPoint &at) { showMenu(m_button->mapToGlobal(at)); });
+    connect(&systemClock, &clock::SystemClock::synchronizedKnown, this, [this](bool synchronized) {
+        m_measuring = synchronized;
+        m_delays.clear();
+    });
+    connect(&sync, &clock::ClockSync::timed, this, &ReceiverDelay::onBurstTimed);
 }
 
-ClockMenu::Delay ClockMenu::delay() const
+ReceiverDelay::Delay ReceiverDelay::delay() const
 {
     using std::chrono::milliseconds;
     if (const auto hand = delayMs(m_settings.readSetting(ApplicationName, ClockSection, HandKey, {})))
         return {milliseconds(*hand), Origin::Hand};
     if (const auto measured
-        = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {})))
+        = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, receiverName(), {})))
         return {milliseconds(*measured), Origin::Measured};
     return {};
 }
 
-void ClockMenu::measured(std::chrono::milliseconds delay)
+void ReceiverDelay::stopMeasuring()
 {
-    const QString value = QString::number(delay.count());
-    if (m_settings.readSetting(ApplicationName, MeasuredSection, m_receiver(), {}) != value)
-        write(MeasuredSection, m_receiver(), value);
+    m_measuring = false;
+    m_delays.clear();
 }
 
-void ClockMenu::showMenu(const QPoint &at)
+void ReceiverDelay::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch)
+{
+    if (!m_measuring)
+        return;
+    const std::optional<std::chrono::milliseconds> delay = m_delays.add(gpsTime, epoch);
+    if (!delay)
+        return;
+    // A delay measured for the receiver in use is remembered.
+    const QString value = QString::number(delay->count());
+    if (m_settings.readSetting(ApplicationName, MeasuredSection, receiverName(), {}) != value)
+        write(MeasuredSection, receiverName(), value);
+}
+
+QString ReceiverDelay::receiverName() const
+{
+    const int port = m_serial.CommPort();
+    const QString named
+        = m_settings
+              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
+              .trimmed();
+    return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
+}
+
+void ReceiverDelay::showMenu(const QPoint &at)
 {
     const Delay inUse = delay();
     QString origin;
@@ -78,11 +109,11 @@ void ClockMenu::showMenu(const QPoint &at)
     }
     auto *menu = new QMenu(m_window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(origin), this, &ClockMenu::askDelay);
+    menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(origin), this, &ReceiverDelay::askDelay);
     menu->popup(at);
 }
 
-void ClockMenu::askDelay()
+void ReceiverDelay::askDelay()
 {
     bool ok = false;
     const int ms = QInputDialog::getInt(
@@ -95,7 +126,7 @@ void ClockMenu::askDelay()
         write(ClockSection, HandKey, QString::number(ms));
 }
 
-bool ClockMenu::write(const QString &section, const QString &key, const QString &value)
+bool ReceiverDelay::write(const QString &section, const QString &key, const QString &value)
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
         return true;

@@ -118,9 +118,12 @@ void ReceiverDelay::askDelay()
     bool ok = false;
     const int ms = QInputDialog::getInt(
         m_window, tr("Receiver delay"),
-        tr("The time from the UTC second to the first byte the receiver sends for it, in milliseconds. "
-           "It is added when the clock is set.\n\nWhile the PC's clock is synchronized to network time, "
-           "GPS Quorvel measures it for each receiver; a delay set here is used instead."),
+        tr("The time from the UTC second to the first byte the receiver sends for it,\n"
+           "in whole milliseconds from 0 to %1 (receivers: 50 to 500). It is added when\n"
+           "the clock is set.\n\n"
+           "While the PC's clock is synchronised to network time, GPS Quorvel measures it\n"
+           "for each receiver; a delay set here is used instead.")
+            .arg(MaxDelayMs),
         int(delay().delay.count()), 0, MaxDelayMs, 1, &ok);
     if (ok)
         write(ClockSection, HandKey, QString::number(ms));

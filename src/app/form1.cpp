@@ -17,6 +17,7 @@
 #include "clock/clockadjustment.h"
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
+#include "link/sourcespec.h"
 #include "settings/integertext.h"
 #include "settings/settingsstore.h"
 #include "settings/utcoffset.h"
@@ -101,8 +102,7 @@ void Form1::wireEvents()
     onSelected(Option3, &Form1::Option3_Click);
     onSelected(Option4, &Form1::Option4_Click);
 
-    // The keys of every control that takes the focus, and the UTC offset
-    // box's loss of the focus.
+    // The keys of every control, and the offset box's loss of the focus.
     m_keys->watch(this);
     UTCOffset->installEventFilter(this);
 
@@ -391,7 +391,7 @@ void Form1::onPortNotice(const QString &text)
 
 void Form1::setPortSource(int port, const QString &source)
 {
-    writeSetting(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), source);
+    writeSetting(link::PortsSection, link::portKey(port), source);
     // A change to the port in use takes effect at once.
     if (port == MSComm1->CommPort() && MSComm1->PortOpen())
         SetCommPort(port);

@@ -76,8 +76,7 @@ void PortMenu::showMenu(int port, const QPoint &at)
 
 void PortMenu::askSource(int port)
 {
-    QString text = m_settings.readSetting(ApplicationName, QStringLiteral("Ports"),
-                                          QStringLiteral("COM%1").arg(port), {});
+    QString text = m_settings.readSetting(ApplicationName, link::PortsSection, link::portKey(port), {});
     const QString forms = tr("Where COM %1 reads NMEA from:\n"
                              "  tcp://HOST:PORT  \u2013 a phone app or multiplexer (often port 10110)\n"
                              "  udp://:PORT  \u2013 datagrams sent to this machine\n"

@@ -7,6 +7,7 @@
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
 #include "link/serialcontrol.h"
+#include "link/sourcespec.h"
 #include "settings/settingsstore.h"
 
 #include <QInputDialog>
@@ -86,9 +87,7 @@ QString ReceiverDelay::receiverName() const
 {
     const int port = m_serial.CommPort();
     const QString named
-        = m_settings
-              .readSetting(ApplicationName, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), {})
-              .trimmed();
+        = m_settings.readSetting(ApplicationName, link::PortsSection, link::portKey(port), {}).trimmed();
     return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
 }
 

@@ -11,7 +11,6 @@ namespace quorvel::link {
 
 namespace {
 
-const QString PortsSection = QStringLiteral("Ports");
 const QString RatesSection = QStringLiteral("Rates");
 
 // An error text of Qt's or the system's inside a sentence: "Connection
@@ -86,8 +85,7 @@ QString MSComm::deviceFor(int port) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(port - 1);
     const QString device
-        = m_settings.readSetting(m_application, PortsSection, QStringLiteral("COM%1").arg(port), fallback)
-              .trimmed();
+        = m_settings.readSetting(m_application, PortsSection, portKey(port), fallback).trimmed();
     return device.isEmpty() ? fallback : device;
 }
 

@@ -44,4 +44,12 @@ inline constexpr std::array SupportedRates{1200,  2400,   4800,   9600,   19200,
                                            57600, 115200, 230400, 460800, 921600};
 bool isSupportedRate(int rate);
 
+// Where the settings name the receiver of COM `port`: key "COM<port>" of
+// section "Ports".
+inline const QString PortsSection = QStringLiteral("Ports");
+inline QString portKey(int port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+
 } // namespace quorvel::link

@@ -42,11 +42,13 @@ start_simulator() {
 }
 
 # Starts Xvfb on a free display (it says which on fd 3) and exports DISPLAY.
+# -noreset: by default the server resets when its last client leaves, and a
+# program started in that moment finds no display.
 # It runs in a session of its own: Ctrl+C and timeout(1) signal the whole
 # process group, and an X server ending under the program ends the program at
 # once, before it closes its port. The clean-up ends it after the program.
 start_virtual_display() {
-    setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    setsid Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     [ -s "$work/display" ] || { echo "Xvfb did not start." >&2; return 1; }

@@ -7,7 +7,7 @@
 #include "app/scatterwindow.h"
 #include "average/export.h"
 #include "average/numbertext.h"
-#include "average/pointfiles.h"
+#include "files/pointfiles.h"
 #include "ring/samplering.h"
 
 #include <QClipboard>

@@ -5,9 +5,9 @@
 
 #include "app/statusline.h"
 #include "average/average.h"
-#include "average/grids.h"
-#include "average/pointfiles.h"
 #include "average/statistics.h"
+#include "files/pointfiles.h"
+#include "grids/grids.h"
 
 #include <QDateTime>
 #include <QObject>

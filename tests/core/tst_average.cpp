@@ -3,11 +3,11 @@
 
 #include "average/average.h"
 #include "average/export.h"
-#include "average/grids.h"
 #include "average/numbertext.h"
-#include "average/pointfiles.h"
 #include "average/statistics.h"
 #include "average/stoprule.h"
+#include "files/pointfiles.h"
+#include "grids/grids.h"
 #include "nmea/gga.h"
 #include "nmea/lineassembly.h"
 #include "ring/samplering.h"

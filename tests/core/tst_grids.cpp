@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "average/grids.h"
+#include "grids/grids.h"
 
 #include <QProcess>
 #include <QStandardPaths>

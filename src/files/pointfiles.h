@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "average.h"
-#include "statistics.h"
+#include "average/average.h"
+#include "average/statistics.h"
 
 #include <QByteArray>
 #include <QDateTime>

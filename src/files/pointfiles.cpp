@@ -3,7 +3,7 @@
 
 #include "pointfiles.h"
 
-#include "export.h"
+#include "average/export.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -3,7 +3,7 @@
 
 #include "grids.h"
 
-#include "export.h"
+#include "average/export.h"
 
 #include <GeographicLib/GeoCoords.hpp>
 #include <GeographicLib/Geodesic.hpp>

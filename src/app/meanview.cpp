@@ -83,8 +83,8 @@ StatusMessage MeanView::describe()
         uncertainty += QLatin1Char('\n') + known;
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
     // Decimal degrees, both sexagesimal forms, the grids, the spread along the axis.
-    const average::GeoPoint point{latitude, longitude};
-    const QString grids = tr("%1\nMGRS %2").arg(average::utmText(point), average::mgrsText(point));
+    const grids::GeoPoint point{latitude, longitude};
+    const QString grids = tr("%1\nMGRS %2").arg(grids::utmText(point), grids::mgrsText(point));
     const auto axisTip
         = [&](const QString &form, double degrees, QChar positive, QChar negative, double deviation) {
               return form
@@ -120,19 +120,19 @@ StatusMessage MeanView::describe()
             details.join(QLatin1Char('\n'))};
 }
 
-QString MeanView::knownPointText(average::Wording wording) const
+QString MeanView::knownPointText(grids::Wording wording) const
 {
     if (!m_knownPoint || !m_shownMean)
         return {};
-    const average::GeoPoint mean{average::latitudeDegrees(*m_shownMean),
-                                 average::longitudeDegrees(*m_shownMean)};
-    return average::comparisonText(average::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95),
-                                   QLocale().decimalPoint(), wording);
+    const grids::GeoPoint mean{average::latitudeDegrees(*m_shownMean),
+                               average::longitudeDegrees(*m_shownMean)};
+    return grids::comparisonText(grids::compareWith(mean, *m_knownPoint, m_shownSpread.mean.horizontal95),
+                                 QLocale().decimalPoint(), wording);
 }
 
 bool MeanView::setKnownPoint(const QString &text, QString *error)
 {
-    const std::optional<average::GeoPoint> point = average::parsePosition(text, error);
+    const std::optional<grids::GeoPoint> point = grids::parsePosition(text, error);
     if (!point)
         return false;
     m_knownPoint = point;
@@ -141,7 +141,7 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
         return true;
     const StatusMessage described = describe();
     // Two short lines for the status line; the whole in its tooltip.
-    Q_EMIT told({knownPointText(average::Wording::Brief), described.details});
+    Q_EMIT told({knownPointText(grids::Wording::Brief), described.details});
     return true;
 }
 
@@ -174,13 +174,13 @@ void MeanView::showMenu(QLineEdit *box, const QPoint &at)
     if (m_shownMean) {
         const double latitude = average::latitudeDegrees(*m_shownMean),
                      longitude = average::longitudeDegrees(*m_shownMean);
-        const average::GeoPoint point{latitude, longitude};
+        const grids::GeoPoint point{latitude, longitude};
         const QString forms[] = {
             average::positionForMaps(*m_shownMean),
             average::degreesMinutesSeconds(latitude, u'N', u'S') + QStringLiteral(", ")
                 + average::degreesMinutesSeconds(longitude, u'E', u'W'),
-            average::utmText(point),
-            average::mgrsText(point),
+            grids::utmText(point),
+            grids::mgrsText(point),
         };
         const QString names[]
             = {tr("&Decimal degrees"), tr("Degrees, &minutes, seconds"), tr("&UTM"), tr("M&GRS")};
@@ -266,7 +266,7 @@ void MeanView::askMeanFile()
                                                       QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return;
-    const auto chosen = average::PointFormat(std::max<qsizetype>(0, filters.indexOf(filter)));
+    const auto chosen = files::PointFormat(std::max<qsizetype>(0, filters.indexOf(filter)));
     bool ok = false;
     const QString name
         = QInputDialog::getText(m_window, title, tr("&Name of the point:"), QLineEdit::Normal,
@@ -277,21 +277,21 @@ void MeanView::askMeanFile()
                  chosen);
 }
 
-bool MeanView::saveMean(const QString &path, const QString &name, std::optional<average::PointFormat> format)
+bool MeanView::saveMean(const QString &path, const QString &name, std::optional<files::PointFormat> format)
 {
     if (!m_shownMean)
         return false;
     // The name's extension decides; a name without one gets that of `format`.
-    const std::optional<average::PointFormat> named = average::pointFormatOf(path);
-    const average::PointFormat kind = named.value_or(format.value_or(average::PointFormat::Gpx));
+    const std::optional<files::PointFormat> named = files::pointFormatOf(path);
+    const files::PointFormat kind = named.value_or(format.value_or(files::PointFormat::Gpx));
     QString target = path;
     if (!named)
-        target += kind == average::PointFormat::Gpx ? QStringLiteral(".gpx")
-            : kind == average::PointFormat::Kml     ? QStringLiteral(".kml")
-                                                    : QStringLiteral(".geojson");
-    const QString kindName = average::pointFormatName(kind);
-    const average::MeanPoint point = average::meanPoint(*m_shownMean, m_shownSpread, name, m_shownAt);
-    QByteArray content = average::pointFile(kind, point, QStringLiteral("GPS Quorvel %1").arg(Version));
+        target += kind == files::PointFormat::Gpx ? QStringLiteral(".gpx")
+            : kind == files::PointFormat::Kml     ? QStringLiteral(".kml")
+                                                  : QStringLiteral(".geojson");
+    const QString kindName = files::pointFormatName(kind);
+    const files::MeanPoint point = files::meanPoint(*m_shownMean, m_shownSpread, name, m_shownAt);
+    QByteArray content = files::pointFile(kind, point, QStringLiteral("GPS Quorvel %1").arg(Version));
 
     // A file that is there already: a day's points may go into one file.
     QFile existing(target);
@@ -301,8 +301,7 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
             return false;
         }
         QString why;
-        const std::optional<QByteArray> added
-            = average::withPointAdded(kind, existing.readAll(), point, &why);
+        const std::optional<QByteArray> added = files::withPointAdded(kind, existing.readAll(), point, &why);
         QMessageBox box(QMessageBox::Question, tr("Save mean as"), QString(), QMessageBox::Cancel, m_window);
         QPushButton *add = nullptr;
         if (added) {

@@ -54,7 +54,7 @@ public:
     // so. False on failure (told by failed()), when the user cancels, and
     // while no mean is shown.
     bool saveMean(const QString &path, const QString &name,
-                  std::optional<average::PointFormat> format = std::nullopt);
+                  std::optional<files::PointFormat> format = std::nullopt);
     // A known point, typed or pasted in any form parsePosition() reads: its
     // distance and bearing from the mean, and whether it lies within the
     // 95 % radius, are told by told() and kept in the tooltips for the rest
@@ -77,7 +77,7 @@ private:
     StatusMessage describe();
     // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
     // with `between` its two parts, or nothing while no point is known.
-    QString knownPointText(average::Wording wording = average::Wording::Whole) const;
+    QString knownPointText(grids::Wording wording = grids::Wording::Whole) const;
     void askMeanFile();
     void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);
@@ -91,7 +91,7 @@ private:
     std::optional<average::Average> m_shownMean;
     average::Spread m_shownSpread;
     QDateTime m_shownAt; // when Calc Position took it
-    std::optional<average::GeoPoint> m_knownPoint;
+    std::optional<grids::GeoPoint> m_knownPoint;
     QString m_knownText; // as the user typed it
     QPointer<ScatterWindow> m_scatter;
 };

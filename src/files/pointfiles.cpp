@@ -16,7 +16,12 @@
 #include <cmath>
 #include <functional>
 
-namespace quorvel::average {
+namespace quorvel::files {
+
+using average::fixedText;
+using average::rounded;
+using average::spreadDescription;
+using average::Zeros;
 
 namespace {
 
@@ -322,7 +327,7 @@ QJsonObject feature(const MeanPoint &point)
     QJsonArray coordinates{degreesValue(point.longitude), degreesValue(point.latitude)};
     if (point.geoidSeparation)
         coordinates.append(metresValue(point.elevation + *point.geoidSeparation));
-    const Spread &spread = point.spread;
+    const average::Spread &spread = point.spread;
     QJsonObject properties{
         {QStringLiteral("name"), point.name},
         {QStringLiteral("description"), spreadDescription(spread)},
@@ -397,15 +402,16 @@ QString pointFormatName(PointFormat format)
     return QStringLiteral("GeoJSON");
 }
 
-MeanPoint meanPoint(const Average &average, const Spread &spread, const QString &name, const QDateTime &time)
+MeanPoint meanPoint(const average::Average &mean, const average::Spread &spread, const QString &name,
+                    const QDateTime &time)
 {
     MeanPoint point;
     point.name = name;
     point.time = time;
-    point.latitude = latitudeDegrees(average);
-    point.longitude = longitudeDegrees(average);
-    point.elevation = average.mean.elevation;
-    point.geoidSeparation = average.geoidSeparation;
+    point.latitude = average::latitudeDegrees(mean);
+    point.longitude = average::longitudeDegrees(mean);
+    point.elevation = mean.mean.elevation;
+    point.geoidSeparation = mean.geoidSeparation;
     point.spread = spread;
     return point;
 }
@@ -452,4 +458,4 @@ std::optional<QByteArray> withPointAdded(PointFormat format, const QByteArray &e
     return xmlWithPointAdded(format, existing, point, error);
 }
 
-} // namespace quorvel::average
+} // namespace quorvel::files

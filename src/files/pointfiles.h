@@ -12,7 +12,7 @@
 
 #include <optional>
 
-namespace quorvel::average {
+namespace quorvel::files {
 
 // The files a mean is saved in as a named point, which maps, GIS and
 // receivers open: GPX 1.1 (a waypoint), KML 2.2 (a placemark) and GeoJSON
@@ -33,10 +33,11 @@ struct MeanPoint
     double longitude = 0; // -180 up to, not including, 180
     double elevation = 0; // above mean sea level, as the receiver reports it
     std::optional<double> geoidSeparation; // the geoid above the WGS 84 ellipsoid
-    Spread spread;
+    average::Spread spread;
 };
 
-MeanPoint meanPoint(const Average &average, const Spread &spread, const QString &name, const QDateTime &time);
+MeanPoint meanPoint(const average::Average &average, const average::Spread &spread, const QString &name,
+                    const QDateTime &time);
 
 // A new file holding the one point, described by spreadDescription(). The elevation is above mean sea level
 // in GPX (with the geoid's height, where known) and KML; GeoJSON takes the
@@ -50,4 +51,4 @@ QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &
 std::optional<QByteArray> withPointAdded(PointFormat format, const QByteArray &existing,
                                          const MeanPoint &point, QString *error = nullptr);
 
-} // namespace quorvel::average
+} // namespace quorvel::files

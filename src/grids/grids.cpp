@@ -13,7 +13,9 @@
 
 #include <cmath>
 
-namespace quorvel::average {
+namespace quorvel::grids {
+
+using average::fixedText;
 
 namespace {
 
@@ -146,4 +148,4 @@ QString comparisonText(const Comparison &comparison, QStringView separator, Word
         .arg(where);
 }
 
-} // namespace quorvel::average
+} // namespace quorvel::grids

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace quorvel::average {
+namespace quorvel::grids {
 
 // A position on the WGS 84 ellipsoid in decimal degrees, north and east positive.
 struct GeoPoint
@@ -56,4 +56,4 @@ enum class Wording { Whole, Brief };
 QString comparisonText(const Comparison &comparison, QStringView separator = u".",
                        Wording wording = Wording::Whole);
 
-} // namespace quorvel::average
+} // namespace quorvel::grids

@@ -378,10 +378,10 @@ private Q_SLOTS:
             for (const auto &[from, to] :
                  {std::pair{std::size_t(0), fixes.size() / 2}, {fixes.size() / 2, fixes.size()}}) {
                 const auto [mean, spread] = meanOf(from, to);
-                const average::Comparison seen = average::compareWith(
-                    {average::latitudeDegrees(mean), average::longitudeDegrees(mean)},
-                    {average::latitudeDegrees(whole), average::longitudeDegrees(whole)},
-                    spread.mean.horizontal95);
+                const grids::Comparison seen
+                    = grids::compareWith({average::latitudeDegrees(mean), average::longitudeDegrees(mean)},
+                                         {average::latitudeDegrees(whole), average::longitudeDegrees(whole)},
+                                         spread.mean.horizontal95);
                 const double up = std::fabs(whole.mean.elevation - mean.mean.elevation);
                 qInfo("%-24s fixes %3zu-%3zu over %3d s: off by %5.2f m, up %5.2f m; 95 %%: %s, %s",
                       qPrintable(name), from, to, spread.spanSeconds.value_or(-1), seen.distance, up,
@@ -583,9 +583,8 @@ private Q_SLOTS:
         QCOMPARE(rows, csv);
 
         const std::optional<average::Average> mean = average::averageSamples(*ring);
-        const QString file = QString::fromUtf8(
-            average::pointFile(average::PointFormat::Gpx,
-                               average::meanPoint(*mean, *average::spreadOf(*ring, *mean), {}, {}), {}));
+        const QString file = QString::fromUtf8(files::pointFile(
+            files::PointFormat::Gpx, files::meanPoint(*mean, *average::spreadOf(*ring, *mean), {}, {}), {}));
         const qsizetype from = file.indexOf(QStringLiteral("<wpt")),
                         to = file.indexOf(QStringLiteral("</ele>")) + 6;
         QCOMPARE(file.mid(from, to - from).simplified(), gpx);
@@ -602,8 +601,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("points"); // after saving; 0: refused
         QTest::addColumn<QByteArray>("kept");
 
-        const int gpx = int(average::PointFormat::Gpx), kml = int(average::PointFormat::Kml),
-                  json = int(average::PointFormat::GeoJson);
+        const int gpx = int(files::PointFormat::Gpx), kml = int(files::PointFormat::Kml),
+                  json = int(files::PointFormat::GeoJson);
         const QByteArray day
             = "<?xml version=\"1.0\"?>"
               "\n"
@@ -671,7 +670,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, existing);
         QFETCH(int, points);
         QFETCH(QByteArray, kept);
-        average::MeanPoint point; // near 0, 0: numbers an exponent would be written for
+        files::MeanPoint point; // near 0, 0: numbers an exponent would be written for
         point.name = QStringLiteral("Mark <1> & \"2\"");
         point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
         point.latitude = 0.00001;
@@ -679,11 +678,11 @@ private Q_SLOTS:
         point.elevation = 545.4;
         point.geoidSeparation = 46.9;
         point.spread.count = 600;
-        const auto kind = average::PointFormat(format);
+        const auto kind = files::PointFormat(format);
         QString error;
         const std::optional<QByteArray> file = existing.isEmpty()
-            ? average::pointFile(kind, point, QStringLiteral("GPS Quorvel 1.1"))
-            : average::withPointAdded(kind, existing, point, &error);
+            ? files::pointFile(kind, point, QStringLiteral("GPS Quorvel 1.1"))
+            : files::withPointAdded(kind, existing, point, &error);
         QCOMPARE(file.has_value(), points > 0);
         if (!file) {
             QVERIFY(!error.isEmpty());
@@ -694,7 +693,7 @@ private Q_SLOTS:
                  file->constData());
 
         QStringList names, positions; // of every point, in file order
-        if (kind == average::PointFormat::GeoJson) {
+        if (kind == files::PointFormat::GeoJson) {
             QJsonParseError parsed;
             const QJsonObject root = QJsonDocument::fromJson(*file, &parsed).object();
             QCOMPARE(parsed.error, QJsonParseError::NoError);
@@ -711,7 +710,7 @@ private Q_SLOTS:
             }
             QCOMPARE(positions.last(), QStringLiteral("-0.00002,0.00001,592.30000")); // ellipsoidal height
         } else {
-            const bool isGpx = kind == average::PointFormat::Gpx;
+            const bool isGpx = kind == files::PointFormat::Gpx;
             const QString ns = isGpx ? "http://www.topografix.com/GPX/1/1" : "http://www.opengis.net/kml/2.2";
             // Each element's children in the order the GPX 1.1 schema allows.
             const QHash<QString, QStringList> order{

@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-using namespace quorvel::average;
+using namespace quorvel::grids;
 
 namespace {
 

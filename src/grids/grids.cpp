@@ -126,11 +126,15 @@ Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optiona
     return comparison;
 }
 
+QString distanceText(double metres, QStringView separator)
+{
+    return metres < 1000 ? QStringLiteral("%1 m").arg(fixedText(metres, 2, separator))
+                         : QStringLiteral("%1 km").arg(fixedText(metres / 1000, 3, separator));
+}
+
 QString comparisonText(const Comparison &comparison, QStringView separator, Wording wording)
 {
-    const QString distance = comparison.distance < 1000
-        ? QStringLiteral("%1 m").arg(fixedText(comparison.distance, 2, separator))
-        : QStringLiteral("%1 km").arg(fixedText(comparison.distance / 1000, 3, separator));
+    const QString distance = distanceText(comparison.distance, separator);
     const int bearing = int(std::lround(comparison.bearing)) % 360;
     if (wording == Wording::Brief) {
         const QString where = !comparison.withinRadius ? QStringLiteral("Too short to tell if within 95 %.")

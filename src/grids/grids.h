@@ -48,6 +48,9 @@ struct Comparison
 
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
 
+// "12.34 m"; from a kilometre on "1.234 km", with `separator` before a fraction.
+QString distanceText(double metres, QStringView separator = u".");
+
 // "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
 // (or outside it, or too short to tell); beyond a kilometre in km, with
 // `separator` before a fraction. Brief, as two short lines for the status

@@ -31,11 +31,13 @@ namespace {
 const QByteArray Fix = "$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
 const QByteArray NoFix = "$GPGGA,143005.00,4807.038,N,01131.000,E,0,08,0.9,545.4,M,46.9,M,,\r\n";
 
-// A window with fake platform pieces, loaded from `stored` settings.
+// A window with fake platform pieces, loaded from `stored` settings, its
+// points of the day in a folder of its own.
 struct Harness
 {
     explicit Harness(const QHash<QString, QString> &stored = {})
     {
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         settings.values = stored;
         auto ownedSerial = std::make_unique<FakeSerialControl>();
         auto ownedClock = std::make_unique<FakeClock>();
@@ -63,6 +65,7 @@ struct Harness
     }
     QStringList notices() const { return visibleNotices(*form); }
 
+    QTemporaryDir data;
     MemorySettingsStore settings;
     FakeSerialControl *serial = nullptr; // owned by the window
     FakeClock *clock = nullptr;
@@ -528,7 +531,7 @@ private Q_SLOTS:
         QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
         batches.start(50);
         QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(" in 2 s."), 5000);
-        QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+        QVERIFY(h.form->Label1->text().startsWith("Point 1: "));
     }
 
     // The status line says what is going on at every moment, and a held
@@ -551,12 +554,12 @@ private Q_SLOTS:
             << true << true << true;
         QTest::newRow("an open that fails while waiting stops logging")
             << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
-            << "Logging off: 1 fix stored\\." << false << false << false;
+            << "Point 1, logging off: 1 fix\\." << false << false << false;
         QTest::newRow("Stop Log") << QStringList{"Start Log", "fix", "fix", "Start Log"}
-                                  << "Logging off: 2 fixes stored\\." << false << false << false;
+                                  << "Point 1, logging off: 2 fixes\\." << false << false << false;
         QTest::newRow("a sync waits for a fix")
             << QStringList{"Start Log", "Sync"}
-            << "Logging: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
+            << "Point 1: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
         QTest::newRow("a second press cancels")
             << QStringList{"Sync", "Sync"} << "Clock sync cancelled: the PC clock was not set\\." << false
             << false << false;
@@ -568,27 +571,27 @@ private Q_SLOTS:
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
         QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("two lines at most: a waiting sync before the stopped rule")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
-            << "Logging off: 2 fixes stored\\.\nWaiting for a fix to set the clock\\." << false << true
+            << "Point 1, logging off: 2 fixes\\.\nWaiting for a fix to set the clock\\." << false << true
             << true;
         QTest::newRow("a stop rule edited in the file meanwhile is followed")
             << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
         QTest::newRow("a rule on the mean in the window's decimal separator")
             << QStringList{"stored mean 0.5", "German", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
                "\u00b10,50 m \\(95 %\\)\\."
             << true << false << true;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
-            << "Logging: 1 fix in 0 s\\." << true << false << true;
+            << "Point 1: 1 fix in 0 s\\." << true << false << true;
     }
 
     void statusLine()

@@ -181,6 +181,10 @@ QString MeanView::pointBeforeText() const
 
 bool MeanView::setKnownPoint(const QString &text, QString *error)
 {
+    if (text.trimmed().isEmpty() && m_knownPoint) {
+        clearKnownPoint();
+        return true;
+    }
     const std::optional<grids::GeoPoint> point = grids::parsePosition(text, error);
     if (!point)
         return false;
@@ -192,6 +196,17 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
     // Two short lines for the status line; the whole in its tooltip.
     Q_EMIT told({knownPointText(grids::Wording::Brief), described.details});
     return true;
+}
+
+void MeanView::clearKnownPoint()
+{
+    m_knownPoint.reset();
+    m_knownText.clear();
+    if (!m_shownMean)
+        return;
+    describe(); // the tooltips without it
+    Q_EMIT told({tr("Known point cleared."),
+                 tr("The known point is cleared: the mean is no longer compared with it.")});
 }
 
 void MeanView::refreshScatter(const average::Scatter *measured)
@@ -260,6 +275,9 @@ void MeanView::showMenu(QLineEdit *box, const QPoint &at)
         action->setEnabled(m_shownMean.has_value());
         action->setToolTip(m_shownMean ? QString() : calcFirst);
     }
+    if (m_knownPoint)
+        menu->addAction(tr("C&lear the known point"), this, &MeanView::clearKnownPoint)
+            ->setToolTip(m_knownText);
     menu->addAction(tr("Show &scatter\u2026"), this, &MeanView::showScatter);
     menu->addAction(tr("Show points of the &day\u2026"), this, &MeanView::pointsWanted);
     menu->popup(box->mapToGlobal(at));
@@ -282,16 +300,19 @@ void MeanView::askKnownPoint()
     for (;;) {
         bool ok = false;
         text = QInputDialog::getText(m_window, title,
-                                     tr("&Position of the known point (decimal degrees, degrees, minutes and "
-                                        "seconds, UTM or MGRS):"),
+                                     m_knownPoint
+                                         ? tr("&Position of the known point (decimal degrees, degrees, "
+                                              "minutes and seconds, UTM or MGRS; empty to clear it):")
+                                         : tr("&Position of the known point (decimal degrees, degrees, "
+                                              "minutes and seconds, UTM or MGRS):"),
                                      QLineEdit::Normal, text, &ok);
         if (!ok)
             return;
         QString error;
         if (setKnownPoint(text, &error))
             return;
-        // The library's own words name what it stumbled on; the forms it takes
-        // say what to type instead.
+        // The reason names what is wrong with what was typed; the forms
+        // taken say what to type instead.
         QMessageBox::warning(m_window, title,
                              tr("This is no position that can be read (%1).\n\nType it as decimal degrees "
                                 "(48.1173 11.5167), degrees, minutes and seconds (48\u00b007'02\"N "

@@ -73,9 +73,11 @@ public:
     // A known point, typed or pasted in any form parsePosition() reads: its
     // distance and bearing from the mean, and whether it lies within the
     // 95 % radius, are told by told() and kept in the tooltips for the rest
-    // of the session. False, with the reason in `error`, for text that is no
-    // position.
+    // of the session, or until it is cleared by empty text. False, with the
+    // reason in `error`, for text that is no position.
     bool setKnownPoint(const QString &text, QString *error = nullptr);
+    // The known point forgotten, and told().
+    void clearKnownPoint();
     // The window that plots the fixes around their mean, and its update;
     // `measured` is the fixes' scatter where it is worked out already.
     void showScatter();

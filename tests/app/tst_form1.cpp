@@ -898,7 +898,8 @@ private Q_SLOTS:
         Answers answers({"the church", "OK", "48.1174 11.51666667"});
         menuItem(h.form->Latitidue, "Compare with a known point\u2026")->trigger();
         QCOMPARE(answers.asked.size(), 3);
-        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read"),
+        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read (“the” is not part of a "
+                                             "position)."),
                  qPrintable(answers.asked[1]));
         // Two short lines fit the status line; the whole sentence is in the tooltips.
         QCOMPARE(h.form->Label1->text(), "Known point: 11.12 m at 0°.\nToo short to tell if within 95 %.");
@@ -908,6 +909,13 @@ private Q_SLOTS:
         QVERIFY(h.form->Longitude->toolTip().endsWith(told));
         h.form->CalcPos_Click(); // kept for the next mean
         QVERIFY(h.form->Label1->toolTip().endsWith("radius"));
+        // Cleared: said so, and gone from the tooltips and the next mean.
+        menuItem(h.form->Latitidue, "Clear the known point")->trigger();
+        QCOMPARE(h.form->Label1->text(), "Known point cleared.");
+        QVERIFY(!h.form->Longitude->toolTip().contains("Known point"));
+        h.form->CalcPos_Click();
+        QVERIFY(!h.form->Label1->toolTip().contains("Known point"));
+        QVERIFY(!menuItem(h.form->Latitidue, "Clear the known point"));
     }
 
     // The scatter window follows new fixes, its labels stay apart, and a

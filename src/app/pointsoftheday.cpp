@@ -3,12 +3,16 @@
 
 #include "pointsoftheday.h"
 
+#include "app/appinfo.h"
 #include "app/pointswindow.h"
 #include "average/export.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSaveFile>
 
 #include <algorithm>
 
@@ -59,6 +63,7 @@ void PointsOfTheDay::showWindow()
 {
     if (!m_list) {
         m_list = new PointsWindow(m_window);
+        connect(m_list, &PointsWindow::saveAllWanted, this, &PointsOfTheDay::askSaveAll);
         connect(m_list, &PointsWindow::clearWanted, this, &PointsOfTheDay::askClear);
     }
     m_list->setPoints(m_store.points(), keepingText());
@@ -90,6 +95,64 @@ void PointsOfTheDay::changed(bool stored)
         Q_EMIT failed(keepingText());
     if (m_list)
         m_list->setPoints(m_store.points(), keepingText());
+}
+
+QWidget *PointsOfTheDay::dialogParent() const
+{
+    return m_list && m_list->isVisible() ? static_cast<QWidget *>(m_list) : m_window;
+}
+
+void PointsOfTheDay::askSaveAll()
+{
+    const QStringList filters{tr("GPX (*.gpx)"), tr("KML (*.kml)"), tr("GeoJSON (*.geojson *.json)"),
+                              tr("CSV (*.csv)")};
+    QString filter = filters.first();
+    const QString path
+        = QFileDialog::getSaveFileName(dialogParent(), tr("Save all points as"), QStringLiteral("points.gpx"),
+                                       filters.join(QStringLiteral(";;")), &filter);
+    if (!path.isEmpty())
+        saveAll(path, int(std::max<qsizetype>(0, filters.indexOf(filter))));
+}
+
+bool PointsOfTheDay::saveAll(const QString &path, int chosenType)
+{
+    static const QStringList extensions{QStringLiteral(".gpx"), QStringLiteral(".kml"),
+                                        QStringLiteral(".geojson"), QStringLiteral(".csv")};
+    QString target = path;
+    std::optional<files::PointFormat> format = files::pointFormatOf(path);
+    bool csv = QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
+    if (!format && !csv) {
+        chosenType = std::clamp(chosenType, 0, int(extensions.size()) - 1);
+        target += extensions[chosenType];
+        csv = chosenType == 3;
+        if (!csv)
+            format = files::PointFormat(chosenType);
+        // The file dialog asked about the name typed, not about this one.
+        if (QFileInfo::exists(target)
+            && QMessageBox::question(dialogParent(), tr("Save all points as"),
+                                     tr("%1 is there already. Replace it?").arg(target),
+                                     QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel)
+                != QMessageBox::Yes)
+            return false;
+    }
+    QList<files::MeanPoint> points;
+    for (const files::KeptPoint &kept : m_store.points())
+        points << kept.point;
+    const QByteArray content = csv
+        ? files::pointsCsv(points)
+        : files::pointsFile(*format, points, QStringLiteral("GPS Quorvel %1").arg(Version));
+    // Written beside the old file and renamed over it: a failure leaves the old one whole.
+    QSaveFile file(target);
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
+        const QString saved = average::countedText("%n point(s) saved to %1.", int(points.size()))
+                                  .arg(QFileInfo(target).fileName());
+        Q_EMIT told({saved, QDir::toNativeSeparators(target)});
+        if (m_list)
+            m_list->setPoints(m_store.points(), saved + QLatin1Char(' ') + keepingText());
+        return true;
+    }
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(target, file.errorString()));
+    return false;
 }
 
 void PointsOfTheDay::askClear()

@@ -45,6 +45,10 @@ public:
     QString problems() const { return m_store.problems(); }
 
     void showWindow();
+    // Every point into one file, by the name's extension, else as the type
+    // of file chosen (GPX, KML, GeoJSON, CSV in that order) says: its
+    // extension is added. False on failure, which failed() tells.
+    bool saveAll(const QString &path, int chosenType = 0);
     // The list is emptied, and the file with it.
     void clear();
 
@@ -53,7 +57,10 @@ Q_SIGNALS:
     void told(const StatusMessage &message);
 
 private:
+    void askSaveAll();
     void askClear();
+    // The dialogs stand over the Points window while it is open.
+    QWidget *dialogParent() const;
     // The window shows the list as it is now; a failure to store it is told
     // once, until it is stored again.
     void changed(bool stored);

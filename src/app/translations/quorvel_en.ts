@@ -44,6 +44,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n point(s) saved to %1.</source>
+        <translation>
+            <numerusform>%n point saved to %1.</numerusform>
+            <numerusform>%n points saved to %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%1 of %n fix(es)</source>
         <translation>
             <numerusform>%1 of %n fix</numerusform>

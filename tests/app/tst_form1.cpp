@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/pointswindow.h"
 #include "app/scatterwindow.h"
 #include "support/fakes.h"
 
@@ -14,10 +15,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -29,6 +33,7 @@ using namespace quorvel::test;
 namespace {
 
 const QByteArray Fix = "$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
+const QByteArray FixNearby = "$GPGGA,143006.00,4807.538,N,01131.500,E,1,08,0.9,600.0,M,46.9,M,,\r\n";
 const QByteArray NoFix = "$GPGGA,143005.00,4807.038,N,01131.000,E,0,08,0.9,545.4,M,46.9,M,,\r\n";
 
 // A window with fake platform pieces, loaded from `stored` settings, its
@@ -943,6 +948,116 @@ private Q_SLOTS:
         QTRY_VERIFY(
             accessible->text(QAccessible::Description).startsWith("3 fixes around their mean; CEP50 "));
         window->close();
+    }
+
+    // Two points logged one after the other: New point keeps the first
+    // point's mean of every fix it has, those since Calc Position too, and
+    // the second mean is of the second point's fixes alone. The Points
+    // window lists both; a restart reads them again and goes on counting.
+    void newPointThenTwoMeans()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        h.form->CalcPos_Click();
+        h.serial->receive(Fix);
+        Answers answers({"Keep it in the list only"});
+        menuItem(h.form->StartStop, "New point\u2026")->trigger();
+        QCOMPARE(answers.asked.size(), 1);
+        QVERIFY2(answers.asked[0].startsWith("The mean of point 1 (2 fixes"), qPrintable(answers.asked[0]));
+        QCOMPARE(h.form->SampleCount, 0);
+        QCOMPARE(h.form->Latitidue->text(), QString());
+        QCOMPARE(h.form->Label1->text(), QStringLiteral("Point 2: 0 fixes in 0 s."));
+
+        h.serial->receive(FixNearby + FixNearby);
+        h.form->CalcPos_Click();
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48.07538"));
+        QVERIFY2(QRegularExpression(
+                     "\nPrevious point \\(Point 1, \\d\\d:\\d\\d:\\d\\d\\): 1\\.115 km at 214\u00b0 "
+                     "from the mean$")
+                     .match(h.form->Label1->toolTip())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->toolTip()));
+        QVERIFY(h.form->saveMean(h.data.filePath("b.gpx"), "Stone B"));
+
+        const auto rows = [](QWidget *window) {
+            QTableWidget *table = window->findChild<PointsWindow *>()->table();
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                QStringList cells;
+                for (const int column : {PointsWindow::Number, PointsWindow::Name, PointsWindow::Fixes,
+                                         PointsWindow::Latitude, PointsWindow::Longitude})
+                    cells << table->item(row, column)->text();
+                texts << cells.join('|');
+            }
+            return texts.join('\n').replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
+        };
+        const QString listed = "1|Point 1, hh:mm:ss|2|48.11730000|11.51666667\n"
+                               "2|Stone B|2|48.12563333|11.52500000";
+        h.form->showPoints();
+        QCOMPARE(rows(h.form.get()), listed);
+
+        Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
+        again.Form_Load();
+        again.showPoints();
+        QCOMPARE(rows(&again), listed);
+        again.StartStop_Click();
+        QCOMPARE(again.Label1->text(), QStringLiteral("Point 3: 0 fixes in 0 s."));
+    }
+
+    // The distance and bearing from each point to the one before are
+    // GeographicLib's own, as its GeodSolve gives them, to the millimetre.
+    void pointsAgreeWithGeodSolve_data()
+    {
+        QTest::addColumn<double>("latitude1");
+        QTest::addColumn<double>("longitude1");
+        QTest::addColumn<double>("latitude2");
+        QTest::addColumn<double>("longitude2");
+
+        QTest::newRow("two stones 25 m apart") << 48.1173 << 11.51666667 << 48.11752 << 11.51668;
+        QTest::newRow("across the antimeridian") << -16.5 << 179.99999 << -16.50001 << -179.99999;
+        QTest::newRow("Munich to Sydney") << 48.1173 << 11.5167 << -33.8688 << 151.2093;
+        QTest::newRow("nearly antipodal") << 0.5 << 0.0 << -0.5 << 179.7;
+    }
+
+    void pointsAgreeWithGeodSolve()
+    {
+        QFETCH(double, latitude1);
+        QFETCH(double, longitude1);
+        QFETCH(double, latitude2);
+        QFETCH(double, longitude2);
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("GeodSolve"));
+        if (program.isEmpty())
+            QSKIP("GeodSolve is not installed (Debian package geographiclib-tools)");
+        QList<files::KeptPoint> points(2);
+        points[0].point.latitude = latitude1;
+        points[0].point.longitude = longitude1;
+        points[1].point.latitude = latitude2;
+        points[1].point.longitude = longitude2;
+        PointsWindow window;
+        window.setPoints(points, QString());
+        const auto figure = [&window](int column) {
+            return window.table()->item(1, column)->text().remove(QRegularExpression("[^0-9.]")).toDouble();
+        };
+
+        // From the second point to the first: s12 azi1 azi2.
+        QProcess process;
+        process.start(program, {"-i", "-p", "6"});
+        process.write(QStringLiteral("%1 %2 %3 %4\n")
+                          .arg(latitude2, 0, 'f', 10)
+                          .arg(longitude2, 0, 'f', 10)
+                          .arg(latitude1, 0, 'f', 10)
+                          .arg(longitude1, 0, 'f', 10)
+                          .toLatin1());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished());
+        const QStringList solved = QString::fromLatin1(process.readAllStandardOutput()).split(' ');
+        QCOMPARE(solved.size(), 3);
+        const double azimuth = std::fmod(solved[0].toDouble() + 360, 360);
+        QVERIFY2(std::abs(figure(PointsWindow::Distance) - solved[2].toDouble()) <= 0.0005 + 1e-9,
+                 qPrintable(solved.join(' ')));
+        QVERIFY2(std::abs(std::remainder(figure(PointsWindow::Bearing) - azimuth, 360)) <= 0.005 + 1e-9,
+                 qPrintable(solved.join(' ')));
     }
 
     void absurdMeanIsReported()

@@ -212,8 +212,9 @@ QString PointStore::problems() const
 {
     const QString where = QDir::toNativeSeparators(m_path);
     if (!m_readFailure.isEmpty())
-        return QStringLiteral("The points of the day cannot be read from %1: %2. They are not written "
-                              "over; the points of this session are kept until GPS Quorvel ends.")
+        return QStringLiteral("The points of the day cannot be read from %1: %2. It is not written "
+                              "over; the points of this session are kept until GPS Quorvel ends. Make it "
+                              "a file GPS Quorvel can read (or move it away), then start GPS Quorvel again.")
             .arg(where, m_readFailure);
     if (m_unreadable.isEmpty())
         return {};

@@ -8,12 +8,14 @@
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
 #include "app/networktimequestion.h"
+#include "app/pointsoftheday.h"
 #include "app/portmenu.h"
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
 #include "app/translation.h"
 #include "average/average.h"
+#include "average/export.h"
 #include "clock/clockadjustment.h"
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
@@ -32,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStringList>
 
 namespace quorvel {
 
@@ -67,6 +70,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
     m_keys = new ControlKeys(portOptions(), this);
     m_stopRules = new StopRuleMenu(StartStop, this);
+    m_points = new PointsOfTheDay(this);
     m_feed = std::make_unique<MonitorFeed>(monitor);
     wireEvents();
 }
@@ -111,6 +115,12 @@ void Form1::wireEvents()
     connect(m_results, &MeanView::failed, this, &Form1::notify);
     connect(m_results, &MeanView::told, m_status, &StatusLine::hold);
     connect(m_stopRules, &StopRuleMenu::ruleChosen, this, &Form1::setStopRule);
+    connect(m_stopRules, &StopRuleMenu::newPointChosen, this, &Form1::startNewPoint);
+    // The points of the day: every mean saved is kept.
+    connect(m_results, &MeanView::meanSaved, m_points, &PointsOfTheDay::keep);
+    connect(m_results, &MeanView::pointsWanted, this, &Form1::showPoints);
+    connect(m_points, &PointsOfTheDay::failed, this, &Form1::notify);
+    connect(m_points, &PointsOfTheDay::told, m_status, &StatusLine::hold);
     // A rule met stops logging as Stop Log does; the status line says why.
     connect(m_status, &StatusLine::stopRuleMet, this, [this] {
         if (Logging)
@@ -182,11 +192,16 @@ void Form1::Form_Load()
     // When logging stops by itself, as chosen last time.
     takeUpStoredStopRule();
 
+    // The point being logged: the one after those kept.
+    m_status->startPoint(m_points->current());
+
     CalcPos->setFocus();
     m_ports->describePorts();
 
-    if (const QString problems = m_settings.problems(ApplicationName); !problems.isEmpty())
-        notify(problems);
+    QStringList problems{m_settings.problems(ApplicationName), m_points->problems()};
+    problems.removeAll(QString());
+    if (!problems.isEmpty())
+        notify(problems.join(QStringLiteral("\n\n")));
 }
 
 void Form1::Exit_Click()
@@ -209,10 +224,11 @@ void Form1::CalcPos_Click()
     if (!average->mean.isFinite()) {
         unsetCursor();
         showModalMessage(tr("The logged positions cannot be averaged: the receiver sent values "
-                            "too large to add up.\n\nCheck the receiver, then restart GPS Quorvel "
-                            "to clear the logged positions."));
+                            "too large to add up.\n\nCheck the receiver, then choose New point in Start "
+                            "Log's context menu to clear the logged positions."));
         return;
     }
+    m_results->setPointBefore(m_points->pointBefore());
     m_status->hold(m_results->show(*average));
     unsetCursor();
 }
@@ -253,6 +269,70 @@ void Form1::followStopRule(const std::optional<average::StopRule> &rule)
 void Form1::showScatter()
 {
     m_results->showScatter();
+}
+
+void Form1::showPoints()
+{
+    m_points->showWindow();
+}
+
+void Form1::startNewPoint()
+{
+    if (SampleCount == 0) {
+        showState(tr("Point %1 has no fixes yet.").arg(m_points->current()));
+        return;
+    }
+    // The point's mean is that of all its fixes, those stored since Calc
+    // Position too: it is taken again, and shown.
+    if (!m_results->showsAllFixes())
+        CalcPos_Click();
+    if (!keepPoint())
+        return;
+    empty();
+    m_points->startNext();
+    m_results->clear();
+    m_results->refreshScatter();
+    m_status->startPoint(m_points->current());
+    showState();
+}
+
+bool Form1::keepPoint()
+{
+    const int number = m_points->current();
+    if (!m_results->showsAllFixes()) {
+        // Calc Position has said why they cannot be averaged.
+        return QMessageBox::question(this, tr("New point"),
+                                     tr("The fixes of point %1 cannot be averaged, and are not kept.\n\n"
+                                        "Begin point %2 without them?")
+                                         .arg(number)
+                                         .arg(number + 1),
+                                     QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Yes;
+    }
+    if (!m_results->shownSaved()) {
+        const std::optional<files::MeanPoint> shown = m_results->shownPoint();
+        QMessageBox box(QMessageBox::Question, tr("New point"),
+                        tr("The mean of point %1 (%2) has not been saved to a file.\n\nIt is kept among the "
+                           "points of the day either way. Save it to a file before point %3 begins?")
+                            .arg(number)
+                            .arg(average::fixesText(shown->spread.count, shown->spread.spanSeconds))
+                            .arg(number + 1),
+                        QMessageBox::Cancel, this);
+        QPushButton *save = box.addButton(tr("&Save\u2026"), QMessageBox::AcceptRole);
+        QPushButton *listOnly = box.addButton(tr("&Keep it in the list only"), QMessageBox::DestructiveRole);
+        // Enter saves, Escape cancels: a key pressed in passing loses nothing.
+        box.setDefaultButton(save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.exec();
+        if (box.clickedButton() == save) {
+            if (!m_results->askMeanFile())
+                return false;
+        } else if (box.clickedButton() != listOnly) {
+            return false;
+        }
+    }
+    m_points->keep(*m_results->shownPoint());
+    return true;
 }
 
 void Form1::StartStop_Click()

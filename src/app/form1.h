@@ -33,6 +33,7 @@ namespace quorvel {
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
+class PointsOfTheDay;
 class PortMenu;
 class ReceiverDelay;
 class StatusLine;
@@ -60,8 +61,10 @@ public:
     // user; false then, and false while no mean is shown.
     bool saveFixesCsv(const QString &path);
     bool saveMean(const QString &path, const QString &name);
-    // The window that plots the fixes around their mean.
+    // The window that plots the fixes around their mean, and the one that
+    // lists the points of the day.
     void showScatter();
+    void showPoints();
 
     // How long a clock sync waits for a fix before it is dropped; a pending
     // sync starts over with the new time.
@@ -169,6 +172,12 @@ private:
     void takeUpStoredStopRule();
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
+    // New point: the mean of the point's fixes is kept (saved first, if the
+    // user wishes), the ring emptied, and the next point begins.
+    void startNewPoint();
+    // The mean of every fix of the point being logged is kept; false when
+    // the user cancels.
+    bool keepPoint();
     // False when the value could not be stored; the first failure is told.
     bool writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
@@ -189,6 +198,7 @@ private:
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
     ReceiverDelay *m_delay = nullptr;
+    PointsOfTheDay *m_points = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

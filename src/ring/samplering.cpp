@@ -15,6 +15,7 @@ void SampleRing::storeSample(double latitude, double longitude, double altitude,
         SampleIndex = 0;
     if (SampleCount < RingSize)
         ++SampleCount;
+    ++storedEver;
 }
 
 void SampleRing::storeFix(const nmea::GgaFix &fix)

@@ -38,6 +38,9 @@ struct SampleRing
     std::array<double, RingSize + 1> LonSamples{};
     std::array<double, RingSize + 1> ElevSamples{};
     std::array<FixDetails, RingSize + 1> DetailSamples{};
+    // Every sample stored since start-up, never lowered: whether any came
+    // since a look at the ring, across a full ring and its emptying.
+    std::int64_t storedEver = 0;
 
     // Stores one sample, replacing the oldest once the ring is full.
     void storeSample(double latitude, double longitude, double altitude, const FixDetails &details = {});

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/pointswindow.h"
 #include "app/scatterwindow.h"
 #include "support/fakes.h"
 
@@ -14,10 +15,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -29,13 +33,16 @@ using namespace quorvel::test;
 namespace {
 
 const QByteArray Fix = "$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
+const QByteArray FixNearby = "$GPGGA,143006.00,4807.538,N,01131.500,E,1,08,0.9,600.0,M,46.9,M,,\r\n";
 const QByteArray NoFix = "$GPGGA,143005.00,4807.038,N,01131.000,E,0,08,0.9,545.4,M,46.9,M,,\r\n";
 
-// A window with fake platform pieces, loaded from `stored` settings.
+// A window with fake platform pieces, loaded from `stored` settings, its
+// points of the day in a folder of its own.
 struct Harness
 {
     explicit Harness(const QHash<QString, QString> &stored = {})
     {
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         settings.values = stored;
         auto ownedSerial = std::make_unique<FakeSerialControl>();
         auto ownedClock = std::make_unique<FakeClock>();
@@ -63,6 +70,7 @@ struct Harness
     }
     QStringList notices() const { return visibleNotices(*form); }
 
+    QTemporaryDir data;
     MemorySettingsStore settings;
     FakeSerialControl *serial = nullptr; // owned by the window
     FakeClock *clock = nullptr;
@@ -528,7 +536,7 @@ private Q_SLOTS:
         QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
         batches.start(50);
         QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(" in 2 s."), 5000);
-        QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+        QVERIFY(h.form->Label1->text().startsWith("Point 1: "));
     }
 
     // The status line says what is going on at every moment, and a held
@@ -551,12 +559,12 @@ private Q_SLOTS:
             << true << true << true;
         QTest::newRow("an open that fails while waiting stops logging")
             << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
-            << "Logging off: 1 fix stored\\." << false << false << false;
+            << "Point 1, logging off: 1 fix\\." << false << false << false;
         QTest::newRow("Stop Log") << QStringList{"Start Log", "fix", "fix", "Start Log"}
-                                  << "Logging off: 2 fixes stored\\." << false << false << false;
+                                  << "Point 1, logging off: 2 fixes\\." << false << false << false;
         QTest::newRow("a sync waits for a fix")
             << QStringList{"Start Log", "Sync"}
-            << "Logging: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
+            << "Point 1: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
         QTest::newRow("a second press cancels")
             << QStringList{"Sync", "Sync"} << "Clock sync cancelled: the PC clock was not set\\." << false
             << false << false;
@@ -568,27 +576,27 @@ private Q_SLOTS:
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
         QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("two lines at most: a waiting sync before the stopped rule")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
-            << "Logging off: 2 fixes stored\\.\nWaiting for a fix to set the clock\\." << false << true
+            << "Point 1, logging off: 2 fixes\\.\nWaiting for a fix to set the clock\\." << false << true
             << true;
         QTest::newRow("a stop rule edited in the file meanwhile is followed")
             << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
         QTest::newRow("a rule on the mean in the window's decimal separator")
             << QStringList{"stored mean 0.5", "German", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
                "\u00b10,50 m \\(95 %\\)\\."
             << true << false << true;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
-            << "Logging: 1 fix in 0 s\\." << true << false << true;
+            << "Point 1: 1 fix in 0 s\\." << true << false << true;
     }
 
     void statusLine()
@@ -895,7 +903,8 @@ private Q_SLOTS:
         Answers answers({"the church", "OK", "48.1174 11.51666667"});
         menuItem(h.form->Latitidue, "Compare with a known point\u2026")->trigger();
         QCOMPARE(answers.asked.size(), 3);
-        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read"),
+        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read (“the” is not part of a "
+                                             "position)."),
                  qPrintable(answers.asked[1]));
         // Two short lines fit the status line; the whole sentence is in the tooltips.
         QCOMPARE(h.form->Label1->text(), "Known point: 11.12 m at 0°.\nToo short to tell if within 95 %.");
@@ -905,6 +914,13 @@ private Q_SLOTS:
         QVERIFY(h.form->Longitude->toolTip().endsWith(told));
         h.form->CalcPos_Click(); // kept for the next mean
         QVERIFY(h.form->Label1->toolTip().endsWith("radius"));
+        // Cleared: said so, and gone from the tooltips and the next mean.
+        menuItem(h.form->Latitidue, "Clear the known point")->trigger();
+        QCOMPARE(h.form->Label1->text(), "Known point cleared.");
+        QVERIFY(!h.form->Longitude->toolTip().contains("Known point"));
+        h.form->CalcPos_Click();
+        QVERIFY(!h.form->Label1->toolTip().contains("Known point"));
+        QVERIFY(!menuItem(h.form->Latitidue, "Clear the known point"));
     }
 
     // The scatter window follows new fixes, its labels stay apart, and a
@@ -932,6 +948,116 @@ private Q_SLOTS:
         QTRY_VERIFY(
             accessible->text(QAccessible::Description).startsWith("3 fixes around their mean; CEP50 "));
         window->close();
+    }
+
+    // Two points logged one after the other: New point keeps the first
+    // point's mean of every fix it has, those since Calc Position too, and
+    // the second mean is of the second point's fixes alone. The Points
+    // window lists both; a restart reads them again and goes on counting.
+    void newPointThenTwoMeans()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        h.form->CalcPos_Click();
+        h.serial->receive(Fix);
+        Answers answers({"Keep it in the list only"});
+        menuItem(h.form->StartStop, "New point\u2026")->trigger();
+        QCOMPARE(answers.asked.size(), 1);
+        QVERIFY2(answers.asked[0].startsWith("The mean of point 1 (2 fixes"), qPrintable(answers.asked[0]));
+        QCOMPARE(h.form->SampleCount, 0);
+        QCOMPARE(h.form->Latitidue->text(), QString());
+        QCOMPARE(h.form->Label1->text(), QStringLiteral("Point 2: 0 fixes in 0 s."));
+
+        h.serial->receive(FixNearby + FixNearby);
+        h.form->CalcPos_Click();
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48.07538"));
+        QVERIFY2(QRegularExpression(
+                     "\nPrevious point \\(Point 1, \\d\\d:\\d\\d:\\d\\d\\): 1\\.115 km at 214\u00b0 "
+                     "from the mean$")
+                     .match(h.form->Label1->toolTip())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->toolTip()));
+        QVERIFY(h.form->saveMean(h.data.filePath("b.gpx"), "Stone B"));
+
+        const auto rows = [](QWidget *window) {
+            QTableWidget *table = window->findChild<PointsWindow *>()->table();
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                QStringList cells;
+                for (const int column : {PointsWindow::Number, PointsWindow::Name, PointsWindow::Fixes,
+                                         PointsWindow::Latitude, PointsWindow::Longitude})
+                    cells << table->item(row, column)->text();
+                texts << cells.join('|');
+            }
+            return texts.join('\n').replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
+        };
+        const QString listed = "1|Point 1, hh:mm:ss|2|48.11730000|11.51666667\n"
+                               "2|Stone B|2|48.12563333|11.52500000";
+        h.form->showPoints();
+        QCOMPARE(rows(h.form.get()), listed);
+
+        Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
+        again.Form_Load();
+        again.showPoints();
+        QCOMPARE(rows(&again), listed);
+        again.StartStop_Click();
+        QCOMPARE(again.Label1->text(), QStringLiteral("Point 3: 0 fixes in 0 s."));
+    }
+
+    // The distance and bearing from each point to the one before are
+    // GeographicLib's own, as its GeodSolve gives them, to the millimetre.
+    void pointsAgreeWithGeodSolve_data()
+    {
+        QTest::addColumn<double>("latitude1");
+        QTest::addColumn<double>("longitude1");
+        QTest::addColumn<double>("latitude2");
+        QTest::addColumn<double>("longitude2");
+
+        QTest::newRow("two stones 25 m apart") << 48.1173 << 11.51666667 << 48.11752 << 11.51668;
+        QTest::newRow("across the antimeridian") << -16.5 << 179.99999 << -16.50001 << -179.99999;
+        QTest::newRow("Munich to Sydney") << 48.1173 << 11.5167 << -33.8688 << 151.2093;
+        QTest::newRow("nearly antipodal") << 0.5 << 0.0 << -0.5 << 179.7;
+    }
+
+    void pointsAgreeWithGeodSolve()
+    {
+        QFETCH(double, latitude1);
+        QFETCH(double, longitude1);
+        QFETCH(double, latitude2);
+        QFETCH(double, longitude2);
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("GeodSolve"));
+        if (program.isEmpty())
+            QSKIP("GeodSolve is not installed (Debian package geographiclib-tools)");
+        QList<files::KeptPoint> points(2);
+        points[0].point.latitude = latitude1;
+        points[0].point.longitude = longitude1;
+        points[1].point.latitude = latitude2;
+        points[1].point.longitude = longitude2;
+        PointsWindow window;
+        window.setPoints(points, QString());
+        const auto figure = [&window](int column) {
+            return window.table()->item(1, column)->text().remove(QRegularExpression("[^0-9.]")).toDouble();
+        };
+
+        // From the second point to the first: s12 azi1 azi2.
+        QProcess process;
+        process.start(program, {"-i", "-p", "6"});
+        process.write(QStringLiteral("%1 %2 %3 %4\n")
+                          .arg(latitude2, 0, 'f', 10)
+                          .arg(longitude2, 0, 'f', 10)
+                          .arg(latitude1, 0, 'f', 10)
+                          .arg(longitude1, 0, 'f', 10)
+                          .toLatin1());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished());
+        const QStringList solved = QString::fromLatin1(process.readAllStandardOutput()).split(' ');
+        QCOMPARE(solved.size(), 3);
+        const double azimuth = std::fmod(solved[0].toDouble() + 360, 360);
+        QVERIFY2(std::abs(figure(PointsWindow::Distance) - solved[2].toDouble()) <= 0.0005 + 1e-9,
+                 qPrintable(solved.join(' ')));
+        QVERIFY2(std::abs(std::remainder(figure(PointsWindow::Bearing) - azimuth, 360)) <= 0.005 + 1e-9,
+                 qPrintable(solved.join(' ')));
     }
 
     void absurdMeanIsReported()

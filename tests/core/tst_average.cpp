@@ -598,7 +598,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("format"); // PointFormat
         QTest::addColumn<QByteArray>("existing"); // empty: a new file
-        QTest::addColumn<int>("points"); // after saving; 0: refused
+        QTest::addColumn<int>("points"); // after saving (a new file: as many written); 0: refused
         QTest::addColumn<QByteArray>("kept");
 
         const int gpx = int(files::PointFormat::Gpx), kml = int(files::PointFormat::Kml),
@@ -627,7 +627,7 @@ private Q_SLOTS:
         QTest::newRow("GPX 1.0 is refused")
             << gpx << QByteArray(day).replace("1/1", "1/0") << 0 << QByteArray();
         QTest::newRow("text is refused") << gpx << QByteArray("lat,lon\n48,11\n") << 0 << QByteArray();
-        QTest::newRow("KML, new") << kml << QByteArray() << 1 << QByteArray("<Document>");
+        QTest::newRow("KML, two new") << kml << QByteArray() << 2 << QByteArray("<Document>");
         QTest::newRow("KML, into its Document")
             << kml
             << QByteArray("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Style id=\"s\"/>"
@@ -642,7 +642,7 @@ private Q_SLOTS:
                           "<Point><coordinates>11.5,48.1</coordinates></Point></Placemark></kml>")
             << 2 << QByteArray("<Document><Placemark><name>First");
         QTest::newRow("KML, a GPX file is refused") << kml << day << 0 << QByteArray();
-        QTest::newRow("GeoJSON, new") << json << QByteArray() << 1 << QByteArray("FeatureCollection");
+        QTest::newRow("GeoJSON, two new") << json << QByteArray() << 2 << QByteArray("FeatureCollection");
         QTest::newRow("GeoJSON, added to its collection")
             << json
             << QByteArray(
@@ -681,7 +681,8 @@ private Q_SLOTS:
         const auto kind = files::PointFormat(format);
         QString error;
         const std::optional<QByteArray> file = existing.isEmpty()
-            ? files::pointFile(kind, point, QStringLiteral("GPS Quorvel 1.1"))
+            ? files::pointsFile(kind, QList<files::MeanPoint>(points, point),
+                                QStringLiteral("GPS Quorvel 1.1"))
             : files::withPointAdded(kind, existing, point, &error);
         QCOMPARE(file.has_value(), points > 0);
         if (!file) {
@@ -762,6 +763,37 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(), points);
         QCOMPARE(names.last(), point.name);
+    }
+
+    // A point with all its figures, and one too short to tell, without the
+    // geoid's height or a time.
+    void pointsCsv()
+    {
+        files::MeanPoint known;
+        known.name = QStringLiteral("Stone \"4\", north");
+        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        known.latitude = 48.1173;
+        known.longitude = -0.00002;
+        known.elevation = 545.4;
+        known.geoidSeparation = 46.9;
+        known.spread.count = 600;
+        known.spread.cep50 = 0.5;
+        known.spread.cep95 = 1.204;
+        known.spread.mean.horizontal95 = 0.84;
+        known.spread.mean.vertical95 = 1.31;
+        files::MeanPoint brief;
+        brief.name = QStringLiteral("Pfahl ü");
+        brief.latitude = -33.5;
+        brief.longitude = 151.2;
+        brief.elevation = -2;
+        brief.spread.count = 3;
+        QCOMPARE(files::pointsCsv({known, brief}),
+                 QByteArray(
+                     "name,time_utc,latitude,longitude,elevation_msl_m,geoid_separation_m,fixes,cep50_m,"
+                     "cep95_m,mean_horizontal95_m,mean_vertical95_m\r\n"
+                     "\"Stone \"\"4\"\", north\",2026-03-14T12:00:05Z,48.11730000,-0.00002000,545.4,46.9,600,"
+                     "0.5,1.204,0.84,1.31\r\n"
+                     "Pfahl \xc3\xbc,,-33.50000000,151.20000000,-2,,3,0,0,,\r\n"));
     }
 };
 

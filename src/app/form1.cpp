@@ -257,8 +257,10 @@ void Form1::showScatter()
 
 void Form1::StartStop_Click()
 {
-    if (!Logging)
+    if (!Logging) {
         takeUpStoredStopRule();
+        startLogging(); // the time until the next fix is a pause, not logging
+    }
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)

@@ -240,30 +240,45 @@ private Q_SLOTS:
     void fixTimes_data()
     {
         QTest::addColumn<QList<double>>("utc"); // second of the day of each fix; -1 none
+        QTest::addColumn<QList<int>>("restarts"); // fixes that came first after Start Log again
         QTest::addColumn<QList<double>>("expected"); // seconds from the first; empty: none
-        QTest::addColumn<int>("span"); // -1: none
+        QTest::addColumn<int>("span"); // logging time; -1: none
 
         QTest::newRow("across midnight")
-            << QList<double>{86398, 86399, 0, 1} << QList<double>{0, 1, 2, 3} << 3;
-        QTest::newRow("five a second") << QList<double>{7, 7, 7, 8, 8} << QList<double>{0, 0, 0, 1, 1} << 1;
+            << QList<double>{86398, 86399, 0, 1} << QList<int>{} << QList<double>{0, 1, 2, 3} << 3;
+        QTest::newRow("five a second")
+            << QList<double>{7, 7, 7, 8, 8} << QList<int>{} << QList<double>{0, 0, 0, 1, 1} << 1;
         QTest::newRow("four a second, with the fraction")
-            << QList<double>{7, 7.25, 7.5, 7.75, 8, 8.25} << QList<double>{0, 0.25, 0.5, 0.75, 1, 1.25} << 1;
-        QTest::newRow("a pause") << QList<double>{100, 101, 3701} << QList<double>{0, 1, 3601} << 3601;
+            << QList<double>{7, 7.25, 7.5, 7.75, 8, 8.25} << QList<int>{}
+            << QList<double>{0, 0.25, 0.5, 0.75, 1, 1.25} << 1;
+        // No fix for an hour while logging: the hour was logged.
+        QTest::newRow("a gap") << QList<double>{100, 101, 3701} << QList<int>{} << QList<double>{0, 1, 3601}
+                               << 3601;
+        // Stop Log, and Start Log an hour later: the hour was not.
+        QTest::newRow("a pause") << QList<double>{100, 101, 3701, 3702} << QList<int>{2}
+                                 << QList<double>{0, 1, 3601, 3602} << 2;
         // A receiver's clock stepping back ten seconds (humminbird-M37.log)
         // is not a day's logging.
-        QTest::newRow("a step back") << QList<double>{194120, 194124, 194114, 194118}
+        QTest::newRow("a step back") << QList<double>{194120, 194124, 194114, 194118} << QList<int>{}
                                      << QList<double>{0, 4, 4, 8} << 8;
-        QTest::newRow("a fix without time") << QList<double>{100, -1, 102} << QList<double>{} << 2;
+        QTest::newRow("a fix without time")
+            << QList<double>{100, -1, 102} << QList<int>{} << QList<double>{} << 2;
+        QTest::newRow("a fix without time, and a pause")
+            << QList<double>{100, -1, 101, 3701, 3703} << QList<int>{3} << QList<double>{} << 3;
     }
 
     void fixTimes()
     {
         QFETCH(QList<double>, utc);
+        QFETCH(QList<int>, restarts);
         QFETCH(QList<double>, expected);
         QFETCH(int, span);
         auto ring = std::make_unique<SampleRing>();
-        for (int i = 0; i < utc.size(); ++i)
+        for (int i = 0; i < utc.size(); ++i) {
+            if (restarts.contains(i))
+                ring->startLogging();
             ring->storeSample(4807 + i * 0.001, 1131, 500, at(utc[i]));
+        }
         const std::optional<std::vector<double>> seconds = average::fixSeconds(*ring);
         QCOMPARE(seconds ? QList<double>(seconds->begin(), seconds->end()) : QList<double>{}, expected);
         QCOMPARE(average::spreadOf(*ring, *average::averageSamples(*ring))->spanSeconds.value_or(-1), span);
@@ -494,26 +509,31 @@ private Q_SLOTS:
         QTest::addColumn<int>("elapsed");
         QTest::addColumn<bool>("met");
         QTest::addColumn<QString>("text"); // how the progress text starts
+        QTest::addColumn<int>("pauseAfter"); // fixes before a two-hour pause, 0 none
 
         using Kind = average::StopRule::Kind;
         QTest::newRow("fixes, not yet")
-            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes";
+            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes" << 0;
         QTest::newRow("fixes, just met")
-            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes";
+            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes" << 0;
         QTest::newRow("time, not yet")
-            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s";
+            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s" << 0;
         QTest::newRow("time, just met")
-            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s";
+            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s" << 0;
         const QString tooShort
             = QStringLiteral("Too short to tell how good the mean is; stop at \u00b10.50 m (95 %)");
         QTest::newRow("uncertainty, no fixes")
-            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort;
+            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort << 0;
         QTest::newRow("uncertainty, a minute is too short")
-            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort;
+            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort << 0;
         QTest::newRow("uncertainty, met")
-            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1";
+            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1" << 0;
         QTest::newRow("uncertainty, not yet")
-            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1";
+            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1" << 0;
+        // Ten minutes, Stop Log, and ten more two hours later, half a metre
+        // further north: a session of two stretches, not of two hours.
+        QTest::newRow("uncertainty, logged in two stretches")
+            << int(Kind::Uncertainty) << 10.0 << 1200 << 1200 << true << "Mean \u00b1" << 600;
     }
 
     void stopRule()
@@ -524,12 +544,17 @@ private Q_SLOTS:
         QFETCH(int, elapsed);
         QFETCH(bool, met);
         QFETCH(QString, text);
+        QFETCH(int, pauseAfter);
         auto ring = std::make_unique<SampleRing>();
         std::mt19937 random(1);
         std::normal_distribution<double> minutes(0, 0.0001);
-        for (int i = 0; i < fixes; ++i)
-            ring->storeSample(4807 + minutes(random), 1131 + minutes(random), 500 + 1000 * minutes(random),
-                              at(3600 + i));
+        for (int i = 0; i < fixes; ++i) {
+            const bool after = pauseAfter && i >= pauseAfter;
+            if (pauseAfter && i == pauseAfter)
+                ring->startLogging();
+            ring->storeSample(4807 + minutes(random) + (after ? 0.00027 : 0), 1131 + minutes(random),
+                              500 + 1000 * minutes(random), at(3600 + i + (after ? 7200 : 0)));
+        }
         const average::StopProgress progress
             = average::stopProgress({average::StopRule::Kind(kind), target}, *ring, elapsed);
         QVERIFY2(progress.text.startsWith(text), qPrintable(progress.text));

@@ -88,15 +88,6 @@ double meanVariance(double length, double tau)
     return 2 / (x * x) * (x + std::expm1(-x));
 }
 
-// The covariance of the means over two runs that do not overlap.
-double meanCovariance(const Run &a, const Run &b, double tau)
-{
-    const Run &early = a.start <= b.start ? a : b, &late = a.start <= b.start ? b : a;
-    const double gap = std::max(0.0, late.start - (early.start + early.length));
-    return tau * tau / (early.length * late.length) * -std::expm1(-early.length / tau)
-        * -std::expm1(-late.length / tau) * std::exp(-gap / tau);
-}
-
 // The mean, over windows `span` long placed evenly within a run `length`
 // long, of the covariance of the window's mean with the run's mean.
 double windowCovariance(double span, double length, double tau)
@@ -195,8 +186,10 @@ double correlationOf(const Session &session, int axis)
         steps += block.end - block.first - 1;
         longest = std::max(longest, block.length);
     }
-    if (!(scatter > 0) || steps < 1)
+    if (!(scatter > 0))
         return 0;
+    if (steps < 1)
+        return Infinite; // blocks of one fix each: nothing shows how the errors go on
     const double white = std::min(squares / (2 * steps), 0.999 * scatter / steps);
 
     double span = 1;
@@ -271,34 +264,64 @@ struct BatchModel
 
 // Q = Y' A Y with A = diag(n) - n n' / N; for the model's covariance G of
 // the batch means, E[Q] = tr(AG), Var(Q) = 2 tr(AGAG), and the variance of
-// the whole mean is n'Gn / N^2. Kept to O(batches) memory: G is computed
-// again where needed.
+// the whole mean is n'Gn / N^2. Between batches in time order the model's
+// covariance factors, G_ij = c_i c_j exp(-(start_j - end_i) / tau) for
+// i < j, with c_i = tau (1 - exp(-length_i / tau)) / length_i, so every sum
+// over pairs is a running sum: the cost grows with the batches, not with
+// their square, however many pauses there were.
 BatchModel batchModel(const std::vector<Run> &batches, double fixes, double tau)
 {
     const std::size_t m = batches.size();
-    const auto covariance = [&](std::size_t i, std::size_t j) {
-        return i == j ? meanVariance(batches[i].length, tau) : meanCovariance(batches[i], batches[j], tau);
-    };
-    const auto count = [&](std::size_t i) { return double(batches[i].end - batches[i].first); };
-    std::vector<double> weighted(m, 0); // G n
+    std::vector<double> count(m), own(m), factor(m), step(m, 0), through(m);
     for (std::size_t i = 0; i < m; ++i) {
-        for (std::size_t j = 0; j < m; ++j)
-            weighted[i] += covariance(i, j) * count(j);
+        const Run &b = batches[i];
+        count[i] = b.end - b.first;
+        own[i] = meanVariance(b.length, tau);
+        factor[i] = tau * -std::expm1(-b.length / tau) / b.length;
+        through[i] = std::exp(-b.length / tau);
+        // The time from this batch's end to the next one's start, never
+        // negative (a receiver's clock may step back).
+        if (i + 1 < m)
+            step[i] = std::max(0.0, batches[i + 1].start - (b.start + b.length));
     }
-    double wholeMean = 0, trace = 0;
+    // Sum over j != i of G_ij v_j, for the covariances taken to the power
+    // `power` (1 or 2).
+    const auto others = [&](const std::vector<double> &v, double power) {
+        std::vector<double> sums(m, 0);
+        double earlier = 0;
+        for (std::size_t i = 0; i < m; ++i) {
+            sums[i] += std::pow(factor[i], power) * earlier;
+            const double gap = std::exp(-power * step[i] / tau);
+            earlier = gap * (std::pow(through[i], power) * earlier + std::pow(factor[i], power) * v[i]);
+        }
+        double later = 0;
+        for (std::size_t i = m; i-- > 0;) {
+            sums[i] += std::pow(factor[i], power) * later;
+            const double gap = i > 0 ? std::exp(-power * step[i - 1] / tau) : 0;
+            later = gap * (std::pow(factor[i], power) * v[i] + std::pow(through[i], power) * later);
+        }
+        return sums;
+    };
+    std::vector<double> weighted = others(count, 1); // G n
+    for (std::size_t i = 0; i < m; ++i)
+        weighted[i] += own[i] * count[i];
+    std::vector<double> countSquared(m);
+    for (std::size_t i = 0; i < m; ++i)
+        countSquared[i] = count[i] * count[i];
+    const std::vector<double> squaredPairs = others(count, 2); // sum of G_ij^2 n_j, j != i
+    double wholeMean = 0, trace = 0, squares = 0, linear = 0, spread = 0;
     for (std::size_t i = 0; i < m; ++i) {
-        wholeMean += count(i) * weighted[i];
-        trace += count(i) * (covariance(i, i) - weighted[i] / fixes);
+        const double w = weighted[i] / fixes;
+        wholeMean += count[i] * weighted[i];
+        trace += count[i] * (own[i] - w);
+        // tr(AGAG) = sum n_i n_j G_ij^2 - 2 sum n_i w_i (Gn)_i + (sum n_i w_i)^2,
+        // with w = Gn / N.
+        squares += countSquared[i] * own[i] * own[i] + count[i] * squaredPairs[i];
+        linear += count[i] * w * weighted[i];
+        spread += count[i] * w;
     }
     wholeMean /= fixes * fixes;
-    // (AG)_ij = n_i (G_ij - (Gn)_j / N)
-    double squares = 0;
-    for (std::size_t i = 0; i < m; ++i) {
-        for (std::size_t j = 0; j < m; ++j) {
-            const double g = covariance(i, j);
-            squares += count(i) * (g - weighted[j] / fixes) * count(j) * (g - weighted[i] / fixes);
-        }
-    }
+    squares += spread * spread - 2 * linear;
     return {trace / wholeMean, trace * trace / squares};
 }
 

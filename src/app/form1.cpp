@@ -337,8 +337,10 @@ bool Form1::keepPoint()
 
 void Form1::StartStop_Click()
 {
-    if (!Logging)
+    if (!Logging) {
         takeUpStoredStopRule();
+        startLogging(); // the time until the next fix is a pause, not logging
+    }
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)

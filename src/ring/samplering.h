@@ -25,6 +25,9 @@ struct FixDetails
     int satellites = -1;
     double hdop = std::numeric_limits<double>::quiet_NaN();
     double geoidSeparation = std::numeric_limits<double>::quiet_NaN();
+    // The first fix stored after logging was stopped and started again: the
+    // time since the fix before it was a pause, not logging.
+    bool afterPause = false;
 };
 
 struct SampleRing
@@ -50,6 +53,12 @@ struct SampleRing
     int slotOf(int age) const { return SampleCount < RingSize ? age : (SampleIndex + age) % RingSize; }
     // Forgets every sample; the slots keep their values.
     void empty();
+    // Logging starts (again): the next sample stored is marked as coming
+    // after a pause, unless it is the first in the ring.
+    void startLogging() { m_nextAfterPause = SampleCount > 0; }
+
+private:
+    bool m_nextAfterPause = false;
 };
 
 } // namespace quorvel

@@ -143,15 +143,19 @@ QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool netw
             + tr("The receiver's date, %1, is older than this program, so only the time of day was set.")
                   .arg(dateText(calendarDay(*sync.gpsDate)));
     if (networkTimeTurnedOff)
-        status += QLatin1Char('\n')
-            + tr("Network time synchronization is now off; turn it on again in the system's date and time "
-                 "settings, or with \"timedatectl set-ntp true\".");
+        status += QLatin1Char('\n') + networkTimeOffNote();
     // A box that disagrees with the PC's own zone has put the PC's UTC clock
     // off by the difference.
     if (sync.offsetMinutes * 60 != sync.zoneOffsetSeconds)
         status += QLatin1Char('\n')
             + tr("The PC's time zone is %1.").arg(offsetLabel(sync.zoneOffsetSeconds / 60));
     return status;
+}
+
+QString networkTimeOffNote()
+{
+    return tr("Network time synchronization is now off; turn it on again in the system's date and time "
+              "settings, or with \"timedatectl set-ntp true\".");
 }
 
 } // namespace quorvel::clock

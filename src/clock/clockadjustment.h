@@ -89,4 +89,7 @@ QString localTimeText(const MoveRequest &sync);
 // offset differs from it.
 QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff = false);
 
+// That network time synchronisation is now off, and how to turn it on again.
+QString networkTimeOffNote();
+
 } // namespace quorvel::clock

@@ -108,15 +108,28 @@ void ClockSync::onTimeSet()
 
 void ClockSync::onRefused(const QString &message, int reason)
 {
-    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn
-        && !m_askedNetworkTime) {
+    const auto why = SystemClock::Refusal(reason);
+    const bool networkTimeHolds
+        = why == SystemClock::Refusal::NetworkTimeOn || why == SystemClock::Refusal::NetworkTimeSynchronized;
+    if (m_busy && why == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
         m_askedNetworkTime = true;
         m_networkTimeMessage = message;
         Q_EMIT networkTimeOn(message);
         return;
     }
     m_busy = false;
-    if (SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeSynchronized) {
+    if (m_networkTimeTurnedOff) {
+        // Never told to turn off what has just been turned off; told that it
+        // is off now, and how to turn it on again.
+        Q_EMIT answered(tr("The PC clock was not set.") + QLatin1Char('\n') + networkTimeOffNote(),
+                        networkTimeHolds
+                            ? tr("Automatic time synchronization has been turned off, yet the time service "
+                                 "still says it holds the clock, so the clock was not set.\n\n"
+                                 "Press Sync PC Clock again in a moment.")
+                            : message);
+        return;
+    }
+    if (why == SystemClock::Refusal::NetworkTimeSynchronized) {
         Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it, which is closer to "
                            "the true time than GPS sentences."),
                         message);

@@ -7,7 +7,7 @@
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
-#include "app/networktimequestion.h"
+#include "app/clockquestions.h"
 #include "app/portmenu.h"
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
@@ -60,7 +60,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    new NetworkTimeQuestion(*m_sync, this);
+    new ClockQuestions(*m_sync, this);
     m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "networktimequestion.h"
+#include "clockquestions.h"
 
 #include "app/appinfo.h"
 #include "clock/clocksync.h"
@@ -10,15 +10,15 @@
 
 namespace quorvel {
 
-NetworkTimeQuestion::NetworkTimeQuestion(clock::ClockSync &sync, QWidget *window)
+ClockQuestions::ClockQuestions(clock::ClockSync &sync, QWidget *window)
     : QObject(window)
     , m_sync(sync)
     , m_window(window)
 {
-    connect(&m_sync, &clock::ClockSync::networkTimeOn, this, &NetworkTimeQuestion::ask);
+    connect(&m_sync, &clock::ClockSync::networkTimeOn, this, &ClockQuestions::ask);
 }
 
-void NetworkTimeQuestion::ask()
+void ClockQuestions::ask()
 {
     auto *box = new QMessageBox(
         QMessageBox::Question, ApplicationName,

@@ -16,12 +16,12 @@ class ClockSync;
 // Network time holds the clock and has not synchronized it: the user is asked,
 // without waiting, whether to turn it off and set the clock from GPS; the
 // clock sync gets the answer.
-class NetworkTimeQuestion : public QObject
+class ClockQuestions : public QObject
 {
     Q_OBJECT
 
 public:
-    NetworkTimeQuestion(clock::ClockSync &sync, QWidget *window);
+    ClockQuestions(clock::ClockSync &sync, QWidget *window);
 
 private:
     void ask();

@@ -6,7 +6,7 @@
 #include "app/appinfo.h"
 #include "clock/clocksync.h"
 
-#include <QMessageBox>
+#include <QAbstractButton>
 
 namespace quorvel {
 
@@ -15,21 +15,27 @@ ClockQuestions::ClockQuestions(clock::ClockSync &sync, QWidget *window)
     , m_sync(sync)
     , m_window(window)
 {
-    connect(&m_sync, &clock::ClockSync::networkTimeOn, this, &ClockQuestions::ask);
+    connect(&m_sync, &clock::ClockSync::networkTimeOn, this, [this] {
+        ask(tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
+               "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
+            QMessageBox::Yes, [this](bool yes) { m_sync.turnNetworkTimeOff(yes); });
+    });
+    // A move this large is more likely a fault than a wish: No is the default.
+    connect(&m_sync, &clock::ClockSync::moveToConfirm, this, [this](const QString &question) {
+        ask(question, QMessageBox::No, [this](bool yes) { m_sync.confirmMove(yes); });
+    });
 }
 
-void ClockQuestions::ask()
+void ClockQuestions::ask(const QString &question, QMessageBox::StandardButton safe,
+                         std::function<void(bool)> answer)
 {
-    auto *box = new QMessageBox(
-        QMessageBox::Question, ApplicationName,
-        tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
-           "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
-        QMessageBox::Yes | QMessageBox::No, m_window);
+    auto *box = new QMessageBox(QMessageBox::Question, ApplicationName, question,
+                                QMessageBox::Yes | QMessageBox::No, m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setDefaultButton(QMessageBox::Yes);
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        m_sync.turnNetworkTimeOff(box->clickedButton() == box->button(QMessageBox::Yes));
-    });
+    box->setDefaultButton(safe);
+    box->setEscapeButton(QMessageBox::No);
+    connect(box, &QMessageBox::finished, this,
+            [box, answer] { answer(box->clickedButton() == box->button(QMessageBox::Yes)); });
     box->open();
 }
 

@@ -3,7 +3,10 @@
 
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
+
+#include <functional>
 
 class QWidget;
 
@@ -13,9 +16,10 @@ namespace clock {
 class ClockSync;
 }
 
-// Network time holds the clock and has not synchronized it: the user is asked,
-// without waiting, whether to turn it off and set the clock from GPS; the
-// clock sync gets the answer.
+// What the clock sync asks the user, without waiting: whether to turn network
+// time off when it holds the clock and has not synchronized it, and whether
+// to make a move that is to be confirmed (a date far off, an offset that is
+// not the PC zone's). The clock sync gets the answers.
 class ClockQuestions : public QObject
 {
     Q_OBJECT
@@ -24,7 +28,8 @@ public:
     ClockQuestions(clock::ClockSync &sync, QWidget *window);
 
 private:
-    void ask();
+    // `answer` gets whether Yes was chosen; `safe` is the default button.
+    void ask(const QString &question, QMessageBox::StandardButton safe, std::function<void(bool)> answer);
 
     clock::ClockSync &m_sync;
     QWidget *const m_window;

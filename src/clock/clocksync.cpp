@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quorvel::clock {
 
@@ -86,6 +87,7 @@ bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming
     m_busy = true;
     m_askedNetworkTime = false;
     m_networkTimeTurnedOff = false;
+    m_confirming = false;
     m_request = MoveRequest{time.time,       time.date,     burst.epoch,
                             m_receiverDelay, offsetMinutes, zoneOffsetSeconds(burst.epoch),
                             m_earliestDate};
@@ -95,7 +97,25 @@ bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming
 
 void ClockSync::setClock()
 {
+    if (const std::optional<QString> question = moveQuestion(m_request, m_move)) {
+        m_confirming = true;
+        Q_EMIT moveToConfirm(*question);
+        return;
+    }
     m_clock.setTime(m_move.move);
+}
+
+void ClockSync::confirmMove(bool move)
+{
+    if (!m_busy || !std::exchange(m_confirming, false))
+        return;
+    if (move) {
+        // The move is relative: applied now, it is as right as at the burst.
+        m_clock.setTime(m_move.move);
+        return;
+    }
+    m_busy = false;
+    Q_EMIT answered(tr("The PC clock was not set: you chose to leave it."), QString());
 }
 
 void ClockSync::onTimeSet()

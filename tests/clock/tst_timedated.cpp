@@ -175,6 +175,10 @@ private Q_SLOTS:
         form.SyncClock_Click();
         receiver->receive(fix);
         QVERIFY(!form.SyncClock->isEnabled());
+        // 5:30 from this PC's zone (UTC): the move is confirmed first.
+        auto *question = form.findChild<QMessageBox *>();
+        QVERIFY(question && question->isVisible());
+        question->button(QMessageBox::Yes)->click();
         form.SyncClock_Click();
         form.StartStop_Click();
         receiver->receive(fix);

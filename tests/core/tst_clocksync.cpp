@@ -79,6 +79,11 @@ private Q_SLOTS:
             << QStringList{"fix", "request", "zda late"} << QStringList{} << true << false;
         QTest::newRow("a burst already timed by another second: no epoch, waits")
             << QStringList{"fix", "request", "same burst, next second"} << QStringList{} << true << false;
+        QTest::newRow("a date decades ahead waits for the user; No leaves the clock")
+            << QStringList{"request", "fix in 2079", "no", "yes"} << QStringList{} << false << false;
+        QTest::newRow("a date decades ahead, Yes: moved once")
+            << QStringList{"request", "fix in 2079", "fix", "request", "yes", "yes"}
+            << QStringList{"14:30:05"} << false << true;
     }
 
     void oneRequestOneSetting()
@@ -105,6 +110,12 @@ private Q_SLOTS:
                 sync.cancel();
             } else if (step == "fix") {
                 take(at(14, 30, 5), burstAt(position, 14, 30, 5, 100));
+            } else if (step == "fix in 2079") {
+                nmea::SentenceTime time = at(14, 30, 5, nmea::TimeSentence::Rmc);
+                time.date = nmea::Date{2079, 12, 7};
+                take(time, burstAt(position, 14, 30, 5, 100));
+            } else if (step == "yes" || step == "no") {
+                sync.confirmMove(step == "yes");
             } else if (step == "rmc") {
                 take(at(14, 30, 5, nmea::TimeSentence::Rmc), burstAt(position, 14, 30, 5, 100));
             } else if (step == "zda") {

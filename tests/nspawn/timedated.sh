@@ -58,8 +58,11 @@ nspawn='' init=''
 stop_container() {
     if [ -n "$nspawn" ] && kill "$nspawn" 2>/dev/null; then
         for _ in $(seq 300); do kill -0 "$nspawn" 2>/dev/null || break; sleep 0.1; done
-        [ -z "$init" ] || kill -KILL "$init" 2>/dev/null || true
-        kill -KILL "$nspawn" 2>/dev/null || true
+        # Not ended in 30 s: its init, still nspawn's child, goes first.
+        if kill -0 "$nspawn" 2>/dev/null; then
+            [ -z "$init" ] || kill -KILL "$init" 2>/dev/null || true
+            kill -KILL "$nspawn" 2>/dev/null || true
+        fi
         wait "$nspawn" 2>/dev/null || true
     fi
     nspawn=
@@ -91,7 +94,8 @@ recipe="$suite ${base[*]} ${packages[*]}"
 in_root() {
     local directory=$1
     shift
-    systemd-nspawn --quiet --register=no --keep-unit --directory="$directory" --pipe "$@" </dev/null
+    systemd-nspawn --quiet --register=no --keep-unit --machine="quorvel-root-$$" --directory="$directory" \
+        --pipe "$@" </dev/null
 }
 
 if [ "$make_root" = yes ]; then
@@ -141,11 +145,13 @@ clock_offset() {
 offset_before=$(clock_offset)
 
 # No network: timesyncd reaches no server. The root stays as it was: what
-# the container writes goes to a memory overlay. This machine's init is not
-# systemd, so the container is neither registered nor put in a scope.
+# the container writes goes to a memory overlay. Neither registered with
+# machined nor put in a scope of its own, it boots where this machine's init
+# is not systemd (a virtual machine's, a CI runner's); a name of its own
+# lets two runs boot at once.
 started=$EPOCHREALTIME
 setsid systemd-nspawn --quiet --directory="$root" --boot --register=no --keep-unit --private-network \
-    --volatile=overlay --machine=quorvel-test --bind="$share:/run/quorvel-test" --console=pipe \
+    --volatile=overlay --machine="quorvel-test-$$" --bind="$share:/run/quorvel-test" --console=pipe \
     </dev/null >"$work/boot.log" 2>&1 &
 nspawn=$!
 for _ in $(seq 100); do

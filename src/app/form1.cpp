@@ -4,10 +4,10 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
+#include "app/clockquestions.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
-#include "app/networktimequestion.h"
 #include "app/pointsoftheday.h"
 #include "app/portmenu.h"
 #include "app/receiverdelay.h"
@@ -63,7 +63,7 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    new NetworkTimeQuestion(*m_sync, this);
+    new ClockQuestions(*m_sync, this);
     m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
@@ -175,18 +175,32 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // The stored offset, "0" for one that cannot be read. Before anything is
-    // stored, the PC's own time zone is the best first guess.
+    // What start-up has to tell, in one message.
+    QStringList told;
+
+    // The stored offset, the user's. Without one, the offset follows the PC's
+    // time zone, summer time included. One that cannot be used (a number of
+    // hours beyond any zone's, which would move the clock by days) is left
+    // in the file and told.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
-    if (storedOffset.isEmpty()) {
-        UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
-        UTCOffset->setText(QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+    const std::optional<int> minutes = storedOffset.trimmed().isEmpty()
+        ? std::nullopt
+        : settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
+    if (minutes && *minutes >= settings::MinUtcOffsetMinutes && *minutes <= settings::MaxUtcOffsetMinutes) {
+        UtcOffsetMinutes = *minutes;
+        UTCOffset->setText(storedOffset);
     } else {
-        const std::optional<int> minutes
-            = settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
-        UtcOffsetMinutes = minutes.value_or(0);
-        UTCOffset->setText(minutes ? storedOffset : QStringLiteral("0"));
+        followZoneOffset();
+        if (!storedOffset.trimmed().isEmpty()) {
+            told << (tr("The UTC offset in the settings, \"%1\", is not one GPS Quorvel can use (whole "
+                        "hours, or "
+                        "hours and minutes, from -12:00 to +14:00), so the PC's time zone, %2, is used. Type "
+                        "an "
+                        "offset into the UTC Offset box to use another.")
+                         .arg(storedOffset,
+                              QString::fromStdString(settings::utcOffsetLabel(UtcOffsetMinutes))));
+        }
     }
 
     // When logging stops by itself, as chosen last time.
@@ -198,10 +212,12 @@ void Form1::Form_Load()
     CalcPos->setFocus();
     m_ports->describePorts();
 
-    QStringList problems{m_settings.problems(ApplicationName), m_points->problems()};
-    problems.removeAll(QString());
-    if (!problems.isEmpty())
-        notify(problems.join(QStringLiteral("\n\n")));
+    for (const QString &problems : {m_points->problems(), m_settings.problems(ApplicationName)}) {
+        if (!problems.isEmpty())
+            told.prepend(problems);
+    }
+    if (!told.isEmpty())
+        notify(told.join(QStringLiteral("\n\n")));
 }
 
 void Form1::Exit_Click()
@@ -482,10 +498,52 @@ void Form1::setPortSource(int port, const QString &source)
 
 void Form1::UTCOffset_LostFocus()
 {
-    UtcOffsetMinutes = settings::parseUtcOffset(UTCOffset->text().toStdString(), decimalSeparator())
-                           .value_or(UtcOffsetMinutes);
+    const QString text = UTCOffset->text();
+    // An offset nobody typed is not stored: stored, it would stay while the
+    // zone moves to summer time and back.
+    if (m_offsetFollowsZone && !UTCOffset->isModified() && text == m_zoneOffsetShown)
+        return;
+    UTCOffset->setModified(false);
+    const QString stored
+        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
+    if (text.trimmed().isEmpty()) {
+        // An empty box goes back to following the zone.
+        followZoneOffset();
+        if (!stored.isEmpty())
+            writeSetting(MainSection, QStringLiteral("UTCOffset"), QString());
+        return;
+    }
+    const std::optional<int> typed = settings::parseUtcOffset(text.toStdString(), decimalSeparator());
+    if (!typed && m_offsetFollowsZone)
+        return; // nothing taken in: the zone's offset stays in force, and unstored
+    if (typed) {
+        UtcOffsetMinutes = *typed;
+        m_offsetFollowsZone = false;
+    }
     writeSetting(MainSection, QStringLiteral("UTCOffset"),
                  QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+}
+
+void Form1::followZoneOffset()
+{
+    m_offsetFollowsZone = true;
+    UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
+    m_zoneOffsetShown = QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes));
+    if (UTCOffset->text() != m_zoneOffsetShown)
+        UTCOffset->setText(m_zoneOffsetShown);
+}
+
+int Form1::offsetInForce()
+{
+    // The zone may have moved to or from summer time since start-up. The box
+    // follows, unless the user is typing into it.
+    if (m_offsetFollowsZone) {
+        if (UTCOffset->text() == m_zoneOffsetShown && !UTCOffset->isModified())
+            followZoneOffset();
+        else
+            UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
+    }
+    return UtcOffsetMinutes;
 }
 
 void Form1::showState(const QString &held)
@@ -542,7 +600,7 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
     if (!burst)
         burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
     // The sync step: the first time sentence while a sync waits.
-    if (!m_sync->takeTime(*time, *burst, UtcOffsetMinutes))
+    if (!m_sync->takeTime(*time, *burst, offsetInForce()))
         return;
     enableSync(false); // until the system has answered
     if (!Logging)

@@ -153,6 +153,11 @@ private:
     // The receiver chosen for a COM port is stored and, for the port in
     // use, takes effect at once.
     void setPortSource(int port, const QString &source);
+    // The UTC offset box shows the PC zone's offset now, which is in force
+    // until the user types one.
+    void followZoneOffset();
+    // The offset a sync uses now: the one typed, else the PC zone's.
+    int offsetInForce();
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
     void showState(const QString &held = {});
@@ -188,6 +193,10 @@ private:
     const std::unique_ptr<clock::SystemClock> m_clock;
     bool m_settingsFailureReported = false;
     bool m_syncHadFocus = false;
+    // No offset is stored (or the one stored cannot be used): the offset
+    // follows the PC's time zone, and the box shows `m_zoneOffsetShown`.
+    bool m_offsetFollowsZone = false;
+    QString m_zoneOffsetShown;
     std::optional<QString> m_storedStopRule; // as last read or written
     QPointer<QMessageBox> m_notice;
     // The pieces the handlers delegate to; all are children of the window.

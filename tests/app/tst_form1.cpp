@@ -358,23 +358,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("minutes");
         QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QString>("told"); // part of the message shown, if any
 
         QTest::newRow("first start") << "-"
-                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}; // TZ=UTC
-        QTest::newRow("COM 3, five hours behind") << "3"
-                                                  << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"};
+                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"} << ""; // TZ=UTC
+        QTest::newRow("COM 3, five hours behind")
+            << "3"
+            << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"} << "";
         QTest::newRow("port beyond the buttons is left in the file")
             << "7"
-            << "0" << 1 << 1 << "0" << 0 << QStringList{};
-        QTest::newRow("offset out of range is kept")
+            << "0" << 1 << 1 << "0" << 0 << QStringList{} << "";
+        QTest::newRow("offset beyond any zone's: the PC's zone is used, and told")
             << "1"
-            << "20" << 1 << 1 << "20" << 1200 << QStringList{"Port=1"};
-        QTest::newRow("unreadable values fall back") << "COM2"
-                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{};
+            << "100" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}
+            << "\"100\", is not one GPS Quorvel can use";
+        QTest::newRow("unreadable values fall back")
+            << "COM2"
+            << "east" << 1 << 1 << "0" << 0 << QStringList{} << "\"east\", is not one";
         QTest::newRow("India") << "1"
-                               << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"};
+                               << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"} << "";
         QTest::newRow("port the control refuses") << "300"
-                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{};
+                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{} << "";
     }
 
     void startUp()
@@ -386,6 +390,7 @@ private Q_SLOTS:
         QFETCH(QString, box);
         QFETCH(int, minutes);
         QFETCH(QStringList, writes);
+        QFETCH(QString, told);
         QHash<QString, QString> stored;
         if (port != "-")
             stored["Quorvel/Main/Port"] = port;
@@ -402,52 +407,115 @@ private Q_SLOTS:
         QCOMPARE(h.settings.writes, writes);
         QVERIFY(!h.serial->PortOpen() && !h.form->Logging && !h.form->SyncPending);
         QCOMPARE(h.form->SampleCount, 0);
+        if (told.isEmpty())
+            QCOMPARE(h.notices(), QStringList{});
+        else
+            QVERIFY2(h.notices().size() == 1 && h.notices().first().contains(told),
+                     qPrintable(h.notices().join("|")));
+        QCOMPARE(h.settings.values.value("Quorvel/Main/UTCOffset", "-"), offset); // kept as it was
     }
 
+    // Leaving the box takes in the offset typed, and stores it; an offset
+    // nobody typed follows the PC's zone and is not stored.
     void offsetOnFocusLoss_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("saved"); // in effect and saved; the previous offset is 2
+        QTest::addColumn<QString>("stored"); // "-": none
+        QTest::addColumn<QString>("typed"); // "-": the box left as it was
+        QTest::addColumn<QString>("saved"); // in effect and saved ("-": nothing saved)
+        QTest::addColumn<QString>("box"); // what the box shows then
 
-        QTest::newRow("upper bound") << "14"
+        QTest::newRow("upper bound") << "2"
+                                     << "14"
+                                     << "14"
                                      << "14";
-        QTest::newRow("lower bound") << "-12"
+        QTest::newRow("lower bound") << "2"
+                                     << "-12"
+                                     << "-12"
                                      << "-12";
-        QTest::newRow("out of range keeps 2") << "15"
-                                              << "2";
-        QTest::newRow("plus sign") << "+5"
-                                   << "5";
-        QTest::newRow("leading zero") << "05"
-                                      << "5";
-        QTest::newRow("blanks") << " 5 "
-                                << "5";
-        QTest::newRow("half rounds to even") << "12.5"
-                                             << "12";
-        QTest::newRow("rounds to 15, refused") << "14.6"
-                                               << "2";
-        QTest::newRow("hours and minutes") << "5:30"
+        QTest::newRow("out of range keeps 2") << "2"
+                                              << "15"
+                                              << "2"
+                                              << "15";
+        QTest::newRow("plus sign") << "2"
+                                   << "+5"
+                                   << "5"
+                                   << "+5";
+        QTest::newRow("leading zero") << "2"
+                                      << "05"
+                                      << "5"
+                                      << "05";
+        QTest::newRow("blanks") << "2"
+                                << " 5 "
+                                << "5"
+                                << " 5 ";
+        QTest::newRow("half rounds to even") << "2"
+                                             << "12.5"
+                                             << "12"
+                                             << "12.5";
+        QTest::newRow("rounds to 15, refused") << "2"
+                                               << "14.6"
+                                               << "2"
+                                               << "14.6";
+        QTest::newRow("hours and minutes") << "2"
+                                           << "5:30"
+                                           << "5:30"
                                            << "5:30";
-        QTest::newRow("not a quarter hour keeps 2") << "5:20"
-                                                    << "2";
-        QTest::newRow("not a number keeps 2") << "five"
-                                              << "2";
+        QTest::newRow("not a quarter hour keeps 2") << "2"
+                                                    << "5:20"
+                                                    << "2"
+                                                    << "5:20";
+        QTest::newRow("not a number keeps 2") << "2"
+                                              << "five"
+                                              << "2"
+                                              << "five";
         QTest::newRow("unchanged is saved again") << "2"
+                                                  << "2"
+                                                  << "2"
                                                   << "2";
+        QTest::newRow("left as it was, 2 stored: saved again") << "2"
+                                                               << "-"
+                                                               << "2"
+                                                               << "2";
+        QTest::newRow("nothing stored, left as it was: follows the zone, not saved") << "-"
+                                                                                     << "-"
+                                                                                     << "-"
+                                                                                     << "0";
+        QTest::newRow("nothing stored, the zone's own typed: saved") << "-"
+                                                                     << "0"
+                                                                     << "0"
+                                                                     << "0";
+        QTest::newRow("nothing stored, not a number: follows the zone, not saved") << "-"
+                                                                                   << "five"
+                                                                                   << "-"
+                                                                                   << "five";
+        QTest::newRow("emptied: follows the zone again") << "2"
+                                                         << ""
+                                                         << ""
+                                                         << "0";
     }
 
     void offsetOnFocusLoss()
     {
+        QFETCH(QString, stored);
         QFETCH(QString, typed);
         QFETCH(QString, saved);
-        Harness h({{"Quorvel/Main/UTCOffset", "2"}});
+        QFETCH(QString, box);
+        Harness h(stored == "-" ? QHash<QString, QString>{}
+                                : QHash<QString, QString>{{"Quorvel/Main/UTCOffset", stored}});
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
         h.form->UTCOffset->setFocus();
-        h.form->UTCOffset->setText(typed);
+        if (typed != "-") {
+            h.form->UTCOffset->selectAll();
+            if (typed.isEmpty())
+                QTest::keyClick(h.form->UTCOffset, Qt::Key_Delete);
+            else
+                QTest::keyClicks(h.form->UTCOffset, typed);
+        }
         h.settings.writes.clear();
         QTest::keyClick(h.form->UTCOffset, Qt::Key_Tab);
-        QCOMPARE(h.settings.writes, QStringList{"UTCOffset=" + saved});
-        QCOMPARE(h.form->UTCOffset->text(), typed); // the box keeps what was typed
+        QCOMPARE(h.settings.writes, saved == "-" ? QStringList{} : QStringList{"UTCOffset=" + saved});
+        QCOMPARE(h.form->UTCOffset->text(), box); // the box keeps what was typed
     }
 
     // Before an offset is stored, the box starts with the PC's own.
@@ -1070,56 +1138,112 @@ private Q_SLOTS:
         QCOMPARE(h.form->Elevation->text(), QStringLiteral("kept"));
     }
 
+    // The PC's UTC clock reads GPS time when the fix arrives. A move of more
+    // than a day, or one that puts the PC's UTC clock an hour or more off
+    // because the offset typed is not the PC zone's, waits for Yes (No is the
+    // default); an offset nobody typed follows the zone at the fix.
     void clockSync_data()
     {
         QTest::addColumn<bool>("logging");
-        QTest::addColumn<QString>("offset"); // typed into the box after the button was pressed
+        QTest::addColumn<QString>("offset"); // typed into the box after the press; "-": none stored or typed
+        QTest::addColumn<QByteArray>("zone"); // the PC's (TZ) when the fix arrives
         QTest::addColumn<QByteArray>("lines");
-        QTest::addColumn<QStringList>("clockSettings");
+        QTest::addColumn<QString>("question"); // part of the question asked, if one is
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("clockSettings"); // the PC's UTC clock after each move
         QTest::addColumn<int>("samples");
 
         const QByteArray gga = "$GPGGA,%1,4807.038,N,01131.000,E,%2,08,0.9,545.4,M,46.9,M,,\r\n";
         const auto line = [&gga](const char *time, char quality = '1') {
             return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
         };
-        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05.00"} << 0;
+        const QByteArray in2079 = "$GPRMC,143005.00,A,4807.038,N,01131.000,E,0.0,0.0,071279,,,A\r\n";
+        QTest::newRow("logging off") << false << "10" << QByteArray("UTC") << line("143005")
+                                     << "puts the PC's UTC clock 10 h ahead"
+                                     << "Yes" << QStringList{"00:30:05.00"} << 0;
         QTest::newRow("logging on: stored, then set")
-            << true << "10" << line("143005") << QStringList{"00:30:05.00"} << 1;
+            << true << "10" << QByteArray("UTC") << line("143005") << "at 00:30:05 when GPS says 14:30:05 UTC"
+            << "Yes" << QStringList{"00:30:05.00"} << 1;
         QTest::newRow("five hours behind")
-            << false << "-5" << line("030000") << QStringList{"22:00:00.00"} << 0;
-        QTest::newRow("fraction kept")
-            << false << "0" << line("221530.99") << QStringList{"22:15:30.99"} << 0;
-        QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
+            << false << "-5" << QByteArray("UTC") << line("030000") << "5 h behind"
+            << "Yes" << QStringList{"22:00:00.00"} << 0;
+        QTest::newRow("an offset typed 10 h from the zone: No leaves the clock")
+            << false << "10" << QByteArray("UTC") << line("143005")
+            << "UTC+10, is not the PC's time zone, UTC+0"
+            << "No" << QStringList{} << 0;
+        QTest::newRow("the zone's own offset typed: not asked")
+            << false << "5:30" << QByteArray("Asia/Kolkata") << line("143005") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("no offset typed: the zone's at the fix, not asked")
+            << false << "-" << QByteArray("Asia/Kolkata") << line("143005") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("a receiver's date 53 years ahead: No leaves the clock")
+            << false << "0" << QByteArray("UTC") << in2079 << "to 2079-12-07 14:30:05 (local time)"
+            << "No" << QStringList{} << 0;
+        QTest::newRow("a receiver's date 53 years ahead: Yes moves it once")
+            << false << "0" << QByteArray("UTC") << in2079 + in2079 << "more than a day"
+            << "Yes" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("fraction kept") << false << "0" << QByteArray("UTC") << line("221530.99") << ""
+                                       << "" << QStringList{"22:15:30.99"} << 0;
+        QTest::newRow("no fix keeps waiting") << true << "0" << QByteArray("UTC") << line("143005", '0') << ""
+                                              << "" << QStringList{} << 0;
         QTest::newRow("bad time keeps waiting, sample counts")
-            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06.00"} << 2;
+            << true << "0" << QByteArray("UTC") << line("1430xx") + line("143006") << ""
+            << "" << QStringList{"14:30:06.00"} << 2;
         QTest::newRow("only the first fix sets the clock")
-            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05.00"} << 0;
+            << false << "0" << QByteArray("UTC") << line("143005") + line("143006") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
     }
 
     void clockSync()
     {
         QFETCH(bool, logging);
         QFETCH(QString, offset);
+        QFETCH(QByteArray, zone);
         QFETCH(QByteArray, lines);
+        QFETCH(QString, question);
+        QFETCH(QString, answer);
         QFETCH(QStringList, clockSettings);
         QFETCH(int, samples);
-        Harness h({{"Quorvel/Main/UTCOffset", "3"}});
+        Harness h(offset == "-" ? QHash<QString, QString>{}
+                                : QHash<QString, QString>{{"Quorvel/Main/UTCOffset", "3"}});
         if (logging)
             h.form->StartStop_Click();
         h.form->SyncClock_Click();
         QVERIFY(h.form->SyncPending && h.serial->PortOpen());
-        h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
-        h.form->UTCOffset_LostFocus();
+        if (offset != "-") {
+            h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
+            h.form->UTCOffset_LostFocus();
+        }
 
+        // The PC's UTC clock reads the first line's GPS time, today.
+        const QTime gps = QTime::fromString(QString::fromLatin1(lines.mid(7, 6)), "hhmmss");
+        const QDateTime today(QDateTime::currentDateTimeUtc().date(), gps.isValid() ? gps : QTime(14, 30, 6),
+                              QTimeZone::utc());
+        const clock::UtcTime epoch{std::chrono::milliseconds(today.toMSecsSinceEpoch())};
+        h.serial->burstEpoch = epoch;
+        h.clock->now = epoch;
         h.clock->watched = h.form->monitor; // holds the line being decoded
+        const QByteArray savedZone = qgetenv("TZ");
+        qputenv("TZ", zone);
         h.serial->receive(lines);
+        qputenv("TZ", savedZone);
+        const QStringList shown = h.notices();
+        if (question.isEmpty()) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join(" | ")));
+        } else {
+            QVERIFY2(shown.size() == 1 && shown.first().contains(question), qPrintable(shown.join(" | ")));
+            auto *box = h.form->findChild<QMessageBox *>();
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            box->button(answer == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
         QCOMPARE(h.clock->settings, clockSettings);
         if (!clockSettings.isEmpty())
             QVERIFY(lines.contains(h.clock->watchedTexts.first().toLatin1() + "\r\n"));
         QCOMPARE(h.form->SampleCount, samples);
-        const bool done = !clockSettings.isEmpty();
+        const bool done = !clockSettings.isEmpty() || answer == "No";
         QCOMPARE(h.form->SyncPending, !done);
-        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending
+        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending, or once answered
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 
@@ -1199,12 +1323,22 @@ private Q_SLOTS:
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
         h.form->SyncClock->setFocus();
+        // The PC's UTC clock reads GPS time at the fix.
+        const QDateTime gps(QDateTime::currentDateTimeUtc().date(), QTime(14, 30, 5), QTimeZone::utc());
+        h.serial->burstEpoch = h.clock->now
+            = clock::UtcTime{std::chrono::milliseconds(gps.toMSecsSinceEpoch())};
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
-        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
+        // 5:30 from the PC's zone: the user is asked first.
+        auto *question = h.form->findChild<QMessageBox *>();
+        QVERIFY(question && question->isVisible());
         QVERIFY(!h.form->SyncClock->isEnabled() && !h.serial->PortOpen());
         h.form->SyncClock_Click(); // as a second press would
         h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        QCOMPARE(h.clock->settings, QStringList{});
+        question->button(QMessageBox::Yes)->click();
+        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
         h.serial->receive(Fix);
         QCOMPARE(h.clock->settings.size(), 1);
         QVERIFY(!h.form->SyncClock->isEnabled());

@@ -29,6 +29,28 @@
 
 namespace quorvel {
 
+namespace {
+
+// Why `path` may be neither read nor saved over: it is there, but is no
+// regular file. Opening a named pipe to read it would wait for a writer for
+// good, and renaming a file over a device or a pipe would put a file in its
+// place; so they are refused before anything is opened. Empty where the
+// path is a file (or a link to one) or nothing yet.
+QString notAFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return {};
+    if (info.isDir())
+        return MeanView::tr("%1 could not be saved: it is a folder. Choose a file name.").arg(path);
+    return MeanView::tr(
+               "%1 could not be saved: it is a pipe, a device or a socket, not a file, and is left as "
+               "it is. Choose another name.")
+        .arg(path);
+}
+
+} // namespace
+
 MeanView::MeanView(QLineEdit *latitude, QLineEdit *longitude, QLineEdit *elevation, const SampleRing &fixes,
                    QWidget *window)
     : QObject(window)
@@ -368,6 +390,10 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
 
     // A file that is there already: a day's points may go into one file.
     QFile existing(target);
+    if (const QString why = notAFile(target); !why.isEmpty()) {
+        Q_EMIT failed(why);
+        return false;
+    }
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
             Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, existing.errorString()));
@@ -407,6 +433,10 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
 
 bool MeanView::saveFile(const QString &path, const QByteArray &content)
 {
+    if (const QString why = notAFile(path); !why.isEmpty()) {
+        Q_EMIT failed(why);
+        return false;
+    }
     // Written beside the old file and renamed over it: a failure leaves the old one whole.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {

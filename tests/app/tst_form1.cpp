@@ -27,6 +27,8 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 using namespace quorvel;
 using namespace quorvel::test;
 
@@ -931,6 +933,8 @@ private Q_SLOTS:
         QTest::newRow("cancel") << gpx << "Cancel" << -1;
         QTest::newRow("not GPX: Return keeps it") << QByteArray("lat,lon\n") << "Return" << -1;
         QTest::newRow("not GPX, replaced when asked") << QByteArray("lat,lon\n") << "Replace the file" << 1;
+        // Opening it to read would wait for a writer for good.
+        QTest::newRow("a named pipe: refused, not opened") << QByteArray("fifo") << "" << -1;
     }
 
     void saveIntoExistingFile()
@@ -941,7 +945,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("day.gpx");
         QFile file(path);
-        if (!existing.isEmpty()) {
+        const bool fifo = existing == "fifo";
+        if (fifo) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (!existing.isEmpty()) {
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(existing);
             file.close();
@@ -951,6 +958,13 @@ private Q_SLOTS:
         h.form->CalcPos_Click();
         Answers answers({reply});
         QCOMPARE(h.form->saveMean(dir.filePath("day"), "Mark"), points > 0); // .gpx added
+        if (fifo) {
+            QVERIFY(answers.asked.isEmpty());
+            auto *notice = h.form->findChild<QMessageBox *>();
+            QVERIFY(notice && notice->text().contains("it is a pipe, a device or a socket"));
+            QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+            return;
+        }
         QCOMPARE(answers.asked.size(), existing.isEmpty() ? 0 : 1);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray saved = file.readAll();

@@ -21,7 +21,7 @@ namespace quorvel {
 namespace {
 
 const QString ClockSection = QStringLiteral("Clock");
-// Where versions before 1.3 kept a delay set by hand, for every receiver.
+// Where earlier versions kept a delay set by hand, for every receiver.
 const QString EveryReceiverKey = QStringLiteral("ReceiverDelayMs");
 const QString HandSection = QStringLiteral("HandDelays");
 const QString MeasuredSection = QStringLiteral("MeasuredDelays");

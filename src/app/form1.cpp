@@ -13,6 +13,7 @@
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
+#include "app/syncclockmenu.h"
 #include "app/translation.h"
 #include "average/average.h"
 #include "average/export.h"
@@ -64,7 +65,8 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
     new ClockQuestions(*m_sync, this);
-    m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
+    m_syncMenu = new SyncClockMenu(SyncClock, this);
+    m_delay = new ReceiverDelay(m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -136,7 +138,9 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
-    connect(m_delay, &ReceiverDelay::failed, this, &Form1::notify);
+    connect(m_delay, &ReceiverDelay::failed, this, &Form1::tellSettingsFailure);
+    // Sync PC Clock's menu: each piece adds its items, in this order.
+    connect(m_syncMenu, &SyncClockMenu::aboutToShow, m_delay, &ReceiverDelay::addMenuItems);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -622,12 +626,17 @@ bool Form1::writeSetting(const QString &section, const QString &key, const QStri
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
         return true;
-    if (std::exchange(m_settingsFailureReported, true))
-        return false;
-    notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
-              "but will not remember them.")
-               .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    tellSettingsFailure(
+        tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values "
+           "in effect, but will not remember them.")
+            .arg(m_settings.location(ApplicationName), m_settings.errorString()));
     return false;
+}
+
+void Form1::tellSettingsFailure(const QString &message)
+{
+    if (!std::exchange(m_settingsFailureReported, true))
+        notify(message);
 }
 
 void Form1::notify(const QString &text)

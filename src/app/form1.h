@@ -38,6 +38,7 @@ class PortMenu;
 class ReceiverDelay;
 class StatusLine;
 class StopRuleMenu;
+class SyncClockMenu;
 
 // The one window. It owns its controls, the serial control and the state
 // that all handlers share; each handler is named after its control and event.
@@ -185,6 +186,8 @@ private:
     bool keepPoint();
     // False when the value could not be stored; the first failure is told.
     bool writeSetting(const QString &section, const QString &key, const QString &value);
+    // The settings file cannot be written: told once a run, whoever wrote.
+    void tellSettingsFailure(const QString &message);
     // A message that does not wait for the user: one box, reused while open.
     void notify(const QString &text);
     void showModalMessage(const QString &text);
@@ -206,6 +209,7 @@ private:
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
+    SyncClockMenu *m_syncMenu = nullptr;
     ReceiverDelay *m_delay = nullptr;
     PointsOfTheDay *m_points = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;

@@ -1261,31 +1261,65 @@ private Q_SLOTS:
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 
-    // The receiver's delay: set by hand, else measured for the receiver in
-    // use while the PC's clock is synchronized (bursts 150 ms after their
-    // second here), else none. The menu says which; the sync adds it.
+    // The receiver's delay: set by hand for the receiver in use, else measured
+    // for it while the PC's clock is synchronized (bursts 150 ms after their
+    // second here) and until the program moves the clock, else one set by
+    // hand for every receiver by an earlier version, else none. The menu says
+    // which; the sync adds it.
     void receiverDelay_data()
     {
-        QTest::addColumn<QString>("hand"); // [Clock] ReceiverDelayMs
+        QTest::addColumn<QString>(
+            "hand"); // [HandDelays] for COM 1's receiver; "N (old)": [Clock] ReceiverDelayMs
         QTest::addColumn<QString>("measured"); // stored for COM 1's receiver
         QTest::addColumn<bool>("synchronized"); // the PC's clock, while eleven seconds are received
+        QTest::addColumn<QString>(
+            "step"); // before the seconds: "sync"; after: the dialog's reply, or "use measured"
         QTest::addColumn<QString>("menu");
         QTest::addColumn<int>("used");
         QTest::newRow("none") << ""
-                              << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+                              << "" << false << ""
+                              << "0 ms, not measured yet" << 0;
         QTest::newRow("set by hand") << "150"
-                                     << "" << false << "Receiver &delay… (150 ms, set by hand)" << 150;
-        QTest::newRow("measured before")
-            << ""
-            << "42" << false << "Receiver &delay… (42 ms, measured for this receiver)" << 42;
+                                     << "" << false << ""
+                                     << "150 ms, set by hand" << 150;
+        QTest::newRow("measured before") << ""
+                                         << "42" << false << ""
+                                         << "42 ms, measured for this receiver" << 42;
         QTest::newRow("set by hand wins") << "20"
-                                          << "42" << true << "Receiver &delay… (20 ms, set by hand)" << 20;
-        QTest::newRow("measured now, while synchronized")
+                                          << "42" << true << ""
+                                          << "20 ms, set by hand" << 20;
+        QTest::newRow("measured now, while synchronized") << ""
+                                                          << "42" << true << ""
+                                                          << "150 ms, measured for this receiver" << 150;
+        QTest::newRow("not measured while not synchronized") << ""
+                                                             << "" << false << ""
+                                                             << "0 ms, not measured yet" << 0;
+        QTest::newRow("not measured once the program has moved the clock") << ""
+                                                                           << "" << true << "sync"
+                                                                           << "0 ms, not measured yet" << 0;
+        QTest::newRow("an old delay for every receiver: this receiver's measured one wins")
+            << "305 (old)"
+            << "703" << false << ""
+            << "703 ms, measured for this receiver" << 703;
+        QTest::newRow("an old delay for every receiver, where nothing is measured")
+            << "305 (old)"
+            << "" << false << ""
+            << "305 ms, set by hand for every receiver" << 305;
+        QTest::newRow("OK without a change leaves a measured delay measured")
             << ""
-            << "42" << true << "Receiver &delay… (150 ms, measured for this receiver)" << 150;
-        QTest::newRow("not measured while not synchronized")
-            << ""
-            << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+            << "42" << false << "42"
+            << "42 ms, measured for this receiver" << 42;
+        QTest::newRow("a delay typed is this receiver's") << ""
+                                                          << "42" << false << "250"
+                                                          << "250 ms, set by hand" << 250;
+        QTest::newRow("use the measured delay: the hand-set one goes")
+            << "20"
+            << "42" << false << "use measured"
+            << "42 ms, measured for this receiver" << 42;
+        QTest::newRow("use the measured delay: an old one for every receiver goes")
+            << "305 (old)"
+            << "" << false << "use measured"
+            << "0 ms, not measured yet" << 0;
     }
 
     void receiverDelay()
@@ -1293,16 +1327,24 @@ private Q_SLOTS:
         QFETCH(QString, hand);
         QFETCH(QString, measured);
         QFETCH(bool, synchronized);
+        QFETCH(QString, step);
         QFETCH(QString, menu);
         QFETCH(int, used);
         QHash<QString, QString> stored{{"Quorvel/Main/UTCOffset", "0"}};
-        if (!hand.isEmpty())
-            stored["Quorvel/Clock/ReceiverDelayMs"] = hand;
+        if (hand.endsWith(" (old)"))
+            stored["Quorvel/Clock/ReceiverDelayMs"] = hand.section(' ', 0, 0);
+        else if (!hand.isEmpty())
+            stored["Quorvel/HandDelays//dev/ttyS0"] = hand;
         if (!measured.isEmpty())
             stored["Quorvel/MeasuredDelays//dev/ttyS0"] = measured;
         Harness h(stored);
         h.clock->synchronized = synchronized;
         h.form->StartStop_Click();
+        if (step == "sync") {
+            h.form->SyncClock_Click();
+            h.serial->receive(Fix);
+            QCOMPARE(h.clock->settings.size(), 1);
+        }
         // Eleven seconds of bursts, each 150 ms after its second.
         using namespace std::chrono;
         const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(20);
@@ -1316,11 +1358,27 @@ private Q_SLOTS:
             h.serial->receive("$GPRMC," + time.toString("hhmmss").toLatin1()
                               + ".00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,A\r\n");
         }
-        h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
-        auto *shown = h.form->findChild<QMenu *>();
-        QVERIFY(shown);
-        QCOMPARE(shown->actions().first()->text(), menu);
-        shown->close();
+        const auto items = [&h] {
+            for (QMenu *old : h.form->findChildren<QMenu *>())
+                delete old;
+            h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
+            auto *shown = h.form->findChild<QMenu *>();
+            shown->close();
+            return shown->actions();
+        };
+        if (step == "use measured") {
+            QAction *back = items().value(1);
+            QVERIFY(back && back->isEnabled());
+            back->trigger();
+        } else if (!step.isEmpty() && step != "sync") {
+            Answers answers({step});
+            items().first()->trigger();
+            QVERIFY2(answers.asked.value(0).contains("In use for /dev/ttyS0: "),
+                     qPrintable(answers.asked.join("|")));
+        }
+        QCOMPARE(items().first()->text(), QStringLiteral("Receiver &delay\u2026 (%1)").arg(menu));
+        const QAction *back = items().value(1);
+        QCOMPARE(back && back->isEnabled(), menu.contains("by hand"));
         h.serial->burstEpoch.reset();
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
@@ -1386,6 +1444,32 @@ private Q_SLOTS:
                      "The settings could not be saved to memory: No space left on device."),
                  qPrintable(h.notices().first()));
         QCOMPARE(h.serial->CommPort(), 2); // goes on with the value in effect
+
+        // A delay measured every ten seconds that cannot be saved is not told
+        // again, and is used all the same.
+        for (QMessageBox *box : h.form->findChildren<QMessageBox *>())
+            box->close();
+        h.clock->synchronized = true;
+        h.form->StartStop_Click();
+        using namespace std::chrono;
+        const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(40);
+        for (int i = 0; i <= 33; ++i) {
+            const auto second = start + seconds(i);
+            h.serial->burstEpoch = second + milliseconds(150);
+            const QTime time
+                = QDateTime::fromSecsSinceEpoch(duration_cast<seconds>(second.time_since_epoch()).count(),
+                                                QTimeZone::utc())
+                      .time();
+            h.serial->receive("$GPRMC," + time.toString("hhmmss").toLatin1()
+                              + ".00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,A\r\n");
+            QCOMPARE(h.notices(), QStringList{});
+        }
+        QCOMPARE(h.settings.writes.filter("/dev/ttyS1=150").size(), 3); // tried at each measurement
+        h.serial->burstEpoch.reset();
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
+        QVERIFY2(h.form->Label1->text().contains("receiver delay 150 ms"),
+                 qPrintable(h.form->Label1->text()));
     }
 };
 

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
@@ -31,6 +32,13 @@ std::optional<double> readOptional(const QJsonValue &value)
 {
     return value.isDouble() ? std::optional(value.toDouble()) : std::nullopt;
 }
+
+// No day has more points: a number beyond it is a mistake made by hand, and
+// the numbers after it would overflow.
+constexpr int MaxPointNumber = 1'000'000;
+
+// The lines named by number when lines are no points; the rest are counted.
+constexpr qsizetype LinesNamed = 10;
 
 } // namespace
 
@@ -78,7 +86,7 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line)
     p.elevation = number("elevation");
     // A point needs its number, its time and a position on the earth; the
     // rest describes it.
-    if (kept.number < 1 || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
+    if (kept.number < 1 || kept.number > MaxPointNumber || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
         || !(std::abs(p.longitude) <= 180) || !std::isfinite(p.elevation))
         return std::nullopt;
     p.time = p.time.toUTC();
@@ -87,6 +95,8 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line)
     s.count = o.value(QLatin1String("fixes")).toInt(0);
     if (const QJsonValue span = o.value(QLatin1String("spanSeconds")); span.isDouble())
         s.spanSeconds = span.toInt();
+    if (s.count < 0 || s.spanSeconds.value_or(0) < 0)
+        return std::nullopt;
     s.sdNorth = number("sdNorth");
     s.sdEast = number("sdEast");
     s.sdUp = number("sdUp");
@@ -112,14 +122,24 @@ PointStore::PointStore(QString path)
 bool PointStore::read()
 {
     QFile file(m_path);
-    if (!file.exists()) {
+    const QFileInfo info(m_path);
+    if (!info.exists()) {
         m_lines.clear();
         parseLines();
         return true;
     }
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        m_readFailure
-            = QFileInfo(m_path).isDir() ? QStringLiteral("a folder is in its place") : file.errorString();
+    // Only a file is read: a named pipe would hold the program at start-up
+    // until something wrote into it, and a device such as /dev/zero never ends.
+    if (info.isDir()) {
+        m_readFailure = QStringLiteral("a folder is in its place");
+        return false;
+    }
+    if (!info.isFile()) {
+        m_readFailure = QStringLiteral("a pipe, a device or a socket is in its place");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_readFailure = file.errorString();
         return false;
     }
     QByteArray content = file.readAll();
@@ -219,13 +239,17 @@ QString PointStore::problems() const
     if (m_unreadable.isEmpty())
         return {};
     QStringList numbers;
-    for (const qsizetype i : m_unreadable)
+    for (const qsizetype i : m_unreadable.first(std::min(m_unreadable.size(), LinesNamed)))
         numbers << QString::number(i + 1);
+    // Thousands of them would make a message taller than the screen.
+    QString lines = numbers.join(QStringLiteral(", "));
+    if (m_unreadable.size() > LinesNamed)
+        lines += QStringLiteral(" and %1 more").arg(QLocale::c().toString(m_unreadable.size() - LinesNamed));
     return (numbers.size() == 1 ? QStringLiteral("Line %2 of %1 is no point: it is left out of the points, "
                                                  "and kept in the file as it is.")
                                 : QStringLiteral("Lines %2 of %1 are no points: they are left out of the "
                                                  "points, and kept in the file as they are."))
-        .arg(where, numbers.join(QStringLiteral(", ")));
+        .arg(where, lines);
 }
 
 } // namespace quorvel::files

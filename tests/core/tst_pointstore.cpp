@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace quorvel::files;
 
 namespace {
@@ -25,6 +27,13 @@ KeptPoint point(int number, const QString &name, qint64 msSinceEpoch, double lat
     kept.point.spread.spanSeconds = 340;
     kept.point.spread.cep95 = 0.1 + 0.2; // no short decimal: read back exactly all the same
     return kept;
+}
+
+// A point's line with `number`, whatever the number.
+QByteArray numbered(qint64 number)
+{
+    return keptPointLine(point(1, "B", 1'777'000'600'000, 48.2))
+        .replace("\"number\":1,", "\"number\":" + QByteArray::number(number) + ",");
 }
 
 QByteArray contentOf(const QString &path)
@@ -104,6 +113,23 @@ private Q_SLOTS:
         QCOMPARE(contentOf(path), good + "\r\nnot a point\n" + torn + "\n" + added + "\n");
         QVERIFY(store.clear());
         QCOMPARE(contentOf(path), "not a point\n" + torn + "\n");
+
+        // Hundreds of lines that are no point are counted, not all named.
+        write(path,
+              good + "\n" + QByteArray("not a point\n").repeated(500) + numbered(2'147'483'647) + "\n"
+                  + keptPointLine(point(3, "negative", 1'777'000'000'000, 48.1))
+                        .replace("\"fixes\":340", "\"fixes\":-5"));
+        PointStore hostile(path);
+        QCOMPARE(hostile.points().size(), 1);
+        QCOMPARE(hostile.nextNumber(), 2);
+        QVERIFY2(hostile.problems().contains("Lines 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 and 492 more of"),
+                 qPrintable(hostile.problems()));
+
+        // A named pipe is not opened: the program would wait on it for good.
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.jsonl")).constData(), 0600) == 0);
+        PointStore pipe(dir.filePath("pipe.jsonl"));
+        QVERIFY(!pipe.storing());
+        QVERIFY2(pipe.problems().contains("a pipe, a device or a socket"), qPrintable(pipe.problems()));
 
         QVERIFY(QDir(dir.path()).mkdir("folder.jsonl"));
         PointStore folder(dir.filePath("folder.jsonl"));

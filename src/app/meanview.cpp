@@ -4,6 +4,7 @@
 #include "meanview.h"
 
 #include "app/appinfo.h"
+#include "app/savetarget.h"
 #include "app/scatterwindow.h"
 #include "average/export.h"
 #include "average/numbertext.h"
@@ -28,28 +29,6 @@
 #include <cmath>
 
 namespace quorvel {
-
-namespace {
-
-// Why `path` may be neither read nor saved over: it is there, but is no
-// regular file. Opening a named pipe to read it would wait for a writer for
-// good, and renaming a file over a device or a pipe would put a file in its
-// place; so they are refused before anything is opened. Empty where the
-// path is a file (or a link to one) or nothing yet.
-QString notAFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists() || info.isFile())
-        return {};
-    if (info.isDir())
-        return MeanView::tr("%1 could not be saved: it is a folder. Choose a file name.").arg(path);
-    return MeanView::tr(
-               "%1 could not be saved: it is a pipe, a device or a socket, not a file, and is left as "
-               "it is. Choose another name.")
-        .arg(path);
-}
-
-} // namespace
 
 MeanView::MeanView(QLineEdit *latitude, QLineEdit *longitude, QLineEdit *elevation, const SampleRing &fixes,
                    QWidget *window)

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/pointsoftheday.h"
 #include "app/pointswindow.h"
 #include "app/scatterwindow.h"
 #include "support/fakes.h"
@@ -1078,6 +1079,11 @@ private Q_SLOTS:
                                "2|Stone B|2|48.12563333|11.52500000";
         h.form->showPoints();
         QCOMPARE(rows(h.form.get()), listed);
+        // Save all as refuses a named pipe, as Save mean as does: it stays a pipe.
+        const QString pipe = h.data.filePath("all.gpx");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(!h.form->findChild<PointsOfTheDay *>()->saveAll(pipe));
+        QVERIFY(!QFileInfo(pipe).isFile());
 
         Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
         again.Form_Load();

@@ -69,7 +69,9 @@ StatusMessage MeanView::show(const average::Average &mean)
 void MeanView::clear()
 {
     for (QLineEdit *box : {m_latitude, m_longitude, m_elevation}) {
-        box->clear();
+        // Emptied with nothing to undo: Ctrl+Z would bring back the mean of
+        // the point before, as if it were this one's.
+        box->setText(QString());
         box->setToolTip(QString());
     }
     m_shownMean.reset();

@@ -1050,6 +1050,7 @@ private Q_SLOTS:
         QVERIFY2(answers.asked[0].startsWith("The mean of point 1 (2 fixes"), qPrintable(answers.asked[0]));
         QCOMPARE(h.form->SampleCount, 0);
         QCOMPARE(h.form->Latitidue->text(), QString());
+        QVERIFY(!h.form->Latitidue->isUndoAvailable());
         QCOMPARE(h.form->Label1->text(), QStringLiteral("Point 2: 0 fixes in 0 s."));
 
         h.serial->receive(FixNearby + FixNearby);

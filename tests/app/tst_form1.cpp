@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -1123,8 +1124,10 @@ private Q_SLOTS:
         points[0].point.longitude = longitude1;
         points[1].point.latitude = latitude2;
         points[1].point.longitude = longitude2;
+        points[1].point.name = QString(10'000, QLatin1Char('A')); // keeps the distances in sight
         PointsWindow window;
         window.setPoints(points, QString());
+        QVERIFY(window.table()->horizontalHeader()->length() < 2000);
         const auto figure = [&window](int column) {
             return window.table()->item(1, column)->text().remove(QRegularExpression("[^0-9.]")).toDouble();
         };

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QLocale>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
@@ -244,7 +243,7 @@ QString PointStore::problems() const
     // Thousands of them would make a message taller than the screen.
     QString lines = numbers.join(QStringLiteral(", "));
     if (m_unreadable.size() > LinesNamed)
-        lines += QStringLiteral(" and %1 more").arg(QLocale::c().toString(m_unreadable.size() - LinesNamed));
+        lines += QStringLiteral(" and %1 more").arg(m_unreadable.size() - LinesNamed);
     return (numbers.size() == 1 ? QStringLiteral("Line %2 of %1 is no point: it is left out of the points, "
                                                  "and kept in the file as it is.")
                                 : QStringLiteral("Lines %2 of %1 are no points: they are left out of the "

@@ -104,6 +104,9 @@ bool MSComm::setPortOpen(bool open)
         m_huntTimer.stop();
         m_hunt.reset();
         m_source.reset();
+        // What was read and not yet handed over is from before the close:
+        // only what arrives after the next open is read.
+        m_buffer.clear();
         m_state = State::Closed;
         m_lossTold = false;
         m_dropTold = false;

@@ -3,7 +3,8 @@
 
 // The serial control's states on sources the test drives: a receiver that
 // goes away and comes back, a connection that is refused, bytes that came
-// just before a loss, the bit-rate hunt and a receiver faster than the window.
+// just before a loss or a close, the bit-rate hunt and a receiver faster
+// than the window.
 
 #include "link/mscomm.h"
 #include "support/memorysettingsstore.h"
@@ -173,6 +174,9 @@ private Q_SLOTS:
             << "/dev/ttyUSB0"
             << "19200" << 19200 << QStringList{"open", "hear"}
             << QStringList{"make 19200", "data " + Gga, "wrote /dev/ttyUSB0=19200"};
+        QTest::newRow("bytes taken before a close are not read after the next open")
+            << tcp << "" << 0 << QStringList{"open", "take A", "close", "open", "send B"}
+            << QStringList{"make 0", "make 0", "data B"};
         QTest::newRow("faster than the window: told once")
             << tcp << "" << 0 << QStringList{"open", "flood A", "flood B"}
             << QStringList{"make 0",
@@ -223,7 +227,10 @@ private Q_SLOTS:
                 stopOnData = true;
             } else if (verb == "open") {
                 QVERIFY(control->setPortOpen(true));
-            } else if (verb == "send" || verb == "flood" || verb == "hold") {
+            } else if (verb == "close") {
+                QVERIFY(control->setPortOpen(false));
+            } else if (verb == "send" || verb == "flood" || verb == "hold" || verb == "take") {
+                // "take": read into the control, not yet handed to the window.
                 sources.current->arrive(bytes, verb != "hold", verb == "flood");
             } else if (verb == "lose") {
                 sources.current->lose();

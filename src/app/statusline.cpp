@@ -49,9 +49,11 @@ void StatusLine::setWaitingForReceiver(bool waiting)
 void StatusLine::setStopRule(const std::optional<average::StopRule> &rule)
 {
     m_rule = rule;
-    m_ruleArmed = false;
-    if (m_state.Logging && rule)
-        m_ruleArmed = !followRule();
+    m_ruleArmed = m_state.Logging && rule;
+    // A rule chosen while logging is followed from now on: one that is met
+    // already stops logging at once, as it would at its next check.
+    if (m_ruleArmed && followRule())
+        stopByRule();
 }
 
 bool StatusLine::followRule()
@@ -72,7 +74,7 @@ void StatusLine::fixStored()
 void StatusLine::stopByRule()
 {
     m_ruleArmed = false;
-    m_stoppedBy = m_progress.text;
+    m_stoppedBy = m_progress.stoppedLine;
     Q_EMIT stopRuleMet(); // stops logging, which shows the state
 }
 
@@ -97,10 +99,8 @@ QString StatusLine::stateText(QString *details) const
     } else {
         lines << tr("Logging off: %n fix(es) stored.", nullptr, n);
         // The second line is the sync's while one waits or is under way.
-        if (!m_stoppedBy.isEmpty()) {
-            const QString stopped = tr("Stopped by its rule: %1.").arg(m_stoppedBy);
-            (m_state.SyncPending || m_sync.busy() ? tips : lines) << stopped;
-        }
+        if (!m_stoppedBy.isEmpty())
+            (m_state.SyncPending || m_sync.busy() ? tips : lines) << m_stoppedBy;
     }
     // The stop rule's progress, on the second line where it is free.
     if (m_state.Logging && m_rule) {
@@ -110,7 +110,7 @@ QString StatusLine::stateText(QString *details) const
                         .arg(rule);
         } else {
             if (lines.size() < 2 && !m_state.SyncPending && !m_sync.busy())
-                lines << tr("Stop rule: %1.").arg(m_progress.text);
+                lines << m_progress.line;
             tips << tr("Logging stops by itself %1: %2.").arg(rule, m_progress.text);
         }
     }

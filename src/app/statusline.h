@@ -56,7 +56,8 @@ public:
     // for (false): the line says since when, and that time is not logged.
     void setWaitingForReceiver(bool waiting);
     // When logging is to stop by itself; nothing: at Stop Log only. While
-    // logging, the line shows the rule's progress.
+    // logging, the line shows the rule's progress; a rule chosen while
+    // logging that is met already stops it at once (stopRuleMet()).
     void setStopRule(const std::optional<average::StopRule> &rule);
     // A fix was stored: a rule on the count of fixes is checked at once,
     // the others once a second (the mean's takes some milliseconds).
@@ -102,7 +103,7 @@ private:
     // logging then goes on until Stop Log.
     bool m_ruleArmed = false;
     bool m_wasLogging = false;
-    QString m_stoppedBy; // the rule's progress when it stopped logging, until logging starts again
+    QString m_stoppedBy; // the rule's line when it stopped logging, until logging starts again
 };
 
 } // namespace quorvel

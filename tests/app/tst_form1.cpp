@@ -568,7 +568,7 @@ private Q_SLOTS:
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
         QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Logging off: 2 fixes stored\\.\nStopped by its rule: after 2 fixes\\." << false << false
             << false;
         QTest::newRow("two lines at most: a waiting sync before the stopped rule")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
@@ -576,16 +576,19 @@ private Q_SLOTS:
             << true;
         QTest::newRow("a stop rule edited in the file meanwhile is followed")
             << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Logging off: 2 fixes stored\\.\nStopped by its rule: after 2 fixes\\." << false << false
             << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
             << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
         QTest::newRow("a rule on the mean in the window's decimal separator")
             << QStringList{"stored mean 0.5", "German", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
-               "\u00b10,50 m \\(95 %\\)\\."
-            << true << false << true;
+            << "Logging: 0 fixes in 0 s\\.\nStop at \u00b10,50 m: too short to tell\\." << true << false
+            << true;
+        QTest::newRow("a rule chosen while logging that is met stops logging at once")
+            << QStringList{"Start Log", "3 fixes", "stop after 2 fixes"}
+            << "Logging off: 3 fixes stored\\.\nStopped by its rule: after 2 fixes\\." << false << false
+            << false;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
             << "Logging: 1 fix in 0 s\\." << true << false << true;

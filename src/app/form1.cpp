@@ -298,7 +298,7 @@ void Form1::dropSync(const QString &why)
 {
     if (!Logging)
         closePort();
-    showState(why);
+    showState({why, {}});
 }
 
 void Form1::Option1_Click()
@@ -379,14 +379,14 @@ void Form1::onDeviceLost()
 void Form1::onDeviceBack()
 {
     m_status->setWaitingForReceiver(false);
-    showState(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
+    showState({tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()), {}});
 }
 
-void Form1::onPortNotice(const QString &text)
+void Form1::onPortNotice(const QString &text, const QString &details)
 {
     if (MSComm1->receiverMissing())
         m_status->setWaitingForReceiver(true);
-    showState(text);
+    showState({text, details});
 }
 
 void Form1::setPortSource(int port, const QString &source)
@@ -406,18 +406,18 @@ void Form1::UTCOffset_LostFocus()
                  QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
 }
 
-void Form1::showState(const QString &held)
+void Form1::showState(const StatusMessage &held)
 {
-    m_status->showState({held, QString()});
+    m_status->showState(held);
     SyncClock->setToolTip(SyncPending
                               ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
                               : QString());
 }
 
-void Form1::onClockAnswer(const QString &status, const QString &refusal)
+void Form1::onClockAnswer(const QString &status, const QString &details, const QString &refusal)
 {
     enableSync(true);
-    m_status->hold({status, QString()});
+    m_status->hold({status, details});
     if (!refusal.isEmpty())
         notify(refusal);
 }

@@ -333,7 +333,8 @@ bool MeanView::saveFile(const QString &path, const QByteArray &content)
     // Written beside the old file and renamed over it: a failure leaves the old one whole.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
-        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path)});
+        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()),
+                     tr("Saved to %1.").arg(QDir::toNativeSeparators(path))});
         return true;
     }
     Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, file.errorString()));

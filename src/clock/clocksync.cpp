@@ -103,7 +103,8 @@ void ClockSync::onTimeSet()
     if (!m_busy)
         return;
     m_busy = false;
-    Q_EMIT answered(clockSetStatus(m_request, m_move, m_networkTimeTurnedOff), QString());
+    Q_EMIT answered(clockSetBrief(m_request, m_move, m_networkTimeTurnedOff),
+                    clockSetStatus(m_request, m_move, m_networkTimeTurnedOff), QString());
 }
 
 void ClockSync::onRefused(const QString &message, int reason)
@@ -117,12 +118,13 @@ void ClockSync::onRefused(const QString &message, int reason)
     }
     m_busy = false;
     if (SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeSynchronized) {
-        Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it, which is closer to "
+        Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it."),
+                        tr("The PC clock was not set: network time has synchronized it, which is closer to "
                            "the true time than GPS sentences."),
                         message);
         return;
     }
-    Q_EMIT answered(tr("The PC clock was not set."), message);
+    Q_EMIT answered(tr("The PC clock was not set."), QString(), message);
 }
 
 void ClockSync::turnNetworkTimeOff(bool turnOff)
@@ -134,7 +136,8 @@ void ClockSync::turnNetworkTimeOff(bool turnOff)
         return;
     }
     m_busy = false;
-    Q_EMIT answered(tr("The PC clock was not set: network time synchronization is on."), QString());
+    Q_EMIT answered(tr("The PC clock was not set: network time synchronization is on."), QString(),
+                    QString());
 }
 
 void ClockSync::onNtpSet(bool on)

@@ -86,9 +86,11 @@ Q_SIGNALS:
     // clock and has not synchronized it: the user is to be asked once
     // whether to turn it off (turnNetworkTimeOff()). `message` says why.
     void networkTimeOn(const QString &message);
-    // The system has answered: `status` says what was done, for the status
-    // line; `refusal`, when the clock was not set, says why and what to do.
-    void answered(const QString &status, const QString &refusal);
+    // The system has answered: `status` says what was done in two short
+    // lines, for the status line, and `details` the whole of it where the
+    // lines leave something out; `refusal`, when the clock was not set, says
+    // why and what to do.
+    void answered(const QString &status, const QString &details, const QString &refusal);
 
 private:
     void onTimeSet();

@@ -134,18 +134,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("offset"); // minutes
         QTest::addColumn<qint64>("movedMs"); // -1: refused
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("status"); // two short lines
+        QTest::addColumn<QString>("details"); // the whole, where the lines leave something out
         QTest::addColumn<QString>("refusal");
 
         QTest::newRow("ahead, in the PC's zone")
-            << 0 << qint64(800) << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
+            << 0 << qint64(800) << "Clock set to 14:30:05.000.\nMoved +0.800 s (UTC+0)."
+            << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
             << "";
-        QTest::newRow("back, in another zone") << 330 << qint64(-1250)
-                                               << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; "
-                                                  "receiver delay 0 ms.\nThe PC's time zone "
-                                                  "is UTC+0."
-                                               << "";
+        QTest::newRow("back, in another zone")
+            << 330 << qint64(-1250) << "Clock set to 20:00:05.000.\nThe PC's time zone is UTC+0."
+            << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; receiver delay 0 ms.\nThe PC's time "
+               "zone "
+               "is UTC+0."
+            << "";
         QTest::newRow("refused") << 0 << qint64(-1) << "The PC clock was not set."
+                                 << ""
                                  << "timedated said no";
     }
 
@@ -154,6 +158,7 @@ private Q_SLOTS:
         QFETCH(int, offset);
         QFETCH(qint64, movedMs);
         QFETCH(QString, status);
+        QFETCH(QString, details);
         QFETCH(QString, refusal);
         HeldClock clock;
         bool syncPending = false;
@@ -173,7 +178,8 @@ private Q_SLOTS:
         QVERIFY(!sync.busy());
         QCOMPARE(answered.size(), 1);
         QCOMPARE(answered.first().at(0).toString(), status);
-        QCOMPARE(answered.first().at(1).toString(), refusal);
+        QCOMPARE(answered.first().at(1).toString(), details);
+        QCOMPARE(answered.first().at(2).toString(), refusal);
     }
 
     // The receiver's delay, measured: the median of at least ten seconds of

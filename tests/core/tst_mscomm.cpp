@@ -157,7 +157,8 @@ private Q_SLOTS:
         QTest::newRow("refused: not reached, told once, tried again")
             << tcp << "" << 0 << QStringList{"open", "refuse", "retry", "refuse", "retry", "send A"}
             << QStringList{"make 0",
-                           "notice COM 1 (" + tcp
+                           "notice COM 1 could not be reached: connection refused; trying again.",
+                           "COM 1 (" + tcp
                                + ") could not be reached: connection refused. Trying again every 2 seconds.",
                            "make 0",
                            "make 0",
@@ -179,8 +180,8 @@ private Q_SLOTS:
             << QStringList{"make 0", "make 0", "data B"};
         QTest::newRow("faster than the window: told once")
             << tcp << "" << 0 << QStringList{"open", "flood A", "flood B"}
-            << QStringList{"make 0",
-                           "notice COM 1 receives more than the window can show: the newest data is used, "
+            << QStringList{"make 0", "notice COM 1 sends more than is shown: older data is dropped.",
+                           "COM 1 receives more than the window can show: the newest data is used, "
                            "older data is dropped.",
                            "data A", "data B"};
     }
@@ -212,7 +213,7 @@ private Q_SLOTS:
                 [&] { log << "lost " + control->errorString(); });
         connect(control.get(), &SerialControl::deviceBack, this, [&] { log << QStringLiteral("back"); });
         connect(control.get(), &SerialControl::notice, this,
-                [&](const QString &text) { log << "notice " + text; });
+                [&](const QString &text, const QString &details) { log << "notice " + text << details; });
         const auto count = [&log](const char *what) {
             return std::count_if(log.cbegin(), log.cend(),
                                  [what](const QString &entry) { return entry.startsWith(what); });

@@ -120,7 +120,7 @@ void ReceiverDelay::askDelay()
         tr("The time from the UTC second to the first byte the receiver sends for it,\n"
            "in whole milliseconds from 0 to %1 (receivers: 50 to 500). It is added when\n"
            "the clock is set.\n\n"
-           "While the PC's clock is synchronised to network time, GPS Quorvel measures it\n"
+           "While the PC's clock is synchronized to network time, GPS Quorvel measures it\n"
            "for each receiver; a delay set here is used instead.")
             .arg(MaxDelayMs),
         int(delay().delay.count()), 0, MaxDelayMs, 1, &ok);

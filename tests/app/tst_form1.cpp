@@ -898,6 +898,10 @@ private Q_SLOTS:
         Answers answers({reply});
         QCOMPARE(h.form->saveMean(dir.filePath("day"), "Mark"), points > 0); // .gpx added
         QCOMPARE(answers.asked.size(), existing.isEmpty() ? 0 : 1);
+        // The reason the file cannot be added to is set into the question's
+        // sentence: no capital after a colon, one full stop.
+        QVERIFY2(!answers.asked.value(0).contains(QRegularExpression("\\.\\)|: [A-Z][a-z]")),
+                 qPrintable(answers.asked.value(0)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray saved = file.readAll();
         if (points < 0)

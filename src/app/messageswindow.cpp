@@ -3,6 +3,7 @@
 
 #include "messageswindow.h"
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTextBlock>
@@ -26,9 +27,20 @@ MessagesWindow::MessagesWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
-    // It has no buttons: the keys that close a window close it.
-    for (const QKeySequence &keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    // It has no buttons: the keys that close a window close it. The text
+    // takes Escape for itself before a shortcut sees it.
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
+    m_list->installEventFilter(this);
+}
+
+bool MessagesWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->keyCombination() == QKeyCombination(Qt::Key_Escape)) {
+        close();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MessagesWindow::add(const StatusLine::Entry &entry)

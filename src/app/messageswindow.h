@@ -25,6 +25,9 @@ public:
     void add(const StatusLine::Entry &entry);
     QString text() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QPlainTextEdit *const m_list;
 };

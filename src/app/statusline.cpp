@@ -116,7 +116,7 @@ void StatusLine::show(const StatusMessage &message, bool listed)
     m_shown = message;
     const QString whole = message.whole();
     m_label->setToolTip(whole);
-    m_label->setAccessibleDescription(whole);
+    m_label->setAccessibleDescription(whole == message.text ? QString() : whole);
     if (listed)
         list(whole);
 }

@@ -30,8 +30,7 @@ class SerialControl;
 
 // A message for the status line: `text` in two short lines, for the label,
 // and `details`, where the text leaves something out, with the whole of it.
-// The whole is the label's tooltip and accessible description, and what the
-// Messages window lists.
+// The whole is the label's tooltip, and what the Messages window lists.
 struct StatusMessage
 {
     QString text;
@@ -46,7 +45,8 @@ struct StatusMessage
 //
 // Every message can be read in full: a text too long for the label's two
 // lines is shown in a smaller size, down to 7 points, else cut short with
-// "…"; the whole is in the tooltip and the accessible description. The
+// "…"; the whole is in the tooltip and, where it says more than the text,
+// the accessible description (the text is the accessible name). The
 // messages of the session, with their times, are listed in the Messages
 // window (the label's context menu, or Ctrl+M anywhere in the window).
 class StatusLine : public QObject

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -1180,7 +1181,8 @@ private Q_SLOTS:
         QVERIFY2(statusNotWhole(*h.form->Label1, h.form->font()).isEmpty(),
                  qPrintable(statusNotWhole(*h.form->Label1, h.form->font())));
         QVERIFY2(h.form->Label1->toolTip().endsWith(tip), qPrintable(h.form->Label1->toolTip()));
-        QCOMPARE(h.form->Label1->accessibleDescription(), h.form->Label1->toolTip());
+        const bool more = h.form->Label1->toolTip() != h.form->Label1->accessibleName();
+        QCOMPARE(h.form->Label1->accessibleDescription(), more ? h.form->Label1->toolTip() : QString());
     }
 
     // The widest that a clock sync's two lines can be (a date, a fraction,
@@ -1260,7 +1262,7 @@ private Q_SLOTS:
         // A message shown while the window is open is added to it.
         h.form->StartStop_Click();
         QVERIFY2(messages->text().endsWith("  Logging: 1 fix in 0 s."), qPrintable(messages->text()));
-        messages->close();
+        QTest::keyClick(messages->findChild<QPlainTextEdit *>(), Qt::Key_Escape);
         QTRY_VERIFY(!h.form->findChild<MessagesWindow *>());
     }
 

@@ -108,7 +108,8 @@ void StatusLine::show(const StatusMessage &message, bool listed)
     if (m_label->font() != font)
         m_label->setFont(font);
     // A screen reader reads the text as the label's name, never cut short,
-    // and hears of each change once; the whole is its description.
+    // and hears of each change once; the whole, where it says more, is its
+    // description.
     if (m_label->text() != text || m_label->accessibleName() != message.text) {
         m_label->setAccessibleName(message.text);
         m_label->setText(text);
@@ -116,7 +117,10 @@ void StatusLine::show(const StatusMessage &message, bool listed)
     m_shown = message;
     const QString whole = message.whole();
     m_label->setToolTip(whole);
-    m_label->setAccessibleDescription(whole == message.text ? QString() : whole);
+    // Set only when it changes: each setting is told to a screen reader.
+    if (const QString description = whole == message.text ? QString() : whole;
+        m_label->accessibleDescription() != description)
+        m_label->setAccessibleDescription(description);
     if (listed)
         list(whole);
 }

@@ -78,7 +78,7 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line)
     p.elevation = number("elevation");
     // A point needs its number, its time and a position on the earth; the
     // rest describes it.
-    if (kept.number < 1 || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
+    if (kept.number < 1 || kept.number > MaxPointNumber || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
         || !(std::abs(p.longitude) <= 180) || !std::isfinite(p.elevation))
         return std::nullopt;
     p.time = p.time.toUTC();

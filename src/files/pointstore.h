@@ -22,6 +22,11 @@ struct KeptPoint
     MeanPoint point;
 };
 
+// The highest number a kept point may have. The program numbers points one
+// after another from 1; a line with a number beyond this (edited by hand) is
+// no point, so that the numbers after the highest stay within an int.
+constexpr int MaxPointNumber = 1'000'000'000;
+
 // A kept point as one line of the points file, a JSON object without a
 // line break: {"number":2,"name":"Stone 4","time":"2026-05-04T09:12:30.250Z",
 // "latitude":48.1173,"longitude":11.51666667,"elevation":545.4,...}; and back.

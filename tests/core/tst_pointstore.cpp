@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 using namespace quorvel::files;
 
 namespace {
@@ -104,6 +106,15 @@ private Q_SLOTS:
         QCOMPARE(contentOf(path), good + "\r\nnot a point\n" + torn + "\n" + added + "\n");
         QVERIFY(store.clear());
         QCOMPARE(contentOf(path), "not a point\n" + torn + "\n");
+
+        // A number edited up to the highest an int holds is no point: the
+        // point after it would have no number.
+        const QByteArray highest
+            = keptPointLine(point(std::numeric_limits<int>::max(), "C", 1'777'000'000'000, 48.1));
+        write(path, highest + "\n");
+        PointStore edited(path);
+        QVERIFY2(edited.problems().contains("Line 1 of"), qPrintable(edited.problems()));
+        QCOMPARE(edited.nextNumber(), 1);
 
         QVERIFY(QDir(dir.path()).mkdir("folder.jsonl"));
         PointStore folder(dir.filePath("folder.jsonl"));

@@ -111,15 +111,21 @@ PointStore::PointStore(QString path)
 
 bool PointStore::read()
 {
-    QFile file(m_path);
-    if (!file.exists()) {
+    const QFileInfo info(m_path);
+    if (!info.exists()) {
         m_lines.clear();
         parseLines();
         return true;
     }
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        m_readFailure
-            = QFileInfo(m_path).isDir() ? QStringLiteral("a folder is in its place") : file.errorString();
+    // Opening a named pipe would wait for a writer for good.
+    if (!info.isFile()) {
+        m_readFailure = info.isDir() ? QStringLiteral("a folder is in its place")
+                                     : QStringLiteral("it is a pipe, a device or a socket, not a file");
+        return false;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_readFailure = file.errorString();
         return false;
     }
     QByteArray content = file.readAll();

@@ -43,9 +43,9 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line);
 // The file may be edited by hand: a line that is no point (a torn last
 // line, a mistake) is left out of the points, kept as it is and told by
 // problems(). A file that is there but cannot be read (no permission, a
-// folder in its place) is never written over, nor read again: the points of
-// this session are then kept only while the program runs, and problems()
-// says why.
+// folder or a named pipe in its place) is never written over, nor read
+// again: the points of this session are then kept only while the program
+// runs, and problems() says why.
 class PointStore
 {
 public:

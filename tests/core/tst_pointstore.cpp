@@ -10,6 +10,8 @@
 
 #include <limits>
 
+#include <sys/stat.h>
+
 using namespace quorvel::files;
 
 namespace {
@@ -123,6 +125,11 @@ private Q_SLOTS:
         QVERIFY(!folder.keep(point(1, "A", 1'777'000'000'000, 48.1)));
         QCOMPARE(folder.points().size(), 1); // for this session
         QVERIFY(QFileInfo(dir.filePath("folder.jsonl")).isDir());
+
+        // A named pipe is never opened: reading it would wait for a writer for good.
+        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.jsonl")).constData(), 0600), 0);
+        PointStore pipe(dir.filePath("pipe.jsonl"));
+        QVERIFY2(pipe.problems().contains("not a file"), qPrintable(pipe.problems()));
     }
 };
 

@@ -3,13 +3,14 @@
 
 #include "pointstore.h"
 
+#include "wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -207,11 +208,7 @@ bool PointStore::write()
         m_errorString = QStringLiteral("its folder cannot be made");
         return false;
     }
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
-        return true;
-    m_errorString = file.errorString();
-    return false;
+    return replaceFile(m_path, content, &m_errorString);
 }
 
 QString PointStore::problems() const

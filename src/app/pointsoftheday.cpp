@@ -174,8 +174,19 @@ void PointsOfTheDay::askClear()
 
 void PointsOfTheDay::clear()
 {
-    changed(m_store.clear());
-    Q_EMIT told({tr("Points of the day cleared."), QString()});
+    const bool stored = m_store.clear();
+    if (!stored && m_store.storing()) {
+        // The file still holds the points: told even where a failure to
+        // store was told before, as they come back at the next start.
+        m_failing = true;
+        Q_EMIT failed(
+            tr("The list of points is cleared, but %1 could not be written: %2. The points are still "
+               "in it, and are listed again when GPS Quorvel starts.")
+                .arg(QDir::toNativeSeparators(m_store.path()), m_store.errorString()));
+    }
+    changed(stored);
+    if (stored || !m_store.storing())
+        Q_EMIT told({tr("Points of the day cleared."), QString()});
 }
 
 } // namespace quorvel

@@ -603,8 +603,10 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
         return; // its burst began before the port opened: a later one times the clock
     if (!burst)
         burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
-    // The sync step: the first time sentence while a sync waits.
-    if (!m_sync->takeTime(*time, *burst, offsetInForce()))
+    // The sync step: the first time sentence while a sync waits. Only then
+    // is the zone's offset read: while the delay is measured, every burst
+    // comes here.
+    if (!m_sync->takeTime(*time, *burst, SyncPending ? offsetInForce() : UtcOffsetMinutes))
         return;
     enableSync(false); // until the system has answered
     if (!Logging)

@@ -8,6 +8,7 @@
 #include "average/export.h"
 #include "average/numbertext.h"
 #include "files/pointfiles.h"
+#include "files/wholefile.h"
 #include "ring/samplering.h"
 
 #include <QClipboard>
@@ -21,7 +22,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -456,14 +456,13 @@ bool MeanView::saveFile(const QString &path, const QByteArray &content)
         Q_EMIT failed(why);
         return false;
     }
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
+    QString error;
+    if (files::replaceFile(path, content, &error)) {
         Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()),
                      tr("Saved to %1.").arg(QDir::toNativeSeparators(path))});
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, reasonText(file.errorString())));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, reasonText(error)));
     return false;
 }
 

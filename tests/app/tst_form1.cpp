@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -32,7 +33,10 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -1105,6 +1109,36 @@ private Q_SLOTS:
                                "2|Stone B|2|48.12563333|11.52500000";
         h.form->showPoints();
         QCOMPARE(rows(h.form.get()), listed);
+
+        // Cleared while the file cannot be written (not a byte may be
+        // written: root passes every permission), with a line of the user's
+        // that stays: the user is told the points are still in it, not that
+        // they are cleared, and a restart lists them again.
+        QFile file(h.data.filePath("Quorvel/points.jsonl"));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("a line of the user's\n");
+        file.close();
+        {
+            rlimit before{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+            const rlimit none{0, before.rlim_max};
+            const auto sigxfsz = std::signal(SIGXFSZ, SIG_IGN);
+            const auto restore = qScopeGuard([&] {
+                setrlimit(RLIMIT_FSIZE, &before);
+                std::signal(SIGXFSZ, sigxfsz);
+            });
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+            Answers clearIt({"Clear the list"});
+            for (QPushButton *button : h.form->findChild<PointsWindow *>()->findChildren<QPushButton *>()) {
+                if (button->text().remove('&') == QStringLiteral("Clear the list\u2026"))
+                    button->click();
+            }
+            QCOMPARE(clearIt.asked.size(), 1);
+        }
+        QVERIFY2(h.form->Label1->text() != "Points of the day cleared.", qPrintable(h.form->Label1->text()));
+        QVERIFY2(h.notices().size() == 1
+                     && h.notices().first().contains("listed again when GPS Quorvel starts"),
+                 qPrintable(h.notices().join('|')));
 
         Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
         again.Form_Load();

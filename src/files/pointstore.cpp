@@ -3,13 +3,14 @@
 
 #include "pointstore.h"
 
+#include "wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -31,10 +32,6 @@ std::optional<double> readOptional(const QJsonValue &value)
 {
     return value.isDouble() ? std::optional(value.toDouble()) : std::nullopt;
 }
-
-// No day has more points: a number beyond it is a mistake made by hand, and
-// the numbers after it would overflow.
-constexpr int MaxPointNumber = 1'000'000;
 
 // The lines named by number when lines are no points; the rest are counted.
 constexpr qsizetype LinesNamed = 10;
@@ -120,23 +117,19 @@ PointStore::PointStore(QString path)
 
 bool PointStore::read()
 {
-    QFile file(m_path);
     const QFileInfo info(m_path);
     if (!info.exists()) {
         m_lines.clear();
         parseLines();
         return true;
     }
-    // Only a file is read: a named pipe would hold the program at start-up
-    // until something wrote into it, and a device such as /dev/zero never ends.
-    if (info.isDir()) {
-        m_readFailure = QStringLiteral("a folder is in its place");
-        return false;
-    }
+    // Opening a named pipe would wait for a writer for good.
     if (!info.isFile()) {
-        m_readFailure = QStringLiteral("a pipe, a device or a socket is in its place");
+        m_readFailure = info.isDir() ? QStringLiteral("a folder is in its place")
+                                     : QStringLiteral("it is a pipe, a device or a socket, not a file");
         return false;
     }
+    QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_readFailure = file.errorString();
         return false;
@@ -220,11 +213,7 @@ bool PointStore::write()
         m_errorString = QStringLiteral("its folder cannot be made");
         return false;
     }
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
-        return true;
-    m_errorString = file.errorString();
-    return false;
+    return replaceFile(m_path, content, &m_errorString);
 }
 
 QString PointStore::problems() const

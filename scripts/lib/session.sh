@@ -59,12 +59,15 @@ start_virtual_display() {
 # without the right to set this machine's clock, and adds it to $pids (its
 # own process id: capsh and its shell replace themselves by it). A simulated
 # or replayed receiver's time must never reach the real clock; as root, Sync
-# PC Clock would otherwise set it.
+# PC Clock would otherwise set it. Nor may the program reach the system's
+# timedated, which sets the clock on its behalf (on a desktop, after a
+# password): the system bus it is given is one that is not there.
 start_without_clock_right() {
+    local bus="unix:path=$work/no-system-bus"
     if [ "$(id -u)" -eq 0 ] && command -v capsh >/dev/null; then
-        capsh --drop=cap_sys_time -- -c 'exec "$@"' quorvel "$@" &
+        DBUS_SYSTEM_BUS_ADDRESS=$bus capsh --drop=cap_sys_time -- -c 'exec "$@"' quorvel "$@" &
     else
-        "$@" &
+        DBUS_SYSTEM_BUS_ADDRESS=$bus "$@" &
     fi
     pids+=($!)
 }

@@ -4,6 +4,7 @@
 #include "meanview.h"
 
 #include "app/appinfo.h"
+#include "app/savetarget.h"
 #include "app/scatterwindow.h"
 #include "average/export.h"
 #include "average/numbertext.h"
@@ -30,24 +31,6 @@
 namespace quorvel {
 
 namespace {
-
-// Why `path` may be neither read nor saved over: it is there, but is no
-// regular file. Opening a named pipe to read it would wait for a writer for
-// good, and renaming a file over a device or a pipe would put a file in its
-// place; so they are refused before anything is opened. Empty where the
-// path is a file (or a link to one) or nothing yet.
-QString notAFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists() || info.isFile())
-        return {};
-    if (info.isDir())
-        return MeanView::tr("%1 could not be saved: it is a folder. Choose a file name.").arg(path);
-    return MeanView::tr(
-               "%1 could not be saved: it is a pipe, a device or a socket, not a file, and is left as "
-               "it is. Choose another name.")
-        .arg(path);
-}
 
 // A reason in the words of a library or the system ("Permission denied",
 // "line 1: Premature end of document."), set into a sentence of ours after
@@ -109,7 +92,9 @@ StatusMessage MeanView::show(const average::Average &mean)
 void MeanView::clear()
 {
     for (QLineEdit *box : {m_latitude, m_longitude, m_elevation}) {
-        box->clear();
+        // Emptied with nothing to undo: Ctrl+Z would bring back the mean of
+        // the point before, as if it were this one's.
+        box->setText(QString());
         box->setToolTip(QString());
     }
     m_shownMean.reset();

@@ -5,6 +5,7 @@
 
 #include "app/appinfo.h"
 #include "app/pointswindow.h"
+#include "app/savetarget.h"
 #include "average/export.h"
 #include "files/wholefile.h"
 
@@ -134,6 +135,10 @@ bool PointsOfTheDay::saveAll(const QString &path, int chosenType)
                                      QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel)
                 != QMessageBox::Yes)
             return false;
+    }
+    if (const QString why = notAFile(target); !why.isEmpty()) {
+        Q_EMIT failed(why);
+        return false;
     }
     QList<files::MeanPoint> points;
     for (const files::KeptPoint &kept : m_store.points())

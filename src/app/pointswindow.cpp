@@ -126,6 +126,11 @@ void PointsWindow::setPoints(const QList<files::KeptPoint> &points, const QStrin
         }
     }
     m_table->resizeColumnsToContents();
+    // A long name (a description pasted as the name) is cut short with an
+    // ellipsis rather than pushing the distances out of sight; the cell
+    // holds it whole, for a screen reader and for a column made wider.
+    const int nameRoom = m_table->fontMetrics().averageCharWidth() * 40;
+    m_table->setColumnWidth(Name, std::min(m_table->columnWidth(Name), nameRoom));
     // Opened the first time as wide as its columns, as far as the screen allows.
     if (!isVisible()) {
         const int wanted = m_table->horizontalHeader()->length() + 2 * m_table->frameWidth()

@@ -33,6 +33,9 @@ std::optional<double> readOptional(const QJsonValue &value)
     return value.isDouble() ? std::optional(value.toDouble()) : std::nullopt;
 }
 
+// The lines named by number when lines are no points; the rest are counted.
+constexpr qsizetype LinesNamed = 10;
+
 } // namespace
 
 QByteArray keptPointLine(const KeptPoint &kept)
@@ -88,6 +91,8 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line)
     s.count = o.value(QLatin1String("fixes")).toInt(0);
     if (const QJsonValue span = o.value(QLatin1String("spanSeconds")); span.isDouble())
         s.spanSeconds = span.toInt();
+    if (s.count < 0 || s.spanSeconds.value_or(0) < 0)
+        return std::nullopt;
     s.sdNorth = number("sdNorth");
     s.sdEast = number("sdEast");
     s.sdUp = number("sdUp");
@@ -222,13 +227,17 @@ QString PointStore::problems() const
     if (m_unreadable.isEmpty())
         return {};
     QStringList numbers;
-    for (const qsizetype i : m_unreadable)
+    for (const qsizetype i : m_unreadable.first(std::min(m_unreadable.size(), LinesNamed)))
         numbers << QString::number(i + 1);
+    // Thousands of them would make a message taller than the screen.
+    QString lines = numbers.join(QStringLiteral(", "));
+    if (m_unreadable.size() > LinesNamed)
+        lines += QStringLiteral(" and %1 more").arg(m_unreadable.size() - LinesNamed);
     return (numbers.size() == 1 ? QStringLiteral("Line %2 of %1 is no point: it is left out of the points, "
                                                  "and kept in the file as it is.")
                                 : QStringLiteral("Lines %2 of %1 are no points: they are left out of the "
                                                  "points, and kept in the file as they are."))
-        .arg(where, numbers.join(QStringLiteral(", ")));
+        .arg(where, lines);
 }
 
 } // namespace quorvel::files

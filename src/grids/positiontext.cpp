@@ -66,7 +66,11 @@ QString normalised(const QString &text)
             out += QLatin1Char('-');
             break;
         default:
-            out += c;
+            // Marks of writing direction and zero-width spaces come along,
+            // unseen, with text copied from right-to-left pages, maps and
+            // word processors: they are no part of the position.
+            if (c.category() != QChar::Other_Format)
+                out += c;
         }
     }
     out.replace(QStringLiteral("''"), QStringLiteral("\"")); // two primes for seconds
@@ -166,7 +170,12 @@ std::variant<QList<Token>, Refusal> tokens(const QString &text)
             }
             i = end;
         } else {
-            return Refusal{QStringLiteral("%1 is not part of a position").arg(quoted(QString(c)))};
+            // A control character shows as nothing between the quotes: named by its code.
+            const QString shown = c.category() == QChar::Other_Control
+                ? QStringLiteral("the control character U+%1")
+                      .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                : quoted(QString(c));
+            return Refusal{QStringLiteral("%1 is not part of a position").arg(shown)};
         }
     }
     return out;

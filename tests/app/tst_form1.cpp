@@ -3,6 +3,7 @@
 
 #include "app/form1.h"
 #include "app/messageswindow.h"
+#include "app/pointsoftheday.h"
 #include "app/pointswindow.h"
 #include "app/scatterwindow.h"
 #include "clock/clockadjustment.h"
@@ -14,6 +15,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -1080,6 +1082,7 @@ private Q_SLOTS:
         QVERIFY2(answers.asked[0].startsWith("The mean of point 1 (2 fixes"), qPrintable(answers.asked[0]));
         QCOMPARE(h.form->SampleCount, 0);
         QCOMPARE(h.form->Latitidue->text(), QString());
+        QVERIFY(!h.form->Latitidue->isUndoAvailable());
         QCOMPARE(h.form->Label1->text(), QStringLiteral("Point 2: 0 fixes in 0 s."));
 
         h.serial->receive(FixNearby + FixNearby);
@@ -1109,6 +1112,11 @@ private Q_SLOTS:
                                "2|Stone B|2|48.12563333|11.52500000";
         h.form->showPoints();
         QCOMPARE(rows(h.form.get()), listed);
+        // Save all as refuses a named pipe, as Save mean as does: it stays a pipe.
+        const QString pipe = h.data.filePath("all.gpx");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(!h.form->findChild<PointsOfTheDay *>()->saveAll(pipe));
+        QVERIFY(!QFileInfo(pipe).isFile());
 
         // Cleared while the file cannot be written (not a byte may be
         // written: root passes every permission), with a line of the user's
@@ -1177,8 +1185,10 @@ private Q_SLOTS:
         points[0].point.longitude = longitude1;
         points[1].point.latitude = latitude2;
         points[1].point.longitude = longitude2;
+        points[1].point.name = QString(10'000, QLatin1Char('A')); // keeps the distances in sight
         PointsWindow window;
         window.setPoints(points, QString());
+        QVERIFY(window.table()->horizontalHeader()->length() < 2000);
         const auto figure = [&window](int column) {
             return window.table()->item(1, column)->text().remove(QRegularExpression("[^0-9.]")).toDouble();
         };

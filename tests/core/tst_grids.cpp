@@ -131,12 +131,16 @@ private Q_SLOTS:
         QTest::newRow("MGRS in groups, as Copy position gives it")
             << "32U PU 87302 32401" << 48.1173 << 11.5167 << "";
         QTest::newRow("UPS") << "UPS N 2000000 2000000" << 90.0 << 0.0 << "";
+        QTest::newRow("marks of direction and zero-width spaces, as copied from right-to-left text")
+            << QStringLiteral("\u200f48.1173\u200f,\u200e\u200b11.5167\u2069") << 48.1173 << 11.5167 << "";
         const double none = qQNaN();
         const auto refused = [none](const char *name, const char *text, const char *error) {
             QTest::newRow(name) << QString::fromUtf8(text) << none << none << QString::fromUtf8(error);
         };
         refused("empty", "", "no position given");
         refused("words", "the church tower", "“the” is not part of a position");
+        refused("a control character", "48.1173\x01 11.5167",
+                "the control character U+0001 is not part of a position");
         refused("not a number", "nan nan", "“nan” is not a number");
         refused("infinite", "inf, 11", "“inf” is not a number");
         refused("exponent", "4.8e1 11", "“4.8e1” is not a number");

@@ -122,6 +122,16 @@ private Q_SLOTS:
         QVERIFY2(edited.problems().contains("Line 1 of"), qPrintable(edited.problems()));
         QCOMPARE(edited.nextNumber(), 1);
 
+        // Hundreds of lines that are no point are counted, not all named.
+        write(path,
+              good + "\n" + QByteArray("not a point\n").repeated(500)
+                  + keptPointLine(point(3, "negative", 1'777'000'000'000, 48.1))
+                        .replace("\"fixes\":340", "\"fixes\":-5"));
+        PointStore hostile(path);
+        QCOMPARE(hostile.points().size(), 1);
+        QVERIFY2(hostile.problems().contains("Lines 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 and 491 more of"),
+                 qPrintable(hostile.problems()));
+
         QVERIFY(QDir(dir.path()).mkdir("folder.jsonl"));
         PointStore folder(dir.filePath("folder.jsonl"));
         QVERIFY(!folder.storing());

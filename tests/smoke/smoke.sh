@@ -39,6 +39,9 @@ start_program() {
 }
 
 start_program
+# Never the system's bus, whose timedated would set the clock for it.
+grep -qz "^DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus\$" "/proc/${pids[-1]}/environ" \
+    || { echo "FAIL: the program may reach the system bus, and timedated"; exit 1; }
 info=$(xwininfo -id "$window")
 size="$(sed -n 's/.*Width: //p' <<<"$info")x$(sed -n 's/.*Height: //p' <<<"$info")"
 [ "$size" = 385x322 ] || { echo "FAIL: the client area is $size, not 385x322"; exit 1; }

@@ -108,8 +108,10 @@ void ClockSync::onTimeSet()
 
 void ClockSync::onRefused(const QString &message, int reason)
 {
-    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn
-        && !m_askedNetworkTime) {
+    // Another's request (keeping the clock) was refused, not a press.
+    if (!m_busy)
+        return;
+    if (SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
         m_askedNetworkTime = true;
         m_networkTimeMessage = message;
         Q_EMIT networkTimeOn(message);

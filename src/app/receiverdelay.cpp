@@ -109,6 +109,7 @@ void ReceiverDelay::showMenu(const QPoint &at)
     auto *menu = new QMenu(m_window);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(origin), this, &ReceiverDelay::askDelay);
+    Q_EMIT menuOpening(menu);
     menu->popup(at);
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 
+class QMenu;
 class QPoint;
 class QPushButton;
 class QWidget;
@@ -64,6 +65,8 @@ public:
 Q_SIGNALS:
     // A setting could not be written; `message` says why.
     void failed(const QString &message);
+    // Sync PC Clock's menu is about to open: others may add to it.
+    void menuOpening(QMenu *menu);
 
 private:
     void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);

@@ -120,6 +120,8 @@ QString StatusLine::stateText(QString *details) const
         lines << tr("Waiting for a fix to set the clock.");
         tips << tr("Press Sync PC Clock again, or Escape, to cancel.");
     }
+    if (m_state.Keeping)
+        (lines.size() < 2 ? lines : tips) << tr("Keeping the clock on GPS time.");
     *details = tips.join(QLatin1Char('\n'));
     return lines.join(QLatin1Char('\n'));
 }

@@ -1097,6 +1097,9 @@ private Q_SLOTS:
     void clockRefusalIsShown()
     {
         Harness h;
+        h.clock->holdAnswers = true;
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
         Q_EMIT h.clock->refused("automatic time synchronization is enabled");
         QCOMPARE(h.notices(), QStringList{"automatic time synchronization is enabled"});
     }

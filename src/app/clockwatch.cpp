@@ -109,6 +109,7 @@ void ClockWatch::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoc
         m_last.reset(); // the clock moved, or the receiver changed: what was measured is past
     if (const std::optional<clock::ClockOffset::Point> estimate = m_offset.estimate()) {
         m_last = estimate;
+        m_lastSeen = std::chrono::steady_clock::now();
         m_keeper->consider(*estimate, keepWithin(), m_state.SyncPending || m_sync.busy());
     }
     showTip();
@@ -120,7 +121,7 @@ QString ClockWatch::description(bool withKeeping) const
 {
     QStringList lines;
     if (m_last) {
-        const auto age = std::chrono::steady_clock::now() - m_last->at;
+        const auto age = std::chrono::steady_clock::now() - m_lastSeen;
         if (age <= clock::ClockOffset::Fresh) {
             lines << clock::ClockOffset::offsetSentence(m_last->offset) + QLatin1Char('.');
         } else {

@@ -91,6 +91,7 @@ private:
     clock::ClockOffset m_offset;
     clock::ClockKeeper *m_keeper = nullptr;
     std::optional<clock::ClockOffset::Point> m_last; // the last estimate, until the clock moves
+    clock::SteadyTime m_lastSeen; // when it came
     int m_port = 0; // whose bursts came last
     QString m_lead;
     QTimer m_refresh; // the age of the last estimate

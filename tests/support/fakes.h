@@ -114,6 +114,10 @@ public:
                         .chopped(1);
         if (watched)
             watchedTexts << watched->property("text").toString();
+        if (!refusal.isEmpty()) {
+            Q_EMIT refused(refusal, Refusal::NotAllowed);
+            return;
+        }
         if (!holdAnswers)
             Q_EMIT timeSet(std::chrono::round<std::chrono::milliseconds>(move).count());
     }
@@ -129,6 +133,7 @@ public:
     bool synchronized = false;
     QList<std::chrono::microseconds> moves;
     bool holdAnswers = false; // the system answers only when the test says so
+    QString refusal; // the system refuses every setting with it
     // What a control of the window showed at each setting.
     QObject *watched = nullptr;
     QStringList watchedTexts;

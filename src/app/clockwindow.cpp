@@ -159,8 +159,9 @@ void ClockWindow::paintEvent(QPaintEvent *)
         p.drawText(QRectF(4, y(ms) - line / 2.0, labelWidth + 2, line), Qt::AlignRight | Qt::AlignVCenter,
                    millisecondsText(zero ? 0 : ms, step));
     }
-    p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop, tr("PC ahead \u2191"));
-    p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignBottom, tr("PC behind \u2193"));
+    // On the right, away from the labels of the moves.
+    p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop, tr("PC ahead \u2191"));
+    p.drawText(plot.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignBottom, tr("PC behind \u2193"));
     p.drawText(QRectF(plot.left(), plot.bottom() + 2, plot.width(), line), Qt::AlignLeft,
                localTime(firstEpoch));
     p.drawText(QRectF(plot.left(), plot.bottom() + 2, plot.width(), line), Qt::AlignRight,
@@ -182,7 +183,7 @@ void ClockWindow::paintEvent(QPaintEvent *)
             p.setPen(QPen(palette().text().color(), 1, Qt::DotLine));
             const double at = x(run.front().at);
             p.drawLine(QPointF(at, plot.top()), QPointF(at, plot.bottom()));
-            p.drawText(QRectF(at + 3, plot.top() + line, plot.right() - at, line), Qt::AlignLeft,
+            p.drawText(QRectF(at + 3, plot.top() + 2, plot.right() - at, line), Qt::AlignLeft,
                        tr("moved %1").arg(ClockOffset::secondsText(*moved)));
         }
         // The drift's line through the segment's points, on its own level.

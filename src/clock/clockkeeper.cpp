@@ -77,9 +77,15 @@ void ClockKeeper::onRefused(const QString &message, int reason)
     m_keeping = false;
     Q_EMIT answered(tr("Keeping the clock stopped:\nit could not be set."),
                     tr("Keeping the clock on GPS time has stopped. %1").arg(message));
-    Q_EMIT stopped(tr("Keeping the clock on GPS time has stopped. %1\n\nTurn it on again in Sync PC Clock's "
-                      "menu once that is mended.")
-                       .arg(message));
+    // Asking for a password at every move is no way to keep a clock.
+    const QString rule = SystemClock::Refusal(reason) == SystemClock::Refusal::NotAllowed
+        ? tr("\n\nAn administrator may let a group of users set the time without a password, with a polkit "
+             "rule (man quorvel shows one).")
+        : QString();
+    Q_EMIT stopped(
+        tr("Keeping the clock on GPS time has stopped. %1%2\n\nTurn it on again in Sync PC Clock's "
+           "menu once that is mended.")
+            .arg(message, rule));
 }
 
 void ClockKeeper::leftToNetworkTime()

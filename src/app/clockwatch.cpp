@@ -55,7 +55,7 @@ ClockWatch::ClockWatch(QPushButton *syncButton, const AppState &state, bool &kee
     connect(&delay, &ReceiverDelay::menuOpening, this, &ClockWatch::addToMenu);
     // The tooltip tells how old the last offset is once no bursts come.
     m_refresh.setInterval(1000);
-    connect(&m_refresh, &QTimer::timeout, this, &ClockWatch::showTip);
+    connect(&m_refresh, &QTimer::timeout, this, &ClockWatch::showAll);
     showTip();
 }
 
@@ -103,15 +103,33 @@ void ClockWatch::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoc
         - std::chrono::duration_cast<std::chrono::steady_clock::duration>(clock::pcUtcNow() - epoch);
     if (m_serial.CommPort() != std::exchange(m_port, m_serial.CommPort()))
         m_offset.breakSegment(); // another receiver
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_delayRead >= std::chrono::seconds(1)) {
+        m_delayInUse = m_delay.delay().delay;
+        m_delayRead = now;
+    }
+    const bool had = m_last.has_value();
     const int segments = m_offset.segmentsBegun();
-    m_offset.add(gpsTime, epoch, at, m_delay.delay().delay);
+    m_offset.add(gpsTime, epoch, at, m_delayInUse);
     if (m_offset.segmentsBegun() != segments)
         m_last.reset(); // the clock moved, or the receiver changed: what was measured is past
     if (const std::optional<clock::ClockOffset::Point> estimate = m_offset.estimate()) {
         m_last = estimate;
-        m_lastSeen = std::chrono::steady_clock::now();
-        m_keeper->consider(*estimate, keepWithin(), m_state.SyncPending || m_sync.busy());
+        m_lastSeen = now;
+        if (m_keeping)
+            m_keeper->consider(*estimate, keepWithin(), m_state.SyncPending || m_sync.busy());
     }
+    // Some times a second are plenty for the eye and for a screen reader; a
+    // source that never pauses makes a burst of every sentence. A first
+    // figure is shown at once; the timer brings the last one within a second.
+    if (had == m_last.has_value() && now - m_shown < std::chrono::milliseconds(200))
+        return;
+    m_shown = now;
+    showAll();
+}
+
+void ClockWatch::showAll()
+{
     showTip();
     if (m_plot)
         m_plot->refresh(description(true));
@@ -170,10 +188,10 @@ QString ClockWatch::description(bool withKeeping) const
 
 void ClockWatch::showTip()
 {
-    if (m_last)
-        m_refresh.start();
-    else
+    if (!m_last)
         m_refresh.stop();
+    else if (!m_refresh.isActive())
+        m_refresh.start();
     const QString offset = description(true);
     const QString tip = m_lead.isEmpty() ? offset : m_lead + QLatin1Char('\n') + offset;
     if (m_button->toolTip() != tip)

@@ -77,6 +77,8 @@ private:
     void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
     void addToMenu(QMenu *menu);
     void showTip();
+    // The tooltip and the window.
+    void showAll();
     // The offset, its drift, what it assumes and the keeping, in sentences.
     QString description(bool withKeeping) const;
 
@@ -92,6 +94,10 @@ private:
     clock::ClockKeeper *m_keeper = nullptr;
     std::optional<clock::ClockOffset::Point> m_last; // the last estimate, until the clock moves
     clock::SteadyTime m_lastSeen; // when it came
+    clock::SteadyTime m_shown; // when the tooltip and the window were last brought up to date
+    // The receiver delay in use, read again once a second.
+    std::chrono::milliseconds m_delayInUse{0};
+    clock::SteadyTime m_delayRead;
     int m_port = 0; // whose bursts came last
     QString m_lead;
     QTimer m_refresh; // the age of the last estimate

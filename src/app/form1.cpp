@@ -472,9 +472,12 @@ void Form1::MSComm1_OnComm()
     if (MSComm1->InBufferCount() <= 0)
         return;
     const QByteArray batch = MSComm1->Input();
-    // Every burst tells how far the PC's clock is from GPS time, so the
-    // sentences that state the time always count.
-    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(), true,
+    // Every GGA sentence times its burst, which tells how far the PC's clock
+    // is from GPS time; the other sentences that state the time count too
+    // while a sync waits or the receiver's delay is measured (putting each
+    // in the box costs more than all the rest of receiving).
+    m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(),
+                 SyncPending || m_delay->measuring(),
                  [this](qint64 sentenceStart) { ProcessSentence(sentenceStart); });
     m_status->catchUp();
 }

@@ -71,10 +71,10 @@ void ClockOffset::add(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch, Stead
     m_last = burst;
 
     m_recent.push_back(burst);
-    while (!m_recent.empty() && at - m_recent.front().at > Span)
+    while (!m_recent.empty() && (at - m_recent.front().at > Span || m_recent.size() > MaxBursts))
         m_recent.pop_front();
     m_estimate = median(m_recent);
-    if (!m_bin.empty() && at - m_bin.front().at >= Span)
+    if (!m_bin.empty() && (at - m_bin.front().at >= Span || m_bin.size() >= MaxBursts))
         closeBin();
     m_bin.push_back(burst);
 }
@@ -115,6 +115,7 @@ void ClockOffset::closeBin()
         if (oldest.empty())
             m_segments.pop_front();
     }
+    m_drift = fitDrift();
 }
 
 std::optional<ClockOffset::Point> ClockOffset::median(const std::deque<Burst> &bursts)
@@ -133,7 +134,7 @@ std::optional<ClockOffset::Point> ClockOffset::median(const std::deque<Burst> &b
     return Point{bursts.back().at, bursts.back().epoch, value, int(bursts.size())};
 }
 
-std::optional<ClockOffset::Drift> ClockOffset::drift() const
+std::optional<ClockOffset::Drift> ClockOffset::fitDrift() const
 {
     // One slope for all segments, each with its own intercept: the sums of
     // each segment are taken about its own means.

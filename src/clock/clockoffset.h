@@ -43,6 +43,9 @@ public:
     static constexpr std::chrono::seconds Fresh{5};
     // What the session keeps: some ten days of points.
     static constexpr std::size_t MaxPoints = 100'000;
+    // A source that never pauses (a log replayed at full speed) makes every
+    // sentence a burst: the medians are of the newest this many.
+    static constexpr std::size_t MaxBursts = 100;
 
     struct Point
     {
@@ -91,7 +94,7 @@ public:
     // before no longer holds.
     int segmentsBegun() const { return m_begun; }
     // The drift from the segments' points: once they span a minute together.
-    std::optional<Drift> drift() const;
+    std::optional<Drift> drift() const { return m_drift; }
 
     // "This PC's clock is 0.312 s behind GPS time", to the millisecond;
     // "was" for an offset of the past.
@@ -109,6 +112,7 @@ private:
         std::chrono::microseconds offset;
     };
     static std::optional<Point> median(const std::deque<Burst> &bursts);
+    std::optional<Drift> fitDrift() const;
     void closeBin();
     void startSegment(std::optional<std::chrono::microseconds> step);
 
@@ -118,6 +122,7 @@ private:
     std::deque<Burst> m_bin; // the current segment's since its last point
     std::optional<Burst> m_last;
     std::optional<Point> m_estimate;
+    std::optional<Drift> m_drift; // as the points stand
     std::chrono::milliseconds m_delay{0};
     bool m_broken = true; // the next burst starts a new segment
     int m_begun = 0;

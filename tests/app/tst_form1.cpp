@@ -1065,10 +1065,11 @@ private Q_SLOTS:
     }
 
     // Keeping the clock on GPS time, chosen in Sync PC Clock's menu. Steps:
-    // "keep" (the menu item), "N ms xK" (K bursts a second apart, the PC's
-    // clock N ms ahead), "late" (one burst 400 ms late, the PC busy),
-    // "synchronized" (by network time), "refuse" (the system refuses every
-    // setting), "press" (Sync PC Clock), "log" (Start or Stop Log).
+    // "keep" (the menu item), "N ms xK" (K bursts of a GGA sentence a second
+    // apart, the PC's clock N ms ahead), "late" (one burst 400 ms late, the
+    // PC busy), "synchronized" (by network time), "refuse" (the system
+    // refuses every setting), "press" (Sync PC Clock), "log" (Start or Stop
+    // Log).
     void keeping_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -1119,9 +1120,8 @@ private Q_SLOTS:
             h.serial->burstEpoch = second + ahead;
             const QDateTime utc = QDateTime::fromSecsSinceEpoch(
                 duration_cast<seconds>(second.time_since_epoch()).count(), QTimeZone::utc());
-            h.serial->receive("$GPRMC," + utc.toString("hhmmss").toLatin1()
-                              + ".00,A,4807.038,N,01131.000,E,0.0,0.0," + utc.toString("ddMMyy").toLatin1()
-                              + ",,,A\r\n");
+            h.serial->receive("$GPGGA," + utc.toString("hhmmss").toLatin1()
+                              + ".00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
         };
         for (const QString &step : steps) {
             const QStringList words = step.split(' ');

@@ -15,11 +15,12 @@ run_packages=(xvfb xauth libcap2-bin)
 # virtual display and xdotool; the source sets gpsd; the grids GeographicLib's
 # own GeoConvert; the package checks lintian, reuse and the tools that build
 # the manual page and the .deb; the number tests a locale whose decimal point
-# is two bytes, built from the locales sources.
+# is two bytes, built from the locales sources; the test against the real
+# timedated debootstrap and systemd-nspawn.
 clang_format=clang-format-14
 test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-dev "$clang_format" appstream
                desktop-file-utils xvfb xauth x11-utils xdotool imagemagick gpsd lintian reuse dpkg-dev file
-               man-db locales geographiclib-tools)
+               man-db locales geographiclib-tools debootstrap systemd-container)
 
 # Installs the packages that are missing with apt-get, as root or through sudo.
 ensure_packages() {
@@ -38,8 +39,11 @@ ensure_packages() {
         sudo=(sudo)
     fi
     echo "Installing: ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    # Another apt-get (an update in the background, a second terminal) holds
+    # the lock for a while: wait for it rather than fail.
+    local wait=(-o DPkg::Lock::Timeout=300)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 }
 

@@ -52,7 +52,6 @@ ClockWatch::ClockWatch(QPushButton *syncButton, const AppState &state, bool &kee
     , m_keeper(new clock::ClockKeeper(systemClock, keeping, this))
 {
     connect(&sync, &clock::ClockSync::timed, this, &ClockWatch::onBurstTimed);
-    connect(&delay, &ReceiverDelay::menuOpening, this, &ClockWatch::addToMenu);
     // The tooltip tells how old the last offset is once no bursts come.
     m_refresh.setInterval(1000);
     connect(&m_refresh, &QTimer::timeout, this, &ClockWatch::showAll);
@@ -167,6 +166,9 @@ QString ClockWatch::description(bool withKeeping) const
         case ReceiverDelay::Origin::Hand:
             assumed = tr("It assumes the receiver delay of %1 ms, set by hand.").arg(ms);
             break;
+        case ReceiverDelay::Origin::HandForEveryReceiver:
+            assumed = tr("It assumes the receiver delay of %1 ms, set by hand for every receiver.").arg(ms);
+            break;
         case ReceiverDelay::Origin::Measured:
             assumed = tr("It assumes the receiver delay of %1 ms, measured for this receiver.").arg(ms);
             break;
@@ -198,7 +200,7 @@ void ClockWatch::showTip()
         m_button->setToolTip(tip);
 }
 
-void ClockWatch::addToMenu(QMenu *menu)
+void ClockWatch::addMenuItems(QMenu *menu)
 {
     menu->addSeparator();
     menu->addAction(tr("Show &clock\u2026"), this, &ClockWatch::showWindow);

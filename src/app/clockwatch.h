@@ -68,6 +68,8 @@ public:
     void setLead(const QString &lead);
     // The window that plots the offset over the session.
     void showWindow();
+    // Sync PC Clock's menu items: the window, and keeping the clock.
+    void addMenuItems(QMenu *menu);
 
 Q_SIGNALS:
     // Keeping was turned on or off in the menu.
@@ -75,7 +77,6 @@ Q_SIGNALS:
 
 private:
     void onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch);
-    void addToMenu(QMenu *menu);
     void showTip();
     // The tooltip and the window.
     void showAll();

@@ -321,7 +321,7 @@ void Form1::showPoints()
 void Form1::startNewPoint()
 {
     if (SampleCount == 0) {
-        showState(tr("Point %1 has no fixes yet.").arg(m_points->current()));
+        showState({tr("Point %1 has no fixes yet.").arg(m_points->current()), {}});
         return;
     }
     // The point's mean is that of all its fixes, those stored since Calc
@@ -424,7 +424,7 @@ void Form1::dropSync(const QString &why)
 {
     if (!portWanted())
         closePort();
-    showState(why);
+    showState({why, {}});
 }
 
 void Form1::Option1_Click()
@@ -506,14 +506,14 @@ void Form1::onDeviceLost()
 void Form1::onDeviceBack()
 {
     m_status->setWaitingForReceiver(false);
-    showState(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
+    showState({tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()), {}});
 }
 
-void Form1::onPortNotice(const QString &text)
+void Form1::onPortNotice(const QString &text, const QString &details)
 {
     if (MSComm1->receiverMissing())
         m_status->setWaitingForReceiver(true);
-    showState(text);
+    showState({text, details});
 }
 
 void Form1::setPortSource(int port, const QString &source)
@@ -575,18 +575,18 @@ int Form1::offsetInForce()
     return UtcOffsetMinutes;
 }
 
-void Form1::showState(const QString &held)
+void Form1::showState(const StatusMessage &held)
 {
-    m_status->showState({held, QString()});
+    m_status->showState(held);
     m_watch->setLead(SyncPending
                          ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
                          : QString());
 }
 
-void Form1::onClockAnswer(const QString &status, const QString &refusal)
+void Form1::onClockAnswer(const QString &status, const QString &details, const QString &refusal)
 {
     enableSync(true);
-    m_status->hold({status, QString()});
+    m_status->hold({status, details});
     if (!refusal.isEmpty())
         notify(refusal);
 }
@@ -652,8 +652,10 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
         return; // its burst began before the port opened: a later one times the clock
     if (!burst)
         burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
-    // The sync step: the first time sentence while a sync waits.
-    if (!m_sync->takeTime(*time, *burst, offsetInForce()))
+    // The sync step: the first time sentence while a sync waits. Only then
+    // is the zone's offset read: while the delay is measured, every burst
+    // comes here.
+    if (!m_sync->takeTime(*time, *burst, SyncPending ? offsetInForce() : UtcOffsetMinutes))
         return;
     enableSync(false); // until the system has answered
     if (!portWanted())

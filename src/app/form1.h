@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "app/statusline.h"
 #include "average/stoprule.h"
 #include "link/serialcontrol.h"
 
@@ -37,7 +38,6 @@ class MonitorFeed;
 class PointsOfTheDay;
 class PortMenu;
 class ReceiverDelay;
-class StatusLine;
 class StopRuleMenu;
 class SyncClockMenu;
 
@@ -151,7 +151,7 @@ private:
     void onDeviceBack();
     // A message of the serial control's; a receiver that could not be
     // reached is then waited for, as one that went away.
-    void onPortNotice(const QString &text);
+    void onPortNotice(const QString &text, const QString &details);
     // The COM buttons; port n is at index n - 1.
     QList<QRadioButton *> portOptions() const;
     // The receiver chosen for a COM port is stored and, for the port in
@@ -164,7 +164,7 @@ private:
     int offsetInForce();
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
-    void showState(const QString &held = {});
+    void showState(const StatusMessage &held = {});
     // Sync PC Clock is disabled while the system answers. Disabling the
     // focused button would move the focus on to the offset box, where the
     // next key would land: it comes back to the button with its enabling.
@@ -172,7 +172,7 @@ private:
     // Ends a pending sync without setting the clock, and says why.
     void cancelSync();
     void dropSync(const QString &why);
-    void onClockAnswer(const QString &status, const QString &refusal);
+    void onClockAnswer(const QString &status, const QString &details, const QString &refusal);
     // Keeping the clock on GPS time, chosen in Sync PC Clock's menu (and
     // stored) or at start-up as stored; it keeps the port open.
     void keepClock(bool on, bool store = true);

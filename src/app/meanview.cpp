@@ -8,6 +8,7 @@
 #include "average/export.h"
 #include "average/numbertext.h"
 #include "files/pointfiles.h"
+#include "files/wholefile.h"
 #include "ring/samplering.h"
 
 #include <QClipboard>
@@ -21,7 +22,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -47,6 +47,25 @@ QString notAFile(const QString &path)
                "%1 could not be saved: it is a pipe, a device or a socket, not a file, and is left as "
                "it is. Choose another name.")
         .arg(path);
+}
+
+// A reason in the words of a library or the system ("Permission denied",
+// "line 1: Premature end of document."), set into a sentence of ours after
+// a colon or in brackets: it neither starts a sentence nor ends one.
+QString reasonText(QString reason)
+{
+    reason = reason.trimmed();
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    // After the line number too: "line 1: premature end of document".
+    for (qsizetype at = 0; at >= 0 && at + 1 < reason.size();) {
+        if (reason[at].isUpper() && reason[at + 1].isLower())
+            reason[at] = reason[at].toLower();
+        at = reason.indexOf(QStringLiteral(": "), at);
+        if (at >= 0)
+            at += 2;
+    }
+    return reason;
 }
 
 } // namespace
@@ -396,7 +415,7 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
     }
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, existing.errorString()));
+            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, reasonText(existing.errorString())));
             return false;
         }
         QString why;
@@ -412,7 +431,7 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
             box.setIcon(QMessageBox::Warning);
             box.setText(tr("%1 is not a %2 file the point can be added to (%3).\n\nReplace it with a file "
                            "that holds this point alone?")
-                            .arg(target, kindName, why));
+                            .arg(target, kindName, reasonText(why)));
         }
         QPushButton *replace = box.addButton(tr("&Replace the file"), QMessageBox::DestructiveRole);
         // Enter adds; nothing is replaced by a key pressed in passing.
@@ -437,13 +456,13 @@ bool MeanView::saveFile(const QString &path, const QByteArray &content)
         Q_EMIT failed(why);
         return false;
     }
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
-        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path)});
+    QString error;
+    if (files::replaceFile(path, content, &error)) {
+        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()),
+                     tr("Saved to %1.").arg(QDir::toNativeSeparators(path))});
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, file.errorString()));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, reasonText(error)));
     return false;
 }
 

@@ -142,7 +142,7 @@ void ReceiverDelay::askDelay()
                            "in whole milliseconds from 0 to %1 (receivers: 50 to 500). It is added when\n"
                            "the clock is set.\n\n"
                            "In use for %2: %3.\n\n"
-                           "While the PC's clock is synchronised to network time, GPS Quorvel measures it\n"
+                           "While the PC's clock is synchronized to network time, GPS Quorvel measures it\n"
                            "for each receiver. A delay set here is this receiver's, and is used instead;\n"
                            "OK with the value unchanged leaves it as it is.")
                             .arg(MaxDelayMs)

@@ -515,20 +515,19 @@ private Q_SLOTS:
             << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s" << 0;
         QTest::newRow("time, just met")
             << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s" << 0;
-        const QString tooShort
-            = QStringLiteral("Too short to tell how good the mean is; stop at \u00b10.50 m (95 %)");
+        const QString tooShort = QStringLiteral("too short to tell how good the mean is yet");
         QTest::newRow("uncertainty, no fixes")
             << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort << 0;
         QTest::newRow("uncertainty, a minute is too short")
             << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort << 0;
         QTest::newRow("uncertainty, met")
-            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1" << 0;
+            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "now \u00b1" << 0;
         QTest::newRow("uncertainty, not yet")
-            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1" << 0;
+            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "now \u00b1" << 0;
         // Ten minutes, Stop Log, and ten more two hours later, half a metre
         // further north: a session of two stretches, not of two hours.
         QTest::newRow("uncertainty, logged in two stretches")
-            << int(Kind::Uncertainty) << 10.0 << 1200 << 1200 << true << "Mean \u00b1" << 600;
+            << int(Kind::Uncertainty) << 10.0 << 1200 << 1200 << true << "now \u00b1" << 600;
     }
 
     void stopRule()

@@ -75,13 +75,19 @@ double seconds(const timespec &t)
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// This process's clock, as faked, less the real one, in milliseconds.
+// This process's clock, as faked, less the real one, in milliseconds: read
+// between two real readings, again where the process was held up between
+// them (a busy machine), which would add the delay to the figure.
 double trueOffsetMs()
 {
-    timespec real{}, faked{};
-    syscall(SYS_clock_gettime, CLOCK_REALTIME, &real);
-    clock_gettime(CLOCK_REALTIME, &faked);
-    return (seconds(faked) - seconds(real)) * 1000;
+    for (int tries = 0;; ++tries) {
+        timespec before{}, faked{}, after{};
+        syscall(SYS_clock_gettime, CLOCK_REALTIME, &before);
+        clock_gettime(CLOCK_REALTIME, &faked);
+        syscall(SYS_clock_gettime, CLOCK_REALTIME, &after);
+        if (seconds(after) - seconds(before) < 0.0005 || tries == 20)
+            return (seconds(faked) - (seconds(before) + seconds(after)) / 2) * 1000;
+    }
 }
 
 // The children run on the real clock.
@@ -277,7 +283,13 @@ int main(int argc, char *argv[])
     double largest = 0, largestKept = 0;
     bool settled = false; // the first move of a kept clock made
     std::vector<double> errors;
+    // While a move is under way, and for the burst after it, the truth read
+    // now may be of the moved clock while the burst was of the clock before.
+    bool moving = false, justMoved = false;
+    QObject::connect(&watch->keeper(), &clock::ClockKeeper::moving, [&] { moving = true; });
     QObject::connect(&watch->keeper(), &clock::ClockKeeper::answered, [&](const QString &status) {
+        moving = false;
+        justMoved = true;
         if (status.contains(QStringLiteral("moved"))) {
             ++moves;
             settled = true;
@@ -289,6 +301,8 @@ int main(int argc, char *argv[])
         largest = std::max(largest, std::abs(truth));
         if (settled || !keep)
             largestKept = std::max(largestKept, std::abs(truth));
+        if (moving || std::exchange(justMoved, false))
+            return;
         if (const auto estimate = watch->offset().estimate()) {
             const double shown = std::chrono::duration<double, std::milli>(estimate->offset).count();
             errors.push_back(shown - truth);

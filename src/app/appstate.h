@@ -13,6 +13,7 @@ struct AppState : SampleRing
 {
     bool Logging = false; // each valid fix is stored in the ring
     bool SyncPending = false; // a clock sync was requested and not yet done
+    bool Keeping = false; // the PC clock is kept on GPS time
     double LatSum = 0; // sums of the last averaging run, in minutes of arc
     double LonSum = 0;
     double ElevSum = 0;

@@ -5,6 +5,7 @@
 
 #include "app/appinfo.h"
 #include "app/clockquestions.h"
+#include "app/clockwatch.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
@@ -18,6 +19,7 @@
 #include "average/average.h"
 #include "average/export.h"
 #include "clock/clockadjustment.h"
+#include "clock/clockkeeper.h"
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
 #include "link/sourcespec.h"
@@ -44,6 +46,7 @@ namespace {
 const QString MainSection = QStringLiteral("Main");
 const QString LoggingSection = QStringLiteral("Logging");
 const QString StopRuleKey = QStringLiteral("StopRule");
+const QString ClockSection = QStringLiteral("Clock");
 
 std::string decimalSeparator()
 {
@@ -67,6 +70,8 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     new ClockQuestions(*m_sync, this);
     m_syncMenu = new SyncClockMenu(SyncClock, this);
     m_delay = new ReceiverDelay(m_settings, *MSComm1, *m_clock, *m_sync, this);
+    m_watch
+        = new ClockWatch(SyncClock, *this, Keeping, m_settings, *MSComm1, *m_clock, *m_sync, *m_delay, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -84,6 +89,7 @@ Form1::~Form1()
     m_sync->disconnect(this);
     m_clock->disconnect(m_sync);
     m_clock->disconnect(m_delay);
+    m_clock->disconnect(&m_watch->keeper());
     MSComm1->setPortOpen(false);
 }
 
@@ -141,6 +147,18 @@ void Form1::wireEvents()
     connect(m_delay, &ReceiverDelay::failed, this, &Form1::tellSettingsFailure);
     // Sync PC Clock's menu: each piece adds its items, in this order.
     connect(m_syncMenu, &SyncClockMenu::aboutToShow, m_delay, &ReceiverDelay::addMenuItems);
+    connect(m_syncMenu, &SyncClockMenu::aboutToShow, m_watch, &ClockWatch::addMenuItems);
+    // Keeping the clock: chosen in the menu; each move, like a press, is
+    // answered before Sync PC Clock takes another.
+    connect(m_watch, &ClockWatch::keepChosen, this, [this](bool on) { keepClock(on); });
+    clock::ClockKeeper *keeper = &m_watch->keeper();
+    connect(keeper, &clock::ClockKeeper::moving, this, [this] { enableSync(false); });
+    connect(keeper, &clock::ClockKeeper::answered, this,
+            [this](const QString &status, const QString &details) {
+                enableSync(true);
+                m_status->hold({status, details});
+            });
+    connect(keeper, &clock::ClockKeeper::stopped, this, &Form1::onKeepingStopped);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -212,6 +230,10 @@ void Form1::Form_Load()
 
     // The point being logged: the one after those kept.
     m_status->startPoint(m_points->current());
+
+    // Keeping the clock on GPS time, as chosen last time, opens the port.
+    if (m_watch->keepStored())
+        keepClock(true, false);
 
     CalcPos->setFocus();
     m_ports->describePorts();
@@ -363,7 +385,7 @@ void Form1::StartStop_Click()
     }
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
-    if (SyncPending || Logging)
+    if (portWanted())
         openPort();
     else
         closePort();
@@ -378,7 +400,9 @@ void Form1::SyncClock_Click()
         cancelSync();
         return;
     }
-    if (!m_sync->request())
+    // While the system answers a move that keeps the clock, the button is
+    // disabled as it is for a press.
+    if (m_watch->keeper().busy() || !m_sync->request())
         return;
     m_sync->setReceiverDelay(m_delay->delay().delay);
     openPort();
@@ -398,7 +422,7 @@ void Form1::cancelSync()
 
 void Form1::dropSync(const QString &why)
 {
-    if (!Logging)
+    if (!portWanted())
         closePort();
     showState({why, {}});
 }
@@ -432,7 +456,7 @@ void Form1::choosePort(int port)
 
 void Form1::SetCommPort(int port)
 {
-    const bool inUse = SyncPending || Logging;
+    const bool inUse = portWanted();
     if (MSComm1->PortOpen())
         closePort();
     MSComm1->setCommPort(port);
@@ -449,7 +473,7 @@ void Form1::openPort()
         m_clock->checkSynchronized();
         return;
     }
-    // The port is closed, so neither logging nor a sync can go on.
+    // The port is closed, so neither logging nor a sync nor keeping can go on.
     endPortUse();
     notify(MSComm1->errorString());
 }
@@ -457,6 +481,7 @@ void Form1::openPort()
 void Form1::endPortUse()
 {
     Logging = false;
+    Keeping = false; // for this run; the stored choice stays
     StartStop->setText(tr("Start Log"));
     m_sync->cancel();
     m_status->setWaitingForReceiver(false);
@@ -553,9 +578,9 @@ int Form1::offsetInForce()
 void Form1::showState(const StatusMessage &held)
 {
     m_status->showState(held);
-    SyncClock->setToolTip(SyncPending
-                              ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
-                              : QString());
+    m_watch->setLead(SyncPending
+                         ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
+                         : QString());
 }
 
 void Form1::onClockAnswer(const QString &status, const QString &details, const QString &refusal)
@@ -566,11 +591,36 @@ void Form1::onClockAnswer(const QString &status, const QString &details, const Q
         notify(refusal);
 }
 
+void Form1::keepClock(bool on, bool store)
+{
+    Keeping = on;
+    if (store)
+        writeSetting(ClockSection, ClockWatch::KeepKey,
+                     on ? QStringLiteral("true") : QStringLiteral("false"));
+    if (Keeping)
+        openPort();
+    else if (!portWanted())
+        closePort();
+    showState();
+}
+
+void Form1::onKeepingStopped(const QString &why)
+{
+    writeSetting(ClockSection, ClockWatch::KeepKey, QStringLiteral("false"));
+    if (!portWanted())
+        closePort();
+    notify(why);
+}
+
 void Form1::MSComm1_OnComm()
 {
     if (MSComm1->InBufferCount() <= 0)
         return;
     const QByteArray batch = MSComm1->Input();
+    // Every GGA sentence times its burst, which tells how far the PC's clock
+    // is from GPS time; the other sentences that state the time count too
+    // while a sync waits or the receiver's delay is measured (putting each
+    // in the box costs more than all the rest of receiving).
     m_feed->take(batch, MSComm1->inputPosition(), MSComm1->deliversWholeLines(),
                  SyncPending || m_delay->measuring(),
                  [this](qint64 sentenceStart) { ProcessSentence(sentenceStart); });
@@ -586,8 +636,7 @@ void Form1::ProcessSentence(qint64 sentenceStart)
             m_status->fixStored(); // may stop logging
         }
     }
-    if (SyncPending || m_delay->measuring())
-        takeTime(line, sentenceStart);
+    takeTime(line, sentenceStart);
 }
 
 void Form1::takeTime(const QString &line, qint64 sentenceStart)
@@ -609,7 +658,7 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
     if (!m_sync->takeTime(*time, *burst, SyncPending ? offsetInForce() : UtcOffsetMinutes))
         return;
     enableSync(false); // until the system has answered
-    if (!Logging)
+    if (!portWanted())
         closePort();
     showState();
     m_sync->setClock();

@@ -31,6 +31,7 @@ class SettingsStore;
 
 namespace quorvel {
 
+class ClockWatch;
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
@@ -138,6 +139,8 @@ private:
     void wireEvents();
     // What each option button does: switch the port, then save it.
     void choosePort(int port);
+    // The port is open exactly while logging, a sync waits, or the clock is kept.
+    bool portWanted() const { return Logging || SyncPending || Keeping; }
     // Opens the port if it is closed; when that fails, tells the user and
     // turns back the flags that asked for it.
     void openPort();
@@ -170,6 +173,11 @@ private:
     void cancelSync();
     void dropSync(const QString &why);
     void onClockAnswer(const QString &status, const QString &details, const QString &refusal);
+    // Keeping the clock on GPS time, chosen in Sync PC Clock's menu (and
+    // stored) or at start-up as stored; it keeps the port open.
+    void keepClock(bool on, bool store = true);
+    // The system refused a move: keeping is off, and the user is told why.
+    void onKeepingStopped(const QString &why);
     // The stop rule chosen in Start Log's menu is kept and followed.
     void setStopRule(const std::optional<average::StopRule> &rule);
     // The rule stored, when it is not the one last read or written: one edited
@@ -211,6 +219,7 @@ private:
     StopRuleMenu *m_stopRules = nullptr;
     SyncClockMenu *m_syncMenu = nullptr;
     ReceiverDelay *m_delay = nullptr;
+    ClockWatch *m_watch = nullptr;
     PointsOfTheDay *m_points = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };

@@ -245,6 +245,8 @@ StatusMessage StatusLine::stateMessage() const
         lines << tr("Waiting for a fix to set the clock.");
         tips << tr("Press Sync PC Clock again, or Escape, to cancel.");
     }
+    if (m_state.Keeping)
+        (lines.size() < 2 ? lines : tips) << tr("Keeping the clock on GPS time.");
     // The whole: the lines, then what they leave out.
     const QString text = lines.join(QLatin1Char('\n'));
     return {text, tips.isEmpty() ? QString() : (lines + tips).join(QLatin1Char('\n'))};

@@ -129,10 +129,13 @@ void ClockSync::onTimeSet()
 
 void ClockSync::onRefused(const QString &message, int reason)
 {
+    // Another's request (keeping the clock) was refused, not a press.
+    if (!m_busy)
+        return;
     const auto why = SystemClock::Refusal(reason);
     const bool networkTimeHolds
         = why == SystemClock::Refusal::NetworkTimeOn || why == SystemClock::Refusal::NetworkTimeSynchronized;
-    if (m_busy && why == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
+    if (why == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
         m_askedNetworkTime = true;
         m_networkTimeMessage = message;
         Q_EMIT networkTimeOn(message);

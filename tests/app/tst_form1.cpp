@@ -1457,6 +1457,105 @@ private Q_SLOTS:
                  qPrintable(h.form->Label1->toolTip()));
     }
 
+    // Keeping the clock on GPS time, chosen in Sync PC Clock's menu. Steps:
+    // "keep" (the menu item), "N ms xK" (K bursts of a GGA sentence a second
+    // apart, the PC's clock N ms ahead), "late" (one burst 400 ms late, the
+    // PC busy), "synchronized" (by network time), "refuse" (the system
+    // refuses every setting), "press" (Sync PC Clock), "log" (Start or Stop
+    // Log).
+    void keeping_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("moves"); // ms, as asked of the clock
+        QTest::addColumn<bool>("keeping");
+        QTest::addColumn<bool>("open"); // the port
+        QTest::addColumn<QString>("said"); // by the status line or Sync PC Clock's tooltip
+        QTest::newRow("within the bound: not moved")
+            << QStringList{"keep", "30 ms x10"} << QList<int>{} << true << true
+            << "This PC's clock is 0.030 s ahead of GPS time.";
+        QTest::newRow("a late burst alone does not move it")
+            << QStringList{"keep", "30 ms x3", "late", "30 ms x3"} << QList<int>{} << true << true
+            << "This PC's clock is 0.030 s ahead of GPS time.";
+        QTest::newRow("past it: moved back, at most once a minute")
+            << QStringList{"keep", "80 ms x70"} << QList<int>{-80, -80} << true << true
+            << "Clock kept on GPS time:\nmoved -0.080 s.";
+        QTest::newRow("not while network time has synchronized the clock")
+            << QStringList{"synchronized", "keep", "80 ms x10"} << QList<int>{} << true << true
+            << "Clock not kept: network time\nhas synchronized it.";
+        QTest::newRow("a refusal stops keeping, once")
+            << QStringList{"keep", "refuse", "80 ms x70"} << QList<int>{-80} << false << false
+            << "Keeping the clock stopped";
+        QTest::newRow("a sync waiting moves the clock itself")
+            << QStringList{"keep", "80 ms x4", "press", "80 ms x1"} << QList<int>{-80} << true << true
+            << "Clock set to";
+        QTest::newRow("the port stays open past Stop Log")
+            << QStringList{"keep", "log", "log"} << QList<int>{} << true << true
+            << "Keeping the clock on GPS time.";
+        QTest::newRow("and closes when keeping ends")
+            << QStringList{"keep", "keep"} << QList<int>{} << false << false << "logging off";
+    }
+
+    void keeping()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, moves);
+        QFETCH(bool, keeping);
+        QFETCH(bool, open);
+        QFETCH(QString, said);
+        Harness h({{"Quorvel/Main/UTCOffset", "0"}});
+        using namespace std::chrono;
+        const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(200);
+        int t = 0;
+        milliseconds last{0};
+        const auto burst = [&](milliseconds ahead) {
+            last = ahead;
+            const auto second = start + seconds(t++);
+            h.serial->burstEpoch = second + ahead;
+            const QDateTime utc = QDateTime::fromSecsSinceEpoch(
+                duration_cast<seconds>(second.time_since_epoch()).count(), QTimeZone::utc());
+            h.serial->receive("$GPGGA," + utc.toString("hhmmss").toLatin1()
+                              + ".00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+        };
+        for (const QString &step : steps) {
+            const QStringList words = step.split(' ');
+            if (step == "keep") {
+                Q_EMIT h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
+                QMenu *menu = h.form->findChildren<QMenu *>().constLast();
+                for (QAction *action : menu->actions()) {
+                    if (action->text().remove('&') == "Keep the clock on GPS time")
+                        action->trigger();
+                }
+                menu->close();
+            } else if (words.value(1) == "ms") {
+                for (int i = 0; i < words.value(2).mid(1).toInt(); ++i)
+                    burst(milliseconds(words.first().toInt()));
+            } else if (step == "late") {
+                burst(last + milliseconds(400));
+            } else if (step == "synchronized") {
+                h.clock->synchronized = true;
+            } else if (step == "refuse") {
+                h.clock->refusal = "You are not allowed to set the time.";
+            } else if (step == "press") {
+                h.form->SyncClock_Click();
+            } else if (step == "log") {
+                h.form->StartStop_Click();
+            } else {
+                QFAIL(qPrintable(step));
+            }
+        }
+        QList<int> asked;
+        for (const microseconds move : h.clock->moves)
+            asked << int(round<milliseconds>(move).count());
+        QCOMPARE(asked, moves);
+        QCOMPARE(h.form->Keeping, keeping);
+        QCOMPARE(h.serial->PortOpen(), open);
+        const QString shown = h.form->Label1->text() + '\n' + h.form->SyncClock->toolTip();
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+        QCOMPARE(h.settings.values.value("Quorvel/Clock/Keep"), keeping ? "true" : "false");
+        // A refusal is told once, in full.
+        QCOMPARE(h.notices().size(), steps.contains("refuse") ? 1 : 0);
+    }
+
     // Until the system has answered, no second request can start; then the
     // status line says what was done (TZ=UTC here, unlike the box).
     void syncIsOneRequest()
@@ -1645,6 +1744,9 @@ private Q_SLOTS:
     void clockRefusalIsShown()
     {
         Harness h;
+        h.clock->holdAnswers = true;
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
         Q_EMIT h.clock->refused("automatic time synchronization is enabled");
         QCOMPARE(h.notices(), QStringList{"automatic time synchronization is enabled"});
     }

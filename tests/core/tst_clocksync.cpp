@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The GPS Quorvel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "clock/clockoffset.h"
 #include "clock/clocksync.h"
 #include "clock/delaymeter.h"
 #include "clock/systemclock.h"
@@ -241,6 +242,79 @@ private Q_SLOTS:
         for (int i = 0; i < delays.size(); ++i)
             found = meter.add(at(14, 30, i).time, burstAt(0, 14, 30, i, delays[i]).epoch);
         QCOMPARE(found ? int(found->count()) : -1, median);
+    }
+
+    // How far the PC's clock is from GPS time: one burst a second for
+    // `seconds` s from 23:50:00, the clock `startMs` ahead and gaining `ppm`;
+    // at second `moveAt` it is moved by `moveMs`, or the receiver delay in use
+    // grows by `moveMs` where `delayChange`; the bursts at `late` come 400 ms
+    // late.
+    void offset_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("startMs");
+        QTest::addColumn<double>("ppm");
+        QTest::addColumn<int>("moveAt"); // -1: never
+        QTest::addColumn<int>("moveMs");
+        QTest::addColumn<bool>("delayChange");
+        QTest::addColumn<QList<int>>("late");
+        QTest::addColumn<int>("estimateMs"); // -1000: none
+        QTest::addColumn<int>("segments");
+        QTest::addColumn<int>("stepMs"); // of the last segment; 0: none
+        QTest::addColumn<double>("drift"); // ppm; -1000: none yet
+
+        QTest::newRow("behind, to the millisecond")
+            << 8 << -312 << 0.0 << -1 << 0 << false << QList<int>{} << -312 << 1 << 0 << -1000.0;
+        QTest::newRow("late bursts do not count")
+            << 8 << 20 << 0.0 << -1 << 0 << false << QList<int>{2, 5} << 20 << 1 << 0 << -1000.0;
+        QTest::newRow("four bursts tell nothing yet")
+            << 4 << 20 << 0.0 << -1 << 0 << false << QList<int>{} << -1000 << 1 << 0 << -1000.0;
+        QTest::newRow("across midnight")
+            << 900 << 150 << 0.0 << -1 << 0 << false << QList<int>{} << 150 << 1 << 0 << 0.0;
+        QTest::newRow("a move begins a segment with its step")
+            << 40 << 300 << 0.0 << 20 << -300 << false << QList<int>{} << 0 << 2 << -300 << -1000.0;
+        QTest::newRow("another receiver delay begins a segment, no step")
+            << 40 << 300 << 0.0 << 20 << 100 << true << QList<int>{} << 200 << 2 << 0 << -1000.0;
+        QTest::newRow("the drift through the segments between moves")
+            << 600 << 0 << 50.0 << 300 << -40 << false << QList<int>{7, 400} << -10 << 2 << -40 << 50.0;
+    }
+
+    void offset()
+    {
+        QFETCH(int, seconds);
+        QFETCH(int, startMs);
+        QFETCH(double, ppm);
+        QFETCH(int, moveAt);
+        QFETCH(int, moveMs);
+        QFETCH(bool, delayChange);
+        QFETCH(QList<int>, late);
+        QFETCH(int, estimateMs);
+        QFETCH(int, segments);
+        QFETCH(int, stepMs);
+        QFETCH(double, drift);
+        using namespace std::chrono;
+        clock::ClockOffset offset;
+        const clock::SteadyTime start{hours(100)};
+        for (int i = 0; i < seconds; ++i) {
+            const bool moved = moveAt >= 0 && i >= moveAt;
+            const milliseconds delay(150 + (moved && delayChange ? moveMs : 0));
+            const auto ahead = microseconds(startMs * 1000 + (moved && !delayChange ? moveMs * 1000 : 0))
+                + microseconds(std::lround(ppm * i));
+            const int second = 23 * 3600 + 50 * 60 + i;
+            const nmea::TimeOfDay gps{second / 3600 % 24, second / 60 % 60, second % 60};
+            // A late burst is late on both clocks: the PC was busy.
+            const milliseconds lateness(late.contains(i) ? 400 : 0);
+            const link::UtcTime epoch = burstAt(0, 0, 0, second, 150).epoch + ahead + lateness;
+            offset.add(gps, epoch, start + std::chrono::seconds(i) + lateness, delay);
+        }
+        const std::optional<clock::ClockOffset::Point> estimate = offset.estimate();
+        QCOMPARE(estimate ? int(round<milliseconds>(estimate->offset).count()) : -1000, estimateMs);
+        QCOMPARE(int(offset.segments().size()), segments);
+        const auto step = offset.segments().back().step;
+        QCOMPARE(step ? int(round<milliseconds>(*step).count()) : 0, stepMs);
+        const std::optional<clock::ClockOffset::Drift> found = offset.drift();
+        QVERIFY2(drift == -1000 ? !found : found && std::abs(found->ppm - drift) < 0.5,
+                 qPrintable(found ? QString::number(found->ppm) : QStringLiteral("no drift")));
     }
 };
 

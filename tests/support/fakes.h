@@ -116,6 +116,10 @@ public:
                         .chopped(1);
         if (watched)
             watchedTexts << watched->property("text").toString();
+        if (!refusal.isEmpty()) {
+            Q_EMIT refused(refusal, Refusal::NotAllowed);
+            return;
+        }
         if (!holdAnswers)
             Q_EMIT timeSet(std::chrono::round<std::chrono::milliseconds>(move).count());
     }
@@ -134,6 +138,7 @@ public:
     std::optional<clock::UtcTime> now;
     QList<std::chrono::microseconds> moves;
     bool holdAnswers = false; // the system answers only when the test says so
+    QString refusal; // the system refuses every setting with it
     // What a control of the window showed at each setting.
     QObject *watched = nullptr;
     QStringList watchedTexts;

@@ -128,8 +128,7 @@ void TimedatedClock::readSynchronized(std::function<void(bool)> answer)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         // Answered later, as over the bus.
-        QMetaObject::invokeMethod(
-            this, [answer] { answer(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [answer] { answer(false); }, Qt::QueuedConnection);
         return;
     }
     QDBusMessage get

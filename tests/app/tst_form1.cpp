@@ -74,8 +74,8 @@ struct Harness
 // "Return" pressed in it. What each dialog asked is kept.
 struct Answers : QObject
 {
-    explicit Answers(const QStringList &replies)
-        : replies(replies)
+    explicit Answers(const QStringList &inTurn)
+        : replies(inTurn)
     {
         connect(&timer, &QTimer::timeout, this, &Answers::answer);
         timer.start(10);

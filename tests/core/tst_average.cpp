@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimeZone>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
@@ -672,7 +673,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, kept);
         files::MeanPoint point; // near 0, 0: numbers an exponent would be written for
         point.name = QStringLiteral("Mark <1> & \"2\"");
-        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), QTimeZone::utc());
         point.latitude = 0.00001;
         point.longitude = -0.00002;
         point.elevation = 545.4;

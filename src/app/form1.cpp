@@ -4,16 +4,18 @@
 #include "form1.h"
 
 #include "app/appinfo.h"
+#include "app/clockquestions.h"
 #include "app/controlkeys.h"
 #include "app/meanview.h"
 #include "app/monitorfeed.h"
-#include "app/networktimequestion.h"
+#include "app/pointsoftheday.h"
 #include "app/portmenu.h"
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
 #include "app/translation.h"
 #include "average/average.h"
+#include "average/export.h"
 #include "clock/clockadjustment.h"
 #include "clock/clocksync.h"
 #include "clock/systemclock.h"
@@ -32,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStringList>
 
 namespace quorvel {
 
@@ -60,13 +63,14 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    new NetworkTimeQuestion(*m_sync, this);
+    new ClockQuestions(*m_sync, this);
     m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
     m_keys = new ControlKeys(portOptions(), this);
     m_stopRules = new StopRuleMenu(StartStop, this);
+    m_points = new PointsOfTheDay(this);
     m_feed = std::make_unique<MonitorFeed>(monitor);
     wireEvents();
 }
@@ -111,6 +115,12 @@ void Form1::wireEvents()
     connect(m_results, &MeanView::failed, this, &Form1::notify);
     connect(m_results, &MeanView::told, m_status, &StatusLine::hold);
     connect(m_stopRules, &StopRuleMenu::ruleChosen, this, &Form1::setStopRule);
+    connect(m_stopRules, &StopRuleMenu::newPointChosen, this, &Form1::startNewPoint);
+    // The points of the day: every mean saved is kept.
+    connect(m_results, &MeanView::meanSaved, m_points, &PointsOfTheDay::keep);
+    connect(m_results, &MeanView::pointsWanted, this, &Form1::showPoints);
+    connect(m_points, &PointsOfTheDay::failed, this, &Form1::notify);
+    connect(m_points, &PointsOfTheDay::told, m_status, &StatusLine::hold);
     // A rule met stops logging as Stop Log does; the status line says why.
     connect(m_status, &StatusLine::stopRuleMet, this, [this] {
         if (Logging)
@@ -165,28 +175,49 @@ void Form1::Form_Load()
         options.first()->setChecked(true);
     }
 
-    // The stored offset, "0" for one that cannot be read. Before anything is
-    // stored, the PC's own time zone is the best first guess.
+    // What start-up has to tell, in one message.
+    QStringList told;
+
+    // The stored offset, the user's. Without one, the offset follows the PC's
+    // time zone, summer time included. One that cannot be used (a number of
+    // hours beyond any zone's, which would move the clock by days) is left
+    // in the file and told.
     const QString storedOffset
         = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
-    if (storedOffset.isEmpty()) {
-        UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
-        UTCOffset->setText(QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+    const std::optional<int> minutes = storedOffset.trimmed().isEmpty()
+        ? std::nullopt
+        : settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
+    if (minutes && *minutes >= settings::MinUtcOffsetMinutes && *minutes <= settings::MaxUtcOffsetMinutes) {
+        UtcOffsetMinutes = *minutes;
+        UTCOffset->setText(storedOffset);
     } else {
-        const std::optional<int> minutes
-            = settings::storedUtcOffset(storedOffset.toStdString(), decimalSeparator());
-        UtcOffsetMinutes = minutes.value_or(0);
-        UTCOffset->setText(minutes ? storedOffset : QStringLiteral("0"));
+        followZoneOffset();
+        if (!storedOffset.trimmed().isEmpty()) {
+            told << (tr("The UTC offset in the settings, \"%1\", is not one GPS Quorvel can use (whole "
+                        "hours, or "
+                        "hours and minutes, from -12:00 to +14:00), so the PC's time zone, %2, is used. Type "
+                        "an "
+                        "offset into the UTC Offset box to use another.")
+                         .arg(storedOffset,
+                              QString::fromStdString(settings::utcOffsetLabel(UtcOffsetMinutes))));
+        }
     }
 
     // When logging stops by itself, as chosen last time.
     takeUpStoredStopRule();
 
+    // The point being logged: the one after those kept.
+    m_status->startPoint(m_points->current());
+
     CalcPos->setFocus();
     m_ports->describePorts();
 
-    if (const QString problems = m_settings.problems(ApplicationName); !problems.isEmpty())
-        notify(problems);
+    for (const QString &problems : {m_points->problems(), m_settings.problems(ApplicationName)}) {
+        if (!problems.isEmpty())
+            told.prepend(problems);
+    }
+    if (!told.isEmpty())
+        notify(told.join(QStringLiteral("\n\n")));
 }
 
 void Form1::Exit_Click()
@@ -209,10 +240,11 @@ void Form1::CalcPos_Click()
     if (!average->mean.isFinite()) {
         unsetCursor();
         showModalMessage(tr("The logged positions cannot be averaged: the receiver sent values "
-                            "too large to add up.\n\nCheck the receiver, then restart GPS Quorvel "
-                            "to clear the logged positions."));
+                            "too large to add up.\n\nCheck the receiver, then choose New point in Start "
+                            "Log's context menu to clear the logged positions."));
         return;
     }
+    m_results->setPointBefore(m_points->pointBefore());
     m_status->hold(m_results->show(*average));
     unsetCursor();
 }
@@ -255,10 +287,76 @@ void Form1::showScatter()
     m_results->showScatter();
 }
 
+void Form1::showPoints()
+{
+    m_points->showWindow();
+}
+
+void Form1::startNewPoint()
+{
+    if (SampleCount == 0) {
+        showState(tr("Point %1 has no fixes yet.").arg(m_points->current()));
+        return;
+    }
+    // The point's mean is that of all its fixes, those stored since Calc
+    // Position too: it is taken again, and shown.
+    if (!m_results->showsAllFixes())
+        CalcPos_Click();
+    if (!keepPoint())
+        return;
+    empty();
+    m_points->startNext();
+    m_results->clear();
+    m_results->refreshScatter();
+    m_status->startPoint(m_points->current());
+    showState();
+}
+
+bool Form1::keepPoint()
+{
+    const int number = m_points->current();
+    if (!m_results->showsAllFixes()) {
+        // Calc Position has said why they cannot be averaged.
+        return QMessageBox::question(this, tr("New point"),
+                                     tr("The fixes of point %1 cannot be averaged, and are not kept.\n\n"
+                                        "Begin point %2 without them?")
+                                         .arg(number)
+                                         .arg(number + 1),
+                                     QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel)
+            == QMessageBox::Yes;
+    }
+    if (!m_results->shownSaved()) {
+        const std::optional<files::MeanPoint> shown = m_results->shownPoint();
+        QMessageBox box(QMessageBox::Question, tr("New point"),
+                        tr("The mean of point %1 (%2) has not been saved to a file.\n\nIt is kept among the "
+                           "points of the day either way. Save it to a file before point %3 begins?")
+                            .arg(number)
+                            .arg(average::fixesText(shown->spread.count, shown->spread.spanSeconds))
+                            .arg(number + 1),
+                        QMessageBox::Cancel, this);
+        QPushButton *save = box.addButton(tr("&Save\u2026"), QMessageBox::AcceptRole);
+        QPushButton *listOnly = box.addButton(tr("&Keep it in the list only"), QMessageBox::DestructiveRole);
+        // Enter saves, Escape cancels: a key pressed in passing loses nothing.
+        box.setDefaultButton(save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.exec();
+        if (box.clickedButton() == save) {
+            if (!m_results->askMeanFile())
+                return false;
+        } else if (box.clickedButton() != listOnly) {
+            return false;
+        }
+    }
+    m_points->keep(*m_results->shownPoint());
+    return true;
+}
+
 void Form1::StartStop_Click()
 {
-    if (!Logging)
+    if (!Logging) {
         takeUpStoredStopRule();
+        startLogging(); // the time until the next fix is a pause, not logging
+    }
     Logging = !Logging;
     StartStop->setText(Logging ? tr("Stop Log") : tr("Start Log"));
     if (SyncPending || Logging)
@@ -400,10 +498,52 @@ void Form1::setPortSource(int port, const QString &source)
 
 void Form1::UTCOffset_LostFocus()
 {
-    UtcOffsetMinutes = settings::parseUtcOffset(UTCOffset->text().toStdString(), decimalSeparator())
-                           .value_or(UtcOffsetMinutes);
+    const QString text = UTCOffset->text();
+    // An offset nobody typed is not stored: stored, it would stay while the
+    // zone moves to summer time and back.
+    if (m_offsetFollowsZone && !UTCOffset->isModified() && text == m_zoneOffsetShown)
+        return;
+    UTCOffset->setModified(false);
+    const QString stored
+        = m_settings.readSetting(ApplicationName, MainSection, QStringLiteral("UTCOffset"), QString());
+    if (text.trimmed().isEmpty()) {
+        // An empty box goes back to following the zone.
+        followZoneOffset();
+        if (!stored.isEmpty())
+            writeSetting(MainSection, QStringLiteral("UTCOffset"), QString());
+        return;
+    }
+    const std::optional<int> typed = settings::parseUtcOffset(text.toStdString(), decimalSeparator());
+    if (!typed && m_offsetFollowsZone)
+        return; // nothing taken in: the zone's offset stays in force, and unstored
+    if (typed) {
+        UtcOffsetMinutes = *typed;
+        m_offsetFollowsZone = false;
+    }
     writeSetting(MainSection, QStringLiteral("UTCOffset"),
                  QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes)));
+}
+
+void Form1::followZoneOffset()
+{
+    m_offsetFollowsZone = true;
+    UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
+    m_zoneOffsetShown = QString::fromStdString(settings::utcOffsetText(UtcOffsetMinutes));
+    if (UTCOffset->text() != m_zoneOffsetShown)
+        UTCOffset->setText(m_zoneOffsetShown);
+}
+
+int Form1::offsetInForce()
+{
+    // The zone may have moved to or from summer time since start-up. The box
+    // follows, unless the user is typing into it.
+    if (m_offsetFollowsZone) {
+        if (UTCOffset->text() == m_zoneOffsetShown && !UTCOffset->isModified())
+            followZoneOffset();
+        else
+            UtcOffsetMinutes = clock::systemUtcOffsetMinutes();
+    }
+    return UtcOffsetMinutes;
 }
 
 void Form1::showState(const QString &held)
@@ -460,7 +600,7 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
     if (!burst)
         burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
     // The sync step: the first time sentence while a sync waits.
-    if (!m_sync->takeTime(*time, *burst, UtcOffsetMinutes))
+    if (!m_sync->takeTime(*time, *burst, offsetInForce()))
         return;
     enableSync(false); // until the system has answered
     if (!Logging)

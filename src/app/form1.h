@@ -33,6 +33,7 @@ namespace quorvel {
 class ControlKeys;
 class MeanView;
 class MonitorFeed;
+class PointsOfTheDay;
 class PortMenu;
 class ReceiverDelay;
 class StatusLine;
@@ -60,8 +61,10 @@ public:
     // user; false then, and false while no mean is shown.
     bool saveFixesCsv(const QString &path);
     bool saveMean(const QString &path, const QString &name);
-    // The window that plots the fixes around their mean.
+    // The window that plots the fixes around their mean, and the one that
+    // lists the points of the day.
     void showScatter();
+    void showPoints();
 
     // How long a clock sync waits for a fix before it is dropped; a pending
     // sync starts over with the new time.
@@ -150,6 +153,11 @@ private:
     // The receiver chosen for a COM port is stored and, for the port in
     // use, takes effect at once.
     void setPortSource(int port, const QString &source);
+    // The UTC offset box shows the PC zone's offset now, which is in force
+    // until the user types one.
+    void followZoneOffset();
+    // The offset a sync uses now: the one typed, else the PC zone's.
+    int offsetInForce();
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
     void showState(const QString &held = {});
@@ -169,6 +177,12 @@ private:
     void takeUpStoredStopRule();
     // The menu and Start Log's tooltip show the rule; the status line follows it.
     void followStopRule(const std::optional<average::StopRule> &rule);
+    // New point: the mean of the point's fixes is kept (saved first, if the
+    // user wishes), the ring emptied, and the next point begins.
+    void startNewPoint();
+    // The mean of every fix of the point being logged is kept; false when
+    // the user cancels.
+    bool keepPoint();
     // False when the value could not be stored; the first failure is told.
     bool writeSetting(const QString &section, const QString &key, const QString &value);
     // A message that does not wait for the user: one box, reused while open.
@@ -179,6 +193,10 @@ private:
     const std::unique_ptr<clock::SystemClock> m_clock;
     bool m_settingsFailureReported = false;
     bool m_syncHadFocus = false;
+    // No offset is stored (or the one stored cannot be used): the offset
+    // follows the PC's time zone, and the box shows `m_zoneOffsetShown`.
+    bool m_offsetFollowsZone = false;
+    QString m_zoneOffsetShown;
     std::optional<QString> m_storedStopRule; // as last read or written
     QPointer<QMessageBox> m_notice;
     // The pieces the handlers delegate to; all are children of the window.
@@ -189,6 +207,7 @@ private:
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
     ReceiverDelay *m_delay = nullptr;
+    PointsOfTheDay *m_points = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;
 };
 

@@ -25,6 +25,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvel {
 
@@ -59,7 +60,36 @@ StatusMessage MeanView::show(const average::Average &mean)
     m_shownMean = mean;
     m_shownSpread = *average::spreadOf(m_fixes, mean);
     m_shownAt = QDateTime::currentDateTime();
+    m_shownStored = m_fixes.storedEver;
+    m_shownSaved = false;
     return describe();
+}
+
+void MeanView::clear()
+{
+    for (QLineEdit *box : {m_latitude, m_longitude, m_elevation}) {
+        box->clear();
+        box->setToolTip(QString());
+    }
+    m_shownMean.reset();
+    m_shownSaved = false;
+}
+
+void MeanView::setPointBefore(const std::optional<files::KeptPoint> &before)
+{
+    m_pointBefore = before;
+}
+
+bool MeanView::showsAllFixes() const
+{
+    return m_shownMean && m_shownStored == m_fixes.storedEver;
+}
+
+std::optional<files::MeanPoint> MeanView::shownPoint() const
+{
+    if (!m_shownMean)
+        return std::nullopt;
+    return files::meanPoint(*m_shownMean, m_shownSpread, QString(), m_shownAt);
 }
 
 StatusMessage MeanView::describe()
@@ -78,9 +108,12 @@ StatusMessage MeanView::describe()
         return tr("Uncertainty of the mean: %1").arg(average::uncertaintyText(radius, separator));
     };
     const QString known = knownPointText();
+    const QString before = pointBeforeText();
     QString uncertainty = uncertaintyOf(spread.mean.horizontal95);
-    if (!known.isEmpty())
-        uncertainty += QLatin1Char('\n') + known;
+    for (const QString &line : {known, before}) {
+        if (!line.isEmpty())
+            uncertainty += QLatin1Char('\n') + line;
+    }
     const double latitude = average::latitudeDegrees(mean), longitude = average::longitudeDegrees(mean);
     // Decimal degrees, both sexagesimal forms, the grids, the spread along the axis.
     const grids::GeoPoint point{latitude, longitude};
@@ -112,8 +145,10 @@ StatusMessage MeanView::describe()
     // The status line: count, time span, spread. The whole description,
     // the uncertainty of the mean with it, in its tooltip.
     QStringList details{average::spreadDescription(spread, separator)};
-    if (!known.isEmpty())
-        details << known;
+    for (const QString &line : {known, before}) {
+        if (!line.isEmpty())
+            details << line;
+    }
     return {tr("%1\nCEP50 %2 m, CEP95 %3 m")
                 .arg(average::fixesText(spread.count, spread.spanSeconds), spreadMetres(spread.cep50),
                      spreadMetres(spread.cep95)),
@@ -130,8 +165,26 @@ QString MeanView::knownPointText(grids::Wording wording) const
                                  QLocale().decimalPoint(), wording);
 }
 
+QString MeanView::pointBeforeText() const
+{
+    if (!m_pointBefore || !m_shownMean)
+        return {};
+    const files::MeanPoint &before = m_pointBefore->point;
+    // Seen from the mean, as a known point is.
+    const grids::Comparison seen = grids::compareWith(
+        {average::latitudeDegrees(*m_shownMean), average::longitudeDegrees(*m_shownMean)},
+        {before.latitude, before.longitude}, std::nullopt);
+    return tr("Previous point (%1): %2 at %3\u00b0 from the mean")
+        .arg(before.name, grids::distanceText(seen.distance, QLocale().decimalPoint()))
+        .arg(int(std::lround(seen.bearing)) % 360);
+}
+
 bool MeanView::setKnownPoint(const QString &text, QString *error)
 {
+    if (text.trimmed().isEmpty() && m_knownPoint) {
+        clearKnownPoint();
+        return true;
+    }
     const std::optional<grids::GeoPoint> point = grids::parsePosition(text, error);
     if (!point)
         return false;
@@ -143,6 +196,17 @@ bool MeanView::setKnownPoint(const QString &text, QString *error)
     // Two short lines for the status line; the whole in its tooltip.
     Q_EMIT told({knownPointText(grids::Wording::Brief), described.details});
     return true;
+}
+
+void MeanView::clearKnownPoint()
+{
+    m_knownPoint.reset();
+    m_knownText.clear();
+    if (!m_shownMean)
+        return;
+    describe(); // the tooltips without it
+    Q_EMIT told({tr("Known point cleared."),
+                 tr("The known point is cleared: the mean is no longer compared with it.")});
 }
 
 void MeanView::refreshScatter(const average::Scatter *measured)
@@ -211,7 +275,11 @@ void MeanView::showMenu(QLineEdit *box, const QPoint &at)
         action->setEnabled(m_shownMean.has_value());
         action->setToolTip(m_shownMean ? QString() : calcFirst);
     }
+    if (m_knownPoint)
+        menu->addAction(tr("C&lear the known point"), this, &MeanView::clearKnownPoint)
+            ->setToolTip(m_knownText);
     menu->addAction(tr("Show &scatter\u2026"), this, &MeanView::showScatter);
+    menu->addAction(tr("Show points of the &day\u2026"), this, &MeanView::pointsWanted);
     menu->popup(box->mapToGlobal(at));
 }
 
@@ -232,16 +300,19 @@ void MeanView::askKnownPoint()
     for (;;) {
         bool ok = false;
         text = QInputDialog::getText(m_window, title,
-                                     tr("&Position of the known point (decimal degrees, degrees, minutes and "
-                                        "seconds, UTM or MGRS):"),
+                                     m_knownPoint
+                                         ? tr("&Position of the known point (decimal degrees, degrees, "
+                                              "minutes and seconds, UTM or MGRS; empty to clear it):")
+                                         : tr("&Position of the known point (decimal degrees, degrees, "
+                                              "minutes and seconds, UTM or MGRS):"),
                                      QLineEdit::Normal, text, &ok);
         if (!ok)
             return;
         QString error;
         if (setKnownPoint(text, &error))
             return;
-        // The library's own words name what it stumbled on; the forms it takes
-        // say what to type instead.
+        // The reason names what is wrong with what was typed; the forms
+        // taken say what to type instead.
         QMessageBox::warning(m_window, title,
                              tr("This is no position that can be read (%1).\n\nType it as decimal degrees "
                                 "(48.1173 11.5167), degrees, minutes and seconds (48\u00b007'02\"N "
@@ -256,7 +327,7 @@ bool MeanView::saveFixesCsv(const QString &path)
     return saveFile(path, average::fixesAsCsv(m_fixes));
 }
 
-void MeanView::askMeanFile()
+bool MeanView::askMeanFile()
 {
     const QStringList filters{tr("GPX (*.gpx)"), tr("KML (*.kml)"), tr("GeoJSON (*.geojson *.json)")};
     QString filter = filters.first();
@@ -265,16 +336,18 @@ void MeanView::askMeanFile()
                                                       filters.join(QStringLiteral(";;")), &filter,
                                                       QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
-        return;
+        return false;
     const auto chosen = files::PointFormat(std::max<qsizetype>(0, filters.indexOf(filter)));
     bool ok = false;
     const QString name
         = QInputDialog::getText(m_window, title, tr("&Name of the point:"), QLineEdit::Normal,
                                 m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), &ok);
-    if (ok) // a point without a name is named by when its mean was taken
-        saveMean(path,
-                 name.trimmed().isEmpty() ? m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : name,
-                 chosen);
+    // A point without a name is named by when its mean was taken.
+    return ok
+        && saveMean(path,
+                    name.trimmed().isEmpty() ? m_shownAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                             : name,
+                    chosen);
 }
 
 bool MeanView::saveMean(const QString &path, const QString &name, std::optional<files::PointFormat> format)
@@ -325,7 +398,11 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
         else if (box.clickedButton() != replace)
             return false;
     }
-    return saveFile(target, content);
+    if (!saveFile(target, content))
+        return false;
+    m_shownSaved = true;
+    Q_EMIT meanSaved(point);
+    return true;
 }
 
 bool MeanView::saveFile(const QString &path, const QByteArray &content)

@@ -7,6 +7,7 @@
 #include "average/average.h"
 #include "average/statistics.h"
 #include "files/pointfiles.h"
+#include "files/pointstore.h"
 #include "grids/grids.h"
 
 #include <QDateTime>
@@ -28,7 +29,7 @@ class ScatterWindow;
 // tooltips with the mean in other forms (grids included), its spread and a
 // known point's distance, and their context menu, which copies the mean in
 // each form, saves the fixes and the mean, compares the mean with a known
-// point and opens the scatter window.
+// point and opens the scatter window and the points of the day.
 class MeanView : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,20 @@ public:
     // its other forms into their tooltips; returns what the status line says
     // of it: the count, the time span and the spread.
     StatusMessage show(const average::Average &mean);
+    // The boxes empty, as before the first mean: a new point has begun.
+    void clear();
+    // The point kept before this one, whose distance and bearing from the
+    // next mean shown its tooltips give; nothing for none.
+    void setPointBefore(const std::optional<files::KeptPoint> &before);
+    // Whether the mean shown is that of every stored fix (none has come
+    // since), and whether it has been saved to a file.
+    bool showsAllFixes() const;
+    bool shownSaved() const { return m_shownSaved; }
+    // The mean shown as a point without a name; nothing while none is shown.
+    std::optional<files::MeanPoint> shownPoint() const;
+    // Asks for a file and a name, and saves the mean shown there; whether it
+    // was saved.
+    bool askMeanFile();
 
     // The stored fixes, oldest first, as a CSV file. False on failure,
     // which failed() tells.
@@ -58,9 +73,11 @@ public:
     // A known point, typed or pasted in any form parsePosition() reads: its
     // distance and bearing from the mean, and whether it lies within the
     // 95 % radius, are told by told() and kept in the tooltips for the rest
-    // of the session. False, with the reason in `error`, for text that is no
-    // position.
+    // of the session, or until it is cleared by empty text. False, with the
+    // reason in `error`, for text that is no position.
     bool setKnownPoint(const QString &text, QString *error = nullptr);
+    // The known point forgotten, and told().
+    void clearKnownPoint();
     // The window that plots the fixes around their mean, and its update;
     // `measured` is the fixes' scatter where it is worked out already.
     void showScatter();
@@ -70,6 +87,10 @@ Q_SIGNALS:
     void failed(const QString &message);
     // For the status line.
     void told(const StatusMessage &message);
+    // The mean shown was saved as this point.
+    void meanSaved(const files::MeanPoint &point);
+    // The user asked for the points of the day.
+    void pointsWanted();
 
 private:
     void showMenu(QLineEdit *box, const QPoint &at);
@@ -78,7 +99,8 @@ private:
     // "Known point: 12.34 m at 123° from the mean; within the 95 % radius",
     // with `between` its two parts, or nothing while no point is known.
     QString knownPointText(grids::Wording wording = grids::Wording::Whole) const;
-    void askMeanFile();
+    // "Previous point (Stone 3): 25.31 m at 267° from the mean", or nothing.
+    QString pointBeforeText() const;
     void askKnownPoint();
     bool saveFile(const QString &path, const QByteArray &content);
 
@@ -91,6 +113,9 @@ private:
     std::optional<average::Average> m_shownMean;
     average::Spread m_shownSpread;
     QDateTime m_shownAt; // when Calc Position took it
+    std::int64_t m_shownStored = 0; // the ring's count of fixes ever stored, then
+    bool m_shownSaved = false;
+    std::optional<files::KeptPoint> m_pointBefore;
     std::optional<grids::GeoPoint> m_knownPoint;
     QString m_knownText; // as the user typed it
     QPointer<ScatterWindow> m_scatter;

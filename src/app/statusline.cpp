@@ -69,6 +69,15 @@ void StatusLine::fixStored()
         stopByRule();
 }
 
+void StatusLine::startPoint(int number)
+{
+    accountLoggingTime();
+    m_loggedMs = 0;
+    m_point = number;
+    m_stoppedBy.clear();
+    m_ruleArmed = m_state.Logging && m_rule && !followRule();
+}
+
 void StatusLine::stopByRule()
 {
     m_ruleArmed = false;
@@ -92,10 +101,11 @@ QString StatusLine::stateText(QString *details) const
         if (m_state.Logging)
             tips << tr("The %n fix(es) logged are kept.", nullptr, n);
     } else if (m_state.Logging) {
-        lines << tr("Logging: %n fix(es) in %1.", nullptr, n)
+        lines << tr("Point %1: %n fix(es) in %2.", nullptr, n)
+                     .arg(m_point)
                      .arg(average::durationText(int(m_loggedMs / 1000)));
     } else {
-        lines << tr("Logging off: %n fix(es) stored.", nullptr, n);
+        lines << tr("Point %1, logging off: %n fix(es).", nullptr, n).arg(m_point);
         // The second line is the sync's while one waits or is under way.
         if (!m_stoppedBy.isEmpty()) {
             const QString stopped = tr("Stopped by its rule: %1.").arg(m_stoppedBy);

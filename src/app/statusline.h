@@ -61,6 +61,9 @@ public:
     // A fix was stored: a rule on the count of fixes is checked at once,
     // the others once a second (the mean's takes some milliseconds).
     void fixStored();
+    // The point being logged, by its number; its time logged starts at
+    // zero, and a stop rule counts afresh.
+    void startPoint(int number);
 
 Q_SIGNALS:
     // Once a second while logging, for what follows the fixes as they come;
@@ -94,7 +97,8 @@ private:
     QElapsedTimer m_held; // since a message the count must not cover at once
     static constexpr qint64 HeldMs = 8000;
     static constexpr int SlackMs = 150;
-    qint64 m_loggedMs = 0; // how long logging has run in all
+    qint64 m_loggedMs = 0; // how long logging has run for this point
+    int m_point = 1; // the point being logged
     QDateTime m_waitingSince; // the receiver went away then; invalid while it is there
     std::optional<average::StopRule> m_rule;
     average::StopProgress m_progress;

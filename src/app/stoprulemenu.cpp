@@ -68,6 +68,11 @@ void StopRuleMenu::showMenu(const QPoint &at)
              : tr("Stop when the &mean is known to \u00b1X m (95 %)\u2026"),
          Kind::Uncertainty);
     item(tr("&Log until Stop Log"), std::nullopt);
+    menu->addSeparator();
+    menu->setToolTipsVisible(true);
+    menu->addAction(tr("&New point\u2026"), this, &StopRuleMenu::newPointChosen)
+        ->setToolTip(tr("Keeps the mean of the fixes stored, among the points of the day, and starts the "
+                        "next point without them."));
     menu->popup(m_button->mapToGlobal(at));
 }
 

@@ -17,7 +17,8 @@ namespace quorvel {
 
 // Start Log's context menu: when logging stops by itself (after a number of
 // fixes, after a time, or once the mean is known well enough), each asked
-// for in a dialog, or never. The button's tooltip names the rule in force.
+// for in a dialog, or never; and New point. The button's tooltip names the
+// rule in force.
 class StopRuleMenu : public QObject
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
 Q_SIGNALS:
     // The user chose a rule; nothing: logging runs until Stop Log.
     void ruleChosen(const std::optional<average::StopRule> &rule);
+    // The user chose New point: the stored fixes are to make way for the next point's.
+    void newPointChosen();
 
 private:
     void showMenu(const QPoint &at);

@@ -96,6 +96,16 @@ std::optional<std::vector<double>> fixSeconds(const SampleRing &ring)
     return seconds;
 }
 
+std::vector<int> pauseEnds(const SampleRing &ring)
+{
+    std::vector<int> ends;
+    for (int age = 1; age < ring.SampleCount; ++age) {
+        if (ring.DetailSamples[ring.slotOf(age)].afterPause)
+            ends.push_back(age);
+    }
+    return ends;
+}
+
 std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPoint> &points)
 {
     if (ring.SampleCount == 0)
@@ -116,20 +126,35 @@ std::optional<Spread> spreadOf(const SampleRing &ring, const std::vector<LocalPo
     spread.sdUp = standardDeviation(up);
     spread.cep50 = quantile(radii, 0.5);
     spread.cep95 = quantile(radii, 0.95);
+    // Each stretch of logging, from the first fix to the last; not the pauses.
+    const std::vector<int> pauses = pauseEnds(ring);
+    std::vector<std::pair<int, int>> stretches;
+    for (std::size_t k = 0; k <= pauses.size(); ++k)
+        stretches.emplace_back(k ? pauses[k - 1] : 0, (k < pauses.size() ? pauses[k] : ring.SampleCount) - 1);
     std::optional<std::vector<double>> seconds = fixSeconds(ring);
     if (seconds) {
-        spread.spanSeconds = int(std::lround(seconds->back()));
+        double logged = 0;
+        for (const auto &[first, last] : stretches)
+            logged += (*seconds)[std::size_t(last)] - (*seconds)[std::size_t(first)];
+        spread.spanSeconds = int(std::lround(logged));
     } else {
-        const std::optional<double> first = secondOfDay(ring.DetailSamples[ring.slotOf(0)]);
-        const std::optional<double> last = secondOfDay(ring.DetailSamples[ring.slotOf(ring.SampleCount - 1)]);
-        if (first && last)
-            spread.spanSeconds = int(std::lround(forward(*first, *last)));
-        // Without times, the fixes are taken as one a second.
+        // Unknown where a stretch lacks the time of its first or last fix.
+        double logged = 0;
+        bool known = true;
+        for (const auto &[first, last] : stretches) {
+            const std::optional<double> from = secondOfDay(ring.DetailSamples[ring.slotOf(first)]);
+            const std::optional<double> to = secondOfDay(ring.DetailSamples[ring.slotOf(last)]);
+            known = known && from && to;
+            logged += known ? forward(*from, *to) : 0;
+        }
+        if (known)
+            spread.spanSeconds = int(std::lround(logged));
+        // Without times, the fixes are taken as one a second, pauses too.
         seconds.emplace();
         for (int i = 0; i < ring.SampleCount; ++i)
             seconds->push_back(i);
     }
-    spread.mean = meanUncertainty(*seconds, points);
+    spread.mean = meanUncertainty(*seconds, points, pauses);
     return spread;
 }
 

@@ -30,10 +30,10 @@ struct Spread
     // the fixes over time (see uncertainty.h); its figures are absent when
     // the session is too short to tell.
     MeanUncertainty mean;
-    // From the first fix to the last, by their UTC times, in whole seconds
-    // (rounded): the forward steps between successive fixes added up; where
-    // a fix has no time, from the first's time to the last's, where both
-    // have one.
+    // The time spent logging, by the fixes' UTC times, in whole seconds
+    // (rounded): the forward steps between successive fixes added up,
+    // pauses in logging left out; where a fix has no time, from the first's
+    // time to the last's within each stretch of logging, where both have one.
     std::optional<int> spanSeconds;
 };
 
@@ -45,6 +45,10 @@ std::vector<LocalPoint> localPoints(const SampleRing &ring, const Average &avera
 // second the receiver sent, oldest first, across midnight and pauses; a
 // time that steps back counts as no step. Nothing when a fix has no time.
 std::optional<std::vector<double>> fixSeconds(const SampleRing &ring);
+
+// Where logging was paused and started again: the indices, oldest first,
+// of the fixes that came first after a pause.
+std::vector<int> pauseEnds(const SampleRing &ring);
 
 // The spread of the fixes around their mean, given as `points`, the fixes'
 // offsets from it (localPoints()). Nothing for an empty ring.

@@ -29,15 +29,22 @@ struct MeanUncertainty
     // three axes, never below MinimumCorrelationSeconds); infinite when the
     // correlation lasts as far as the session reaches.
     double correlationSeconds = 0;
+    // The time spent logging, pauses left out, in seconds.
+    double loggedSeconds = 0;
 };
 
 // GPS errors are never taken to decorrelate faster than this.
 constexpr double MinimumCorrelationSeconds = 30;
-// A session gives figures only when it spans this many correlation times.
-constexpr double SpanPerCorrelation = 16;
+// A session gives figures only when its logging time spans this many
+// correlation times.
+constexpr double SpanPerCorrelation = 8;
 
 // The uncertainty of the mean of fixes taken at `seconds` (in the order they
-// came, not decreasing) with these offsets from their mean.
-MeanUncertainty meanUncertainty(const std::vector<double> &seconds, const std::vector<LocalPoint> &offsets);
+// came, not decreasing, pauses counted as the time they lasted) with these
+// offsets from their mean. `blockStarts` are the indices of the fixes that
+// came first after logging was paused and started again: the time before
+// each is a pause, not logging.
+MeanUncertainty meanUncertainty(const std::vector<double> &seconds, const std::vector<LocalPoint> &offsets,
+                                const std::vector<int> &blockStarts = {});
 
 } // namespace quorvel::average

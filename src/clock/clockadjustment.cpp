@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QStringList>
 
 namespace quorvel::clock {
 
@@ -74,6 +75,14 @@ QString timeText(microseconds sinceMidnight)
         .arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 
+// "2026-03-02 14:30:05", from a count of the local calendar.
+QString localDateTimeText(microseconds local)
+{
+    const auto day = std::chrono::floor<days>(local);
+    return dateText(std::chrono::sys_days(day)) + QLatin1Char(' ')
+        + timeText(std::chrono::floor<std::chrono::seconds>(local - day)).left(8);
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("quorvel::clock", text);
@@ -115,6 +124,36 @@ ClockMove planClockMove(const MoveRequest &sync)
     return {calendarDay(*sync.gpsDate).time_since_epoch() + target - pcLocal, DateUse::Set};
 }
 
+std::optional<QString> moveQuestion(const MoveRequest &sync, const ClockMove &move)
+{
+    const microseconds pcLocal = sync.epoch.time_since_epoch() + std::chrono::seconds(sync.zoneOffsetSeconds);
+    QStringList reasons;
+    if (std::chrono::abs(move.move) > MoveAskedBeyond) {
+        reasons << tr("This moves the PC clock by more than a day: from %1 to %2 (local time). A receiver "
+                      "that reports a date so far off may be wrong.")
+                       .arg(localDateTimeText(pcLocal), localDateTimeText(pcLocal + move.move));
+    }
+    const int apart = sync.offsetMinutes - sync.zoneOffsetSeconds / 60;
+    if (std::abs(apart) >= ZoneApartAskedFromMinutes && std::chrono::abs(move.move) >= ZoneMoveAskedFrom) {
+        const microseconds gpsUtc = sinceMidnight(sync.gpsTime);
+        const QString pcUtc = timeText(wrapIntoDay(gpsUtc + std::chrono::minutes(apart))).left(8);
+        const QString by = QString::fromStdString(settings::utcOffsetText(std::abs(apart))); // "1", "5:30"
+        const QString text = apart > 0
+            ? tr("The UTC offset, %1, is not the PC's time zone, %2: the local time "
+                 "set to GPS time plus %1 puts the PC's UTC clock %3 h ahead of GPS "
+                 "time, at %4 when GPS says %5 UTC.")
+            : tr("The UTC offset, %1, is not the PC's time zone, %2: the local time "
+                 "set to GPS time plus %1 puts the PC's UTC clock %3 h behind GPS "
+                 "time, at %4 when GPS says %5 UTC.");
+        reasons << text.arg(offsetLabel(sync.offsetMinutes), offsetLabel(sync.zoneOffsetSeconds / 60), by,
+                            pcUtc, timeText(wrapIntoDay(gpsUtc)).left(8))
+                + QLatin1Char(' ') + tr("An empty UTC Offset box follows the PC's time zone.");
+    }
+    if (reasons.isEmpty())
+        return std::nullopt;
+    return reasons.join(QStringLiteral("\n\n")) + QStringLiteral("\n\n") + tr("Move the clock?");
+}
+
 QString localTimeText(const MoveRequest &sync)
 {
     return timeText(wrapIntoDay(sinceMidnight(sync.gpsTime) + std::chrono::minutes(sync.offsetMinutes)));
@@ -143,15 +182,19 @@ QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool netw
             + tr("The receiver's date, %1, is older than this program, so only the time of day was set.")
                   .arg(dateText(calendarDay(*sync.gpsDate)));
     if (networkTimeTurnedOff)
-        status += QLatin1Char('\n')
-            + tr("Network time synchronization is now off; turn it on again in the system's date and time "
-                 "settings, or with \"timedatectl set-ntp true\".");
+        status += QLatin1Char('\n') + networkTimeOffNote();
     // A box that disagrees with the PC's own zone has put the PC's UTC clock
     // off by the difference.
     if (sync.offsetMinutes * 60 != sync.zoneOffsetSeconds)
         status += QLatin1Char('\n')
             + tr("The PC's time zone is %1.").arg(offsetLabel(sync.zoneOffsetSeconds / 60));
     return status;
+}
+
+QString networkTimeOffNote()
+{
+    return tr("Network time synchronization is now off; turn it on again in the system's date and time "
+              "settings, or with \"timedatectl set-ntp true\".");
 }
 
 } // namespace quorvel::clock

@@ -77,6 +77,18 @@ struct ClockMove
 // seconds ahead into tomorrow rather than a day back.
 ClockMove planClockMove(const MoveRequest &sync);
 
+// A move the user is asked to confirm first, with No as the safe answer: one
+// of more than MoveAskedBeyond (a receiver whose date is decades off), or one
+// of at least ZoneMoveAskedFrom that leaves the PC's UTC clock an hour or more
+// from GPS UTC because the offset is not the PC zone's. A PC whose UTC clock
+// is that far off already, by the user's choice at an earlier sync, moves by
+// little and is not asked again.
+constexpr std::chrono::hours MoveAskedBeyond{24};
+constexpr std::chrono::minutes ZoneMoveAskedFrom{30};
+constexpr int ZoneApartAskedFromMinutes = 60;
+// The question, showing from and to, or nothing when the move needs none.
+std::optional<QString> moveQuestion(const MoveRequest &sync, const ClockMove &move);
+
 // The local time of day the request sets: GPS time plus the offset, to the
 // millisecond ("14:30:05.000").
 QString localTimeText(const MoveRequest &sync);
@@ -88,5 +100,8 @@ QString localTimeText(const MoveRequest &sync);
 // turned off (and how to turn it on again), and the PC's own zone where the
 // offset differs from it.
 QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff = false);
+
+// That network time synchronisation is now off, and how to turn it on again.
+QString networkTimeOffNote();
 
 } // namespace quorvel::clock

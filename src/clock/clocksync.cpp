@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quorvel::clock {
 
@@ -86,6 +87,7 @@ bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming
     m_busy = true;
     m_askedNetworkTime = false;
     m_networkTimeTurnedOff = false;
+    m_confirming = false;
     m_request = MoveRequest{time.time,       time.date,     burst.epoch,
                             m_receiverDelay, offsetMinutes, zoneOffsetSeconds(burst.epoch),
                             m_earliestDate};
@@ -95,7 +97,25 @@ bool ClockSync::takeTime(const nmea::SentenceTime &time, const link::BurstTiming
 
 void ClockSync::setClock()
 {
+    if (const std::optional<QString> question = moveQuestion(m_request, m_move)) {
+        m_confirming = true;
+        Q_EMIT moveToConfirm(*question);
+        return;
+    }
     m_clock.setTime(m_move.move);
+}
+
+void ClockSync::confirmMove(bool move)
+{
+    if (!m_busy || !std::exchange(m_confirming, false))
+        return;
+    if (move) {
+        // The move is relative: applied now, it is as right as at the burst.
+        m_clock.setTime(m_move.move);
+        return;
+    }
+    m_busy = false;
+    Q_EMIT answered(tr("The PC clock was not set: you chose to leave it."), QString());
 }
 
 void ClockSync::onTimeSet()
@@ -108,15 +128,28 @@ void ClockSync::onTimeSet()
 
 void ClockSync::onRefused(const QString &message, int reason)
 {
-    if (m_busy && SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeOn
-        && !m_askedNetworkTime) {
+    const auto why = SystemClock::Refusal(reason);
+    const bool networkTimeHolds
+        = why == SystemClock::Refusal::NetworkTimeOn || why == SystemClock::Refusal::NetworkTimeSynchronized;
+    if (m_busy && why == SystemClock::Refusal::NetworkTimeOn && !m_askedNetworkTime) {
         m_askedNetworkTime = true;
         m_networkTimeMessage = message;
         Q_EMIT networkTimeOn(message);
         return;
     }
     m_busy = false;
-    if (SystemClock::Refusal(reason) == SystemClock::Refusal::NetworkTimeSynchronized) {
+    if (m_networkTimeTurnedOff) {
+        // Never told to turn off what has just been turned off; told that it
+        // is off now, and how to turn it on again.
+        Q_EMIT answered(tr("The PC clock was not set.") + QLatin1Char('\n') + networkTimeOffNote(),
+                        networkTimeHolds
+                            ? tr("Automatic time synchronization has been turned off, yet the time service "
+                                 "still says it holds the clock, so the clock was not set.\n\n"
+                                 "Press Sync PC Clock again in a moment.")
+                            : message);
+        return;
+    }
+    if (why == SystemClock::Refusal::NetworkTimeSynchronized) {
         Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it, which is closer to "
                            "the true time than GPS sentences."),
                         message);

@@ -70,7 +70,11 @@ public:
     // A later sentence of the same burst with another time (a receiver that
     // never pauses) times nothing.
     bool takeTime(const nmea::SentenceTime &time, const link::BurstTiming::Burst &burst, int offsetMinutes);
+    // Asks the system to move the clock, or first the user, through
+    // moveToConfirm(), when the move is one to confirm (moveQuestion()).
     void setClock();
+    // The answer to moveToConfirm(): move the clock, or leave it.
+    void confirmMove(bool move);
 
     // The answer to networkTimeOn(): turn network time off and set the clock,
     // or leave both.
@@ -86,6 +90,9 @@ Q_SIGNALS:
     // clock and has not synchronized it: the user is to be asked once
     // whether to turn it off (turnNetworkTimeOff()). `message` says why.
     void networkTimeOn(const QString &message);
+    // The move planned is one the user is to confirm first (confirmMove());
+    // `question` says why, with the time before and after.
+    void moveToConfirm(const QString &question);
     // The system has answered: `status` says what was done, for the status
     // line; `refusal`, when the clock was not set, says why and what to do.
     void answered(const QString &status, const QString &refusal);
@@ -98,6 +105,7 @@ private:
     SystemClock &m_clock;
     bool &m_pending;
     bool m_busy = false;
+    bool m_confirming = false; // the move waits for the user's answer
     bool m_askedNetworkTime = false; // for this move
     bool m_networkTimeTurnedOff = false; // for this move
     QString m_networkTimeMessage;

@@ -31,6 +31,10 @@ public:
         // which without a pulse-per-second line is better than GPS time
         // taken from sentences: leave it.
         NetworkTimeSynchronized,
+        // The system is still carrying out an earlier request (turning network
+        // time synchronization off) and did not finish it in time: asking
+        // again in a moment may pass.
+        Busy,
     };
     Q_ENUM(Refusal)
 
@@ -43,7 +47,9 @@ public:
     virtual void setTime(std::chrono::microseconds move) = 0;
 
     // Asks for network time synchronization to be turned on or off. Exactly
-    // one of ntpSet() and refused() tells when the request has ended.
+    // one of ntpSet() and refused() tells when the request has ended; ntpSet()
+    // comes once the system has finished the change, so that the clock may be
+    // set right after it.
     virtual void setNtp(bool on) = 0;
 
     // Asks whether the system calls its clock synchronized (to network time);

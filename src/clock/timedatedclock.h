@@ -5,6 +5,10 @@
 
 #include "systemclock.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QVariantMap>
+
 #include <functional>
 
 class QDBusError;
@@ -17,12 +21,23 @@ namespace quorvel::clock {
 // however long the password prompt keeps the call waiting. Without a system
 // bus or timedated, the kernel is asked directly (clock_settime), which needs
 // CAP_SYS_TIME.
+//
+// timedated answers SetNTP as soon as it has asked systemd to stop (or start)
+// the time sync unit, and refuses every SetTime ("Previous request is not
+// finished, refusing.") until that unit's job has finished, when its NTP
+// property changes. So ntpSet() waits for NTP to read the new value, and a
+// SetTime refused so is sent again for a few seconds.
 class TimedatedClock final : public SystemClock
 {
     Q_OBJECT
 
 public:
-    using SystemClock::SystemClock;
+    explicit TimedatedClock(QObject *parent = nullptr);
+
+    // How long ntpSet() waits for timedated to finish, and how long a SetTime
+    // refused while it has not is tried again.
+    static constexpr int NtpWaitMs = 10'000;
+    static constexpr int BusyRetryMs = 5'000;
 
     void setTime(std::chrono::microseconds move) override;
     void setNtp(bool on) override;
@@ -33,10 +48,31 @@ private:
     // `synchronized` is what timedated says of the clock.
     static QString explainRefusal(const QDBusError &error, bool synchronized = false);
 
+    // The part of a refusal for lack of rights that says what to do.
+    static QString notAllowedAdvice(const QDBusError &error);
+
+    // One SetTime call; `firstSent` is when the move was first asked for.
+    void sendSetTime(std::chrono::microseconds move, const QElapsedTimer &firstSent);
     void setWithKernel(std::chrono::microseconds move);
-    // Reads timedated's NTPSynchronized property; `answer` gets false when it
+    // Reads timedated's boolean property `name`; `answer` gets false when it
     // cannot be read.
+    void readProperty(const QString &name, std::function<void(bool)> answer);
     void readSynchronized(std::function<void(bool)> answer);
+
+    // Waiting for NTP to read `m_ntpWanted` after SetNTP has been answered.
+    void waitForNtp(bool on);
+    void checkNtp();
+    void endNtpWait();
+
+private Q_SLOTS:
+    void onTimedatedChanged(const QString &interface, const QVariantMap &changed,
+                            const QStringList &invalidated);
+
+private:
+    bool m_waitingForNtp = false;
+    bool m_ntpWanted = false;
+    QElapsedTimer m_ntpWait;
+    QTimer m_ntpPoll;
 };
 
 } // namespace quorvel::clock

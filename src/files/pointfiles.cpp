@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
+#include <QStringList>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -416,11 +418,14 @@ MeanPoint meanPoint(const average::Average &mean, const average::Spread &spread,
     return point;
 }
 
-QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator)
+QByteArray pointsFile(PointFormat format, const QList<MeanPoint> &points, const QString &creator)
 {
     if (format == PointFormat::GeoJson) {
+        QJsonArray features;
+        for (const MeanPoint &point : points)
+            features.append(feature(point));
         const QJsonObject root{{QStringLiteral("type"), QStringLiteral("FeatureCollection")},
-                               {QStringLiteral("features"), QJsonArray{feature(point)}}};
+                               {QStringLiteral("features"), features}};
         return plainJson(QJsonDocument(root));
     }
     QByteArray out;
@@ -432,15 +437,19 @@ QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &
         xml.writeDefaultNamespace(GpxNamespace);
         xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
         xml.writeAttribute(QStringLiteral("creator"), creator);
-        xml.writeCharacters(QStringLiteral("\n  "));
-        writeWaypoint(xml, point, QStringLiteral("\n  "), {});
+        for (const MeanPoint &point : points) {
+            xml.writeCharacters(QStringLiteral("\n  "));
+            writeWaypoint(xml, point, QStringLiteral("\n  "), {});
+        }
     } else {
         xml.writeStartElement(QStringLiteral("kml"));
         xml.writeDefaultNamespace(KmlNamespace);
         xml.writeCharacters(QStringLiteral("\n  "));
         xml.writeStartElement(QStringLiteral("Document"));
-        xml.writeCharacters(QStringLiteral("\n    "));
-        writePlacemark(xml, point, QStringLiteral("\n    "), {});
+        for (const MeanPoint &point : points) {
+            xml.writeCharacters(QStringLiteral("\n    "));
+            writePlacemark(xml, point, QStringLiteral("\n    "), {});
+        }
         xml.writeCharacters(QStringLiteral("\n  "));
         xml.writeEndElement();
     }
@@ -448,6 +457,46 @@ QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &
     xml.writeEndElement();
     xml.writeEndDocument();
     return out;
+}
+
+QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator)
+{
+    return pointsFile(format, {point}, creator);
+}
+
+QByteArray pointsCsv(const QList<MeanPoint> &points)
+{
+    // RFC 4180: a field with a comma, a quote or a line end is quoted, its
+    // quotes doubled.
+    const auto field = [](const QString &text) {
+        static const QRegularExpression special(QStringLiteral("[,\"\r\n]"));
+        if (!text.contains(special))
+            return text;
+        return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\""))
+            + QLatin1Char('"');
+    };
+    const auto metres = [](std::optional<double> value) {
+        return value && std::isfinite(*value) ? metresText(*value) : QString();
+    };
+    QByteArray csv
+        = "name,time_utc,latitude,longitude,elevation_msl_m,geoid_separation_m,fixes,cep50_m,cep95_m,"
+          "mean_horizontal95_m,mean_vertical95_m\r\n";
+    for (const MeanPoint &point : points) {
+        const average::Spread &spread = point.spread;
+        const QStringList row{field(point.name),
+                              point.time.isValid() ? utcText(point.time) : QString(),
+                              degreesText(point.latitude),
+                              degreesText(point.longitude),
+                              metresText(point.elevation),
+                              metres(point.geoidSeparation),
+                              QString::number(spread.count),
+                              metres(spread.cep50),
+                              metres(spread.cep95),
+                              metres(spread.mean.horizontal95),
+                              metres(spread.mean.vertical95)};
+        csv += row.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    return csv;
 }
 
 std::optional<QByteArray> withPointAdded(PointFormat format, const QByteArray &existing,

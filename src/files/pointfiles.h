@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -39,11 +40,23 @@ struct MeanPoint
 MeanPoint meanPoint(const average::Average &average, const average::Spread &spread, const QString &name,
                     const QDateTime &time);
 
-// A new file holding the one point, described by spreadDescription(). The elevation is above mean sea level
-// in GPX (with the geoid's height, where known) and KML; GeoJSON takes the
-// height above the WGS 84 ellipsoid, so its point has a third coordinate
-// only where the geoid separation is known, and the properties give both.
+// A new file holding the points in their order, each described by
+// spreadDescription(): GPX waypoints, KML placemarks in a document, a
+// GeoJSON feature collection. The elevation is above mean sea level in GPX
+// (with the geoid's height, where known) and KML; GeoJSON takes the height
+// above the WGS 84 ellipsoid, so its point has a third coordinate only where
+// the geoid separation is known, and the properties give both.
+QByteArray pointsFile(PointFormat format, const QList<MeanPoint> &points, const QString &creator);
+// The same with the one point.
 QByteArray pointFile(PointFormat format, const MeanPoint &point, const QString &creator);
+
+// The points as CSV (RFC 4180, UTF-8, CR LF), one row per point after a
+// header row: name, UTC time, latitude and longitude in decimal degrees,
+// elevation above mean sea level, geoid separation, count of fixes, CEP50,
+// CEP95 and the uncertainty of the mean (95 %) horizontally and vertically;
+// a field is empty where it is not known or the session was too short to
+// tell.
+QByteArray pointsCsv(const QList<MeanPoint> &points);
 
 // `existing`, a file of that format, with the point added after its own
 // points; everything else in it is kept. Nothing when `existing` is not

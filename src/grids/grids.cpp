@@ -8,7 +8,6 @@
 #include <GeographicLib/GeoCoords.hpp>
 #include <GeographicLib/Geodesic.hpp>
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
@@ -67,52 +66,6 @@ QString mgrsText(const GeoPoint &point)
         .arg(mgrs.left(square), mgrs.mid(square, 2), mgrs.mid(square + 2, 5), mgrs.mid(square + 7, 5));
 }
 
-std::optional<GeoPoint> parsePosition(const QString &text, QString *error)
-{
-    QString input = text.simplified();
-    const auto fail = [error](const QString &why) -> std::optional<GeoPoint> {
-        if (error)
-            *error = why;
-        return std::nullopt;
-    };
-    if (input.isEmpty())
-        return fail(QStringLiteral("No position given"));
-    try {
-        // Our own UTM form names the latitude band, which GeographicLib does
-        // not take (S would be south): the band tells the hemisphere. Without
-        // "UTM" in front, N and S stay hemispheres.
-        static const QRegularExpression utm(
-            QStringLiteral(
-                "^(?:UTM ([0-9]{1,2})([C-HJ-NP-X])|([0-9]{1,2})([C-HJ-MP-RT-X])) ([0-9.]+) ([0-9.]+)$"),
-            QRegularExpression::CaseInsensitiveOption);
-        static const QRegularExpression ups(QStringLiteral("^UPS ([NS]) ([0-9.]+) ([0-9.]+)$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-        // MGRS written in groups: "32U PU 87302 32401", "Z AH 00000 00000".
-        static const QRegularExpression mgrs(
-            QStringLiteral("^[0-9]{0,2}[A-Z] ?[A-Z]{2}(?: ?[0-9]+)?(?: [0-9]+)?$"),
-            QRegularExpression::CaseInsensitiveOption);
-        GeographicLib::GeoCoords coords;
-        if (const QRegularExpressionMatch m = utm.match(input); m.hasMatch()) {
-            const bool named = !m.captured(1).isEmpty();
-            const int zone = (named ? m.captured(1) : m.captured(3)).toInt();
-            const QChar band = (named ? m.captured(2) : m.captured(4)).at(0).toUpper();
-            if (zone < 1 || zone > 60)
-                return fail(QStringLiteral("UTM zones are 1 to 60"));
-            coords.Reset(zone, band >= QLatin1Char('N'), m.captured(5).toDouble(), m.captured(6).toDouble());
-        } else if (const QRegularExpressionMatch p = ups.match(input); p.hasMatch()) {
-            coords.Reset(0, p.captured(1).toUpper() == QLatin1String("N"), p.captured(2).toDouble(),
-                         p.captured(3).toDouble());
-        } else {
-            if (mgrs.match(input).hasMatch())
-                input.remove(QLatin1Char(' '));
-            coords.Reset(input.toStdString());
-        }
-        return GeoPoint{coords.Latitude(), coords.Longitude()};
-    } catch (const GeographicLib::GeographicErr &e) {
-        return fail(QString::fromStdString(e.what()));
-    }
-}
-
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95)
 {
     Comparison comparison;
@@ -126,11 +79,15 @@ Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optiona
     return comparison;
 }
 
+QString distanceText(double metres, QStringView separator)
+{
+    return metres < 1000 ? QStringLiteral("%1 m").arg(fixedText(metres, 2, separator))
+                         : QStringLiteral("%1 km").arg(fixedText(metres / 1000, 3, separator));
+}
+
 QString comparisonText(const Comparison &comparison, QStringView separator, Wording wording)
 {
-    const QString distance = comparison.distance < 1000
-        ? QStringLiteral("%1 m").arg(fixedText(comparison.distance, 2, separator))
-        : QStringLiteral("%1 km").arg(fixedText(comparison.distance / 1000, 3, separator));
+    const QString distance = distanceText(comparison.distance, separator);
     const int bearing = int(std::lround(comparison.bearing)) % 360;
     if (wording == Wording::Brief) {
         const QString where = !comparison.withinRadius ? QStringLiteral("Too short to tell if within 95 %.")

@@ -28,12 +28,18 @@ QString utmText(const GeoPoint &point);
 // "Z AH 00000 00000". Empty for a position that is none.
 QString mgrsText(const GeoPoint &point);
 
-// A typed or pasted position: decimal degrees ("48.1173, 11.5167",
-// "-33.5 151.2"), degrees, minutes and seconds ("48°07'02.3\"N 11°31'E",
-// "48d07.038N 11d31W"), UTM or UPS ("UTM 32U 687302 5332401",
-// "32n 687302 5332401", "UPS N 2000000 2000000") or MGRS ("32UPU8730232401",
-// "32U PU 87302 32401"). Nothing for text that is none of these; `error`
-// then says why.
+// A typed or pasted position, in every form this program writes and the
+// usual forms of survey sheets: decimal degrees ("48.1173,11.5167",
+// "-33.5 151.2", "48.1173 N, 11.5167 E"), degrees and minutes ("48° 07.038′
+// N, 11° 31.000′ E", "48d07.038N 11d31W"), degrees, minutes and seconds
+// ("48° 07′ 02.284″ N, 11° 31′ 00.010″ E", "48°07'02.3\"N 11°31'E",
+// "48 07 02.284 N 11 31 00.010 E", "N 48 07 02.284 E 11 31 00.010"), UTM
+// or UPS ("UTM 32U 687302 5332401", "32n 687302mE 5332401mN",
+// "UPS N 2000000 2000000") or MGRS ("32UPU8730232401", "32U PU 87302 32401").
+// Latitude first, unless the hemisphere letters say otherwise. Nothing for
+// text that is none of these, or gives a figure out of its range, a UTM
+// band that its northing contradicts, or something that is not a number
+// ("nan", "1.2.3"); `error` then says why, in a clause for a sentence.
 std::optional<GeoPoint> parsePosition(const QString &text, QString *error = nullptr);
 
 // A known point seen from the mean, on the ellipsoid: how far, in metres;
@@ -47,6 +53,9 @@ struct Comparison
 };
 
 Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optional<double> radius95);
+
+// "12.34 m"; from a kilometre on "1.234 km", with `separator` before a fraction.
+QString distanceText(double metres, QStringView separator = u".");
 
 // "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
 // (or outside it, or too short to tell); beyond a kilometre in km, with

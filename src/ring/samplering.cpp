@@ -8,6 +8,8 @@ namespace quorvel {
 void SampleRing::storeSample(double latitude, double longitude, double altitude, const FixDetails &details)
 {
     DetailSamples[SampleIndex] = details;
+    DetailSamples[SampleIndex].afterPause = details.afterPause || m_nextAfterPause;
+    m_nextAfterPause = false;
     LatSamples[SampleIndex] = latitude;
     LonSamples[SampleIndex] = longitude;
     ElevSamples[SampleIndex] = altitude;
@@ -15,6 +17,7 @@ void SampleRing::storeSample(double latitude, double longitude, double altitude,
         SampleIndex = 0;
     if (SampleCount < RingSize)
         ++SampleCount;
+    ++storedEver;
 }
 
 void SampleRing::storeFix(const nmea::GgaFix &fix)
@@ -32,6 +35,7 @@ void SampleRing::empty()
 {
     SampleIndex = 0;
     SampleCount = 0;
+    m_nextAfterPause = false;
 }
 
 } // namespace quorvel

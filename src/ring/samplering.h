@@ -25,6 +25,9 @@ struct FixDetails
     int satellites = -1;
     double hdop = std::numeric_limits<double>::quiet_NaN();
     double geoidSeparation = std::numeric_limits<double>::quiet_NaN();
+    // The first fix stored after logging was stopped and started again: the
+    // time since the fix before it was a pause, not logging.
+    bool afterPause = false;
 };
 
 struct SampleRing
@@ -38,6 +41,9 @@ struct SampleRing
     std::array<double, RingSize + 1> LonSamples{};
     std::array<double, RingSize + 1> ElevSamples{};
     std::array<FixDetails, RingSize + 1> DetailSamples{};
+    // Every sample stored since start-up, never lowered: whether any came
+    // since a look at the ring, across a full ring and its emptying.
+    std::int64_t storedEver = 0;
 
     // Stores one sample, replacing the oldest once the ring is full.
     void storeSample(double latitude, double longitude, double altitude, const FixDetails &details = {});
@@ -47,6 +53,12 @@ struct SampleRing
     int slotOf(int age) const { return SampleCount < RingSize ? age : (SampleIndex + age) % RingSize; }
     // Forgets every sample; the slots keep their values.
     void empty();
+    // Logging starts (again): the next sample stored is marked as coming
+    // after a pause, unless it is the first in the ring.
+    void startLogging() { m_nextAfterPause = SampleCount > 0; }
+
+private:
+    bool m_nextAfterPause = false;
 };
 
 } // namespace quorvel

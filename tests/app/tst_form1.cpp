@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/pointswindow.h"
 #include "app/scatterwindow.h"
 #include "support/fakes.h"
 
@@ -14,10 +15,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -29,13 +33,16 @@ using namespace quorvel::test;
 namespace {
 
 const QByteArray Fix = "$GPGGA,143005.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
+const QByteArray FixNearby = "$GPGGA,143006.00,4807.538,N,01131.500,E,1,08,0.9,600.0,M,46.9,M,,\r\n";
 const QByteArray NoFix = "$GPGGA,143005.00,4807.038,N,01131.000,E,0,08,0.9,545.4,M,46.9,M,,\r\n";
 
-// A window with fake platform pieces, loaded from `stored` settings.
+// A window with fake platform pieces, loaded from `stored` settings, its
+// points of the day in a folder of its own.
 struct Harness
 {
     explicit Harness(const QHash<QString, QString> &stored = {})
     {
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         settings.values = stored;
         auto ownedSerial = std::make_unique<FakeSerialControl>();
         auto ownedClock = std::make_unique<FakeClock>();
@@ -63,6 +70,7 @@ struct Harness
     }
     QStringList notices() const { return visibleNotices(*form); }
 
+    QTemporaryDir data;
     MemorySettingsStore settings;
     FakeSerialControl *serial = nullptr; // owned by the window
     FakeClock *clock = nullptr;
@@ -350,23 +358,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<int>("minutes");
         QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QString>("told"); // part of the message shown, if any
 
         QTest::newRow("first start") << "-"
-                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}; // TZ=UTC
-        QTest::newRow("COM 3, five hours behind") << "3"
-                                                  << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"};
+                                     << "-" << 1 << 1 << "0" << 0 << QStringList{"Port=1"} << ""; // TZ=UTC
+        QTest::newRow("COM 3, five hours behind")
+            << "3"
+            << "-5" << 3 << 3 << "-5" << -300 << QStringList{"Port=3"} << "";
         QTest::newRow("port beyond the buttons is left in the file")
             << "7"
-            << "0" << 1 << 1 << "0" << 0 << QStringList{};
-        QTest::newRow("offset out of range is kept")
+            << "0" << 1 << 1 << "0" << 0 << QStringList{} << "";
+        QTest::newRow("offset beyond any zone's: the PC's zone is used, and told")
             << "1"
-            << "20" << 1 << 1 << "20" << 1200 << QStringList{"Port=1"};
-        QTest::newRow("unreadable values fall back") << "COM2"
-                                                     << "east" << 1 << 1 << "0" << 0 << QStringList{};
+            << "100" << 1 << 1 << "0" << 0 << QStringList{"Port=1"}
+            << "\"100\", is not one GPS Quorvel can use";
+        QTest::newRow("unreadable values fall back")
+            << "COM2"
+            << "east" << 1 << 1 << "0" << 0 << QStringList{} << "\"east\", is not one";
         QTest::newRow("India") << "1"
-                               << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"};
+                               << "5:30" << 1 << 1 << "5:30" << 330 << QStringList{"Port=1"} << "";
         QTest::newRow("port the control refuses") << "300"
-                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{};
+                                                  << "2" << 1 << 1 << "2" << 120 << QStringList{} << "";
     }
 
     void startUp()
@@ -378,6 +390,7 @@ private Q_SLOTS:
         QFETCH(QString, box);
         QFETCH(int, minutes);
         QFETCH(QStringList, writes);
+        QFETCH(QString, told);
         QHash<QString, QString> stored;
         if (port != "-")
             stored["Quorvel/Main/Port"] = port;
@@ -394,52 +407,115 @@ private Q_SLOTS:
         QCOMPARE(h.settings.writes, writes);
         QVERIFY(!h.serial->PortOpen() && !h.form->Logging && !h.form->SyncPending);
         QCOMPARE(h.form->SampleCount, 0);
+        if (told.isEmpty())
+            QCOMPARE(h.notices(), QStringList{});
+        else
+            QVERIFY2(h.notices().size() == 1 && h.notices().first().contains(told),
+                     qPrintable(h.notices().join("|")));
+        QCOMPARE(h.settings.values.value("Quorvel/Main/UTCOffset", "-"), offset); // kept as it was
     }
 
+    // Leaving the box takes in the offset typed, and stores it; an offset
+    // nobody typed follows the PC's zone and is not stored.
     void offsetOnFocusLoss_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("saved"); // in effect and saved; the previous offset is 2
+        QTest::addColumn<QString>("stored"); // "-": none
+        QTest::addColumn<QString>("typed"); // "-": the box left as it was
+        QTest::addColumn<QString>("saved"); // in effect and saved ("-": nothing saved)
+        QTest::addColumn<QString>("box"); // what the box shows then
 
-        QTest::newRow("upper bound") << "14"
+        QTest::newRow("upper bound") << "2"
+                                     << "14"
+                                     << "14"
                                      << "14";
-        QTest::newRow("lower bound") << "-12"
+        QTest::newRow("lower bound") << "2"
+                                     << "-12"
+                                     << "-12"
                                      << "-12";
-        QTest::newRow("out of range keeps 2") << "15"
-                                              << "2";
-        QTest::newRow("plus sign") << "+5"
-                                   << "5";
-        QTest::newRow("leading zero") << "05"
-                                      << "5";
-        QTest::newRow("blanks") << " 5 "
-                                << "5";
-        QTest::newRow("half rounds to even") << "12.5"
-                                             << "12";
-        QTest::newRow("rounds to 15, refused") << "14.6"
-                                               << "2";
-        QTest::newRow("hours and minutes") << "5:30"
+        QTest::newRow("out of range keeps 2") << "2"
+                                              << "15"
+                                              << "2"
+                                              << "15";
+        QTest::newRow("plus sign") << "2"
+                                   << "+5"
+                                   << "5"
+                                   << "+5";
+        QTest::newRow("leading zero") << "2"
+                                      << "05"
+                                      << "5"
+                                      << "05";
+        QTest::newRow("blanks") << "2"
+                                << " 5 "
+                                << "5"
+                                << " 5 ";
+        QTest::newRow("half rounds to even") << "2"
+                                             << "12.5"
+                                             << "12"
+                                             << "12.5";
+        QTest::newRow("rounds to 15, refused") << "2"
+                                               << "14.6"
+                                               << "2"
+                                               << "14.6";
+        QTest::newRow("hours and minutes") << "2"
+                                           << "5:30"
+                                           << "5:30"
                                            << "5:30";
-        QTest::newRow("not a quarter hour keeps 2") << "5:20"
-                                                    << "2";
-        QTest::newRow("not a number keeps 2") << "five"
-                                              << "2";
+        QTest::newRow("not a quarter hour keeps 2") << "2"
+                                                    << "5:20"
+                                                    << "2"
+                                                    << "5:20";
+        QTest::newRow("not a number keeps 2") << "2"
+                                              << "five"
+                                              << "2"
+                                              << "five";
         QTest::newRow("unchanged is saved again") << "2"
+                                                  << "2"
+                                                  << "2"
                                                   << "2";
+        QTest::newRow("left as it was, 2 stored: saved again") << "2"
+                                                               << "-"
+                                                               << "2"
+                                                               << "2";
+        QTest::newRow("nothing stored, left as it was: follows the zone, not saved") << "-"
+                                                                                     << "-"
+                                                                                     << "-"
+                                                                                     << "0";
+        QTest::newRow("nothing stored, the zone's own typed: saved") << "-"
+                                                                     << "0"
+                                                                     << "0"
+                                                                     << "0";
+        QTest::newRow("nothing stored, not a number: follows the zone, not saved") << "-"
+                                                                                   << "five"
+                                                                                   << "-"
+                                                                                   << "five";
+        QTest::newRow("emptied: follows the zone again") << "2"
+                                                         << ""
+                                                         << ""
+                                                         << "0";
     }
 
     void offsetOnFocusLoss()
     {
+        QFETCH(QString, stored);
         QFETCH(QString, typed);
         QFETCH(QString, saved);
-        Harness h({{"Quorvel/Main/UTCOffset", "2"}});
+        QFETCH(QString, box);
+        Harness h(stored == "-" ? QHash<QString, QString>{}
+                                : QHash<QString, QString>{{"Quorvel/Main/UTCOffset", stored}});
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
         h.form->UTCOffset->setFocus();
-        h.form->UTCOffset->setText(typed);
+        if (typed != "-") {
+            h.form->UTCOffset->selectAll();
+            if (typed.isEmpty())
+                QTest::keyClick(h.form->UTCOffset, Qt::Key_Delete);
+            else
+                QTest::keyClicks(h.form->UTCOffset, typed);
+        }
         h.settings.writes.clear();
         QTest::keyClick(h.form->UTCOffset, Qt::Key_Tab);
-        QCOMPARE(h.settings.writes, QStringList{"UTCOffset=" + saved});
-        QCOMPARE(h.form->UTCOffset->text(), typed); // the box keeps what was typed
+        QCOMPARE(h.settings.writes, saved == "-" ? QStringList{} : QStringList{"UTCOffset=" + saved});
+        QCOMPARE(h.form->UTCOffset->text(), box); // the box keeps what was typed
     }
 
     // Before an offset is stored, the box starts with the PC's own.
@@ -528,7 +604,7 @@ private Q_SLOTS:
         QObject::connect(&batches, &QTimer::timeout, [&h] { h.serial->receive(Fix); });
         batches.start(50);
         QTRY_VERIFY_WITH_TIMEOUT(h.form->Label1->text().endsWith(" in 2 s."), 5000);
-        QVERIFY(h.form->Label1->text().startsWith("Logging: "));
+        QVERIFY(h.form->Label1->text().startsWith("Point 1: "));
     }
 
     // The status line says what is going on at every moment, and a held
@@ -551,12 +627,12 @@ private Q_SLOTS:
             << true << true << true;
         QTest::newRow("an open that fails while waiting stops logging")
             << QStringList{"refuse COM 2", "Start Log", "fix", "lose", "COM 2"}
-            << "Logging off: 1 fix stored\\." << false << false << false;
+            << "Point 1, logging off: 1 fix\\." << false << false << false;
         QTest::newRow("Stop Log") << QStringList{"Start Log", "fix", "fix", "Start Log"}
-                                  << "Logging off: 2 fixes stored\\." << false << false << false;
+                                  << "Point 1, logging off: 2 fixes\\." << false << false << false;
         QTest::newRow("a sync waits for a fix")
             << QStringList{"Start Log", "Sync"}
-            << "Logging: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
+            << "Point 1: 0 fixes in 0 s\\.\nWaiting for a fix to set the clock\\." << true << true << true;
         QTest::newRow("a second press cancels")
             << QStringList{"Sync", "Sync"} << "Clock sync cancelled: the PC clock was not set\\." << false
             << false << false;
@@ -568,27 +644,27 @@ private Q_SLOTS:
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
         QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("two lines at most: a waiting sync before the stopped rule")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
-            << "Logging off: 2 fixes stored\\.\nWaiting for a fix to set the clock\\." << false << true
+            << "Point 1, logging off: 2 fixes\\.\nWaiting for a fix to set the clock\\." << false << true
             << true;
         QTest::newRow("a stop rule edited in the file meanwhile is followed")
             << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
-            << "Logging off: 2 fixes stored\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
             << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
         QTest::newRow("a rule on the mean in the window's decimal separator")
             << QStringList{"stored mean 0.5", "German", "Start Log"}
-            << "Logging: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
+            << "Point 1: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
                "\u00b10,50 m \\(95 %\\)\\."
             << true << false << true;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
-            << "Logging: 1 fix in 0 s\\." << true << false << true;
+            << "Point 1: 1 fix in 0 s\\." << true << false << true;
     }
 
     void statusLine()
@@ -898,7 +974,8 @@ private Q_SLOTS:
         Answers answers({"the church", "OK", "48.1174 11.51666667"});
         menuItem(h.form->Latitidue, "Compare with a known point\u2026")->trigger();
         QCOMPARE(answers.asked.size(), 3);
-        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read"),
+        QVERIFY2(answers.asked[1].startsWith("This is no position that can be read (“the” is not part of a "
+                                             "position)."),
                  qPrintable(answers.asked[1]));
         // Two short lines fit the status line; the whole sentence is in the tooltips.
         QCOMPARE(h.form->Label1->text(), "Known point: 11.12 m at 0°.\nToo short to tell if within 95 %.");
@@ -908,6 +985,13 @@ private Q_SLOTS:
         QVERIFY(h.form->Longitude->toolTip().endsWith(told));
         h.form->CalcPos_Click(); // kept for the next mean
         QVERIFY(h.form->Label1->toolTip().endsWith("radius"));
+        // Cleared: said so, and gone from the tooltips and the next mean.
+        menuItem(h.form->Latitidue, "Clear the known point")->trigger();
+        QCOMPARE(h.form->Label1->text(), "Known point cleared.");
+        QVERIFY(!h.form->Longitude->toolTip().contains("Known point"));
+        h.form->CalcPos_Click();
+        QVERIFY(!h.form->Label1->toolTip().contains("Known point"));
+        QVERIFY(!menuItem(h.form->Latitidue, "Clear the known point"));
     }
 
     // The scatter window follows new fixes, its labels stay apart, and a
@@ -937,6 +1021,116 @@ private Q_SLOTS:
         window->close();
     }
 
+    // Two points logged one after the other: New point keeps the first
+    // point's mean of every fix it has, those since Calc Position too, and
+    // the second mean is of the second point's fixes alone. The Points
+    // window lists both; a restart reads them again and goes on counting.
+    void newPointThenTwoMeans()
+    {
+        Harness h;
+        h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        h.form->CalcPos_Click();
+        h.serial->receive(Fix);
+        Answers answers({"Keep it in the list only"});
+        menuItem(h.form->StartStop, "New point\u2026")->trigger();
+        QCOMPARE(answers.asked.size(), 1);
+        QVERIFY2(answers.asked[0].startsWith("The mean of point 1 (2 fixes"), qPrintable(answers.asked[0]));
+        QCOMPARE(h.form->SampleCount, 0);
+        QCOMPARE(h.form->Latitidue->text(), QString());
+        QCOMPARE(h.form->Label1->text(), QStringLiteral("Point 2: 0 fixes in 0 s."));
+
+        h.serial->receive(FixNearby + FixNearby);
+        h.form->CalcPos_Click();
+        QCOMPARE(h.form->Latitidue->text(), QStringLiteral("48.07538"));
+        QVERIFY2(QRegularExpression(
+                     "\nPrevious point \\(Point 1, \\d\\d:\\d\\d:\\d\\d\\): 1\\.115 km at 214\u00b0 "
+                     "from the mean$")
+                     .match(h.form->Label1->toolTip())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->toolTip()));
+        QVERIFY(h.form->saveMean(h.data.filePath("b.gpx"), "Stone B"));
+
+        const auto rows = [](QWidget *window) {
+            QTableWidget *table = window->findChild<PointsWindow *>()->table();
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                QStringList cells;
+                for (const int column : {PointsWindow::Number, PointsWindow::Name, PointsWindow::Fixes,
+                                         PointsWindow::Latitude, PointsWindow::Longitude})
+                    cells << table->item(row, column)->text();
+                texts << cells.join('|');
+            }
+            return texts.join('\n').replace(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"), "hh:mm:ss");
+        };
+        const QString listed = "1|Point 1, hh:mm:ss|2|48.11730000|11.51666667\n"
+                               "2|Stone B|2|48.12563333|11.52500000";
+        h.form->showPoints();
+        QCOMPARE(rows(h.form.get()), listed);
+
+        Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
+        again.Form_Load();
+        again.showPoints();
+        QCOMPARE(rows(&again), listed);
+        again.StartStop_Click();
+        QCOMPARE(again.Label1->text(), QStringLiteral("Point 3: 0 fixes in 0 s."));
+    }
+
+    // The distance and bearing from each point to the one before are
+    // GeographicLib's own, as its GeodSolve gives them, to the millimetre.
+    void pointsAgreeWithGeodSolve_data()
+    {
+        QTest::addColumn<double>("latitude1");
+        QTest::addColumn<double>("longitude1");
+        QTest::addColumn<double>("latitude2");
+        QTest::addColumn<double>("longitude2");
+
+        QTest::newRow("two stones 25 m apart") << 48.1173 << 11.51666667 << 48.11752 << 11.51668;
+        QTest::newRow("across the antimeridian") << -16.5 << 179.99999 << -16.50001 << -179.99999;
+        QTest::newRow("Munich to Sydney") << 48.1173 << 11.5167 << -33.8688 << 151.2093;
+        QTest::newRow("nearly antipodal") << 0.5 << 0.0 << -0.5 << 179.7;
+    }
+
+    void pointsAgreeWithGeodSolve()
+    {
+        QFETCH(double, latitude1);
+        QFETCH(double, longitude1);
+        QFETCH(double, latitude2);
+        QFETCH(double, longitude2);
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("GeodSolve"));
+        if (program.isEmpty())
+            QSKIP("GeodSolve is not installed (Debian package geographiclib-tools)");
+        QList<files::KeptPoint> points(2);
+        points[0].point.latitude = latitude1;
+        points[0].point.longitude = longitude1;
+        points[1].point.latitude = latitude2;
+        points[1].point.longitude = longitude2;
+        PointsWindow window;
+        window.setPoints(points, QString());
+        const auto figure = [&window](int column) {
+            return window.table()->item(1, column)->text().remove(QRegularExpression("[^0-9.]")).toDouble();
+        };
+
+        // From the second point to the first: s12 azi1 azi2.
+        QProcess process;
+        process.start(program, {"-i", "-p", "6"});
+        process.write(QStringLiteral("%1 %2 %3 %4\n")
+                          .arg(latitude2, 0, 'f', 10)
+                          .arg(longitude2, 0, 'f', 10)
+                          .arg(latitude1, 0, 'f', 10)
+                          .arg(longitude1, 0, 'f', 10)
+                          .toLatin1());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished());
+        const QStringList solved = QString::fromLatin1(process.readAllStandardOutput()).split(' ');
+        QCOMPARE(solved.size(), 3);
+        const double azimuth = std::fmod(solved[0].toDouble() + 360, 360);
+        QVERIFY2(std::abs(figure(PointsWindow::Distance) - solved[2].toDouble()) <= 0.0005 + 1e-9,
+                 qPrintable(solved.join(' ')));
+        QVERIFY2(std::abs(std::remainder(figure(PointsWindow::Bearing) - azimuth, 360)) <= 0.005 + 1e-9,
+                 qPrintable(solved.join(' ')));
+    }
+
     void absurdMeanIsReported()
     {
         Harness h;
@@ -947,56 +1141,112 @@ private Q_SLOTS:
         QCOMPARE(h.form->Elevation->text(), QStringLiteral("kept"));
     }
 
+    // The PC's UTC clock reads GPS time when the fix arrives. A move of more
+    // than a day, or one that puts the PC's UTC clock an hour or more off
+    // because the offset typed is not the PC zone's, waits for Yes (No is the
+    // default); an offset nobody typed follows the zone at the fix.
     void clockSync_data()
     {
         QTest::addColumn<bool>("logging");
-        QTest::addColumn<QString>("offset"); // typed into the box after the button was pressed
+        QTest::addColumn<QString>("offset"); // typed into the box after the press; "-": none stored or typed
+        QTest::addColumn<QByteArray>("zone"); // the PC's (TZ) when the fix arrives
         QTest::addColumn<QByteArray>("lines");
-        QTest::addColumn<QStringList>("clockSettings");
+        QTest::addColumn<QString>("question"); // part of the question asked, if one is
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("clockSettings"); // the PC's UTC clock after each move
         QTest::addColumn<int>("samples");
 
         const QByteArray gga = "$GPGGA,%1,4807.038,N,01131.000,E,%2,08,0.9,545.4,M,46.9,M,,\r\n";
         const auto line = [&gga](const char *time, char quality = '1') {
             return QByteArray(gga).replace("%1", time).replace("%2", QByteArray(1, quality));
         };
-        QTest::newRow("logging off") << false << "10" << line("143005") << QStringList{"00:30:05.00"} << 0;
+        const QByteArray in2079 = "$GPRMC,143005.00,A,4807.038,N,01131.000,E,0.0,0.0,071279,,,A\r\n";
+        QTest::newRow("logging off") << false << "10" << QByteArray("UTC") << line("143005")
+                                     << "puts the PC's UTC clock 10 h ahead"
+                                     << "Yes" << QStringList{"00:30:05.00"} << 0;
         QTest::newRow("logging on: stored, then set")
-            << true << "10" << line("143005") << QStringList{"00:30:05.00"} << 1;
+            << true << "10" << QByteArray("UTC") << line("143005") << "at 00:30:05 when GPS says 14:30:05 UTC"
+            << "Yes" << QStringList{"00:30:05.00"} << 1;
         QTest::newRow("five hours behind")
-            << false << "-5" << line("030000") << QStringList{"22:00:00.00"} << 0;
-        QTest::newRow("fraction kept")
-            << false << "0" << line("221530.99") << QStringList{"22:15:30.99"} << 0;
-        QTest::newRow("no fix keeps waiting") << true << "0" << line("143005", '0') << QStringList{} << 0;
+            << false << "-5" << QByteArray("UTC") << line("030000") << "5 h behind"
+            << "Yes" << QStringList{"22:00:00.00"} << 0;
+        QTest::newRow("an offset typed 10 h from the zone: No leaves the clock")
+            << false << "10" << QByteArray("UTC") << line("143005")
+            << "UTC+10, is not the PC's time zone, UTC+0"
+            << "No" << QStringList{} << 0;
+        QTest::newRow("the zone's own offset typed: not asked")
+            << false << "5:30" << QByteArray("Asia/Kolkata") << line("143005") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("no offset typed: the zone's at the fix, not asked")
+            << false << "-" << QByteArray("Asia/Kolkata") << line("143005") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("a receiver's date 53 years ahead: No leaves the clock")
+            << false << "0" << QByteArray("UTC") << in2079 << "to 2079-12-07 14:30:05 (local time)"
+            << "No" << QStringList{} << 0;
+        QTest::newRow("a receiver's date 53 years ahead: Yes moves it once")
+            << false << "0" << QByteArray("UTC") << in2079 + in2079 << "more than a day"
+            << "Yes" << QStringList{"14:30:05.00"} << 0;
+        QTest::newRow("fraction kept") << false << "0" << QByteArray("UTC") << line("221530.99") << ""
+                                       << "" << QStringList{"22:15:30.99"} << 0;
+        QTest::newRow("no fix keeps waiting") << true << "0" << QByteArray("UTC") << line("143005", '0') << ""
+                                              << "" << QStringList{} << 0;
         QTest::newRow("bad time keeps waiting, sample counts")
-            << true << "0" << line("1430xx") + line("143006") << QStringList{"14:30:06.00"} << 2;
+            << true << "0" << QByteArray("UTC") << line("1430xx") + line("143006") << ""
+            << "" << QStringList{"14:30:06.00"} << 2;
         QTest::newRow("only the first fix sets the clock")
-            << false << "0" << line("143005") + line("143006") << QStringList{"14:30:05.00"} << 0;
+            << false << "0" << QByteArray("UTC") << line("143005") + line("143006") << ""
+            << "" << QStringList{"14:30:05.00"} << 0;
     }
 
     void clockSync()
     {
         QFETCH(bool, logging);
         QFETCH(QString, offset);
+        QFETCH(QByteArray, zone);
         QFETCH(QByteArray, lines);
+        QFETCH(QString, question);
+        QFETCH(QString, answer);
         QFETCH(QStringList, clockSettings);
         QFETCH(int, samples);
-        Harness h({{"Quorvel/Main/UTCOffset", "3"}});
+        Harness h(offset == "-" ? QHash<QString, QString>{}
+                                : QHash<QString, QString>{{"Quorvel/Main/UTCOffset", "3"}});
         if (logging)
             h.form->StartStop_Click();
         h.form->SyncClock_Click();
         QVERIFY(h.form->SyncPending && h.serial->PortOpen());
-        h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
-        h.form->UTCOffset_LostFocus();
+        if (offset != "-") {
+            h.form->UTCOffset->setText(offset); // the offset in force when the line arrives counts
+            h.form->UTCOffset_LostFocus();
+        }
 
+        // The PC's UTC clock reads the first line's GPS time, today.
+        const QTime gps = QTime::fromString(QString::fromLatin1(lines.mid(7, 6)), "hhmmss");
+        const QDateTime today(QDateTime::currentDateTimeUtc().date(), gps.isValid() ? gps : QTime(14, 30, 6),
+                              QTimeZone::utc());
+        const clock::UtcTime epoch{std::chrono::milliseconds(today.toMSecsSinceEpoch())};
+        h.serial->burstEpoch = epoch;
+        h.clock->now = epoch;
         h.clock->watched = h.form->monitor; // holds the line being decoded
+        const QByteArray savedZone = qgetenv("TZ");
+        qputenv("TZ", zone);
         h.serial->receive(lines);
+        qputenv("TZ", savedZone);
+        const QStringList shown = h.notices();
+        if (question.isEmpty()) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join(" | ")));
+        } else {
+            QVERIFY2(shown.size() == 1 && shown.first().contains(question), qPrintable(shown.join(" | ")));
+            auto *box = h.form->findChild<QMessageBox *>();
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            box->button(answer == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
         QCOMPARE(h.clock->settings, clockSettings);
         if (!clockSettings.isEmpty())
             QVERIFY(lines.contains(h.clock->watchedTexts.first().toLatin1() + "\r\n"));
         QCOMPARE(h.form->SampleCount, samples);
-        const bool done = !clockSettings.isEmpty();
+        const bool done = !clockSettings.isEmpty() || answer == "No";
         QCOMPARE(h.form->SyncPending, !done);
-        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending
+        QVERIFY(h.form->SyncClock->isEnabled()); // to cancel while pending, or once answered
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 
@@ -1076,12 +1326,22 @@ private Q_SLOTS:
         h.form->show();
         QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
         h.form->SyncClock->setFocus();
+        // The PC's UTC clock reads GPS time at the fix.
+        const QDateTime gps(QDateTime::currentDateTimeUtc().date(), QTime(14, 30, 5), QTimeZone::utc());
+        h.serial->burstEpoch = h.clock->now
+            = clock::UtcTime{std::chrono::milliseconds(gps.toMSecsSinceEpoch())};
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
-        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
+        // 5:30 from the PC's zone: the user is asked first.
+        auto *question = h.form->findChild<QMessageBox *>();
+        QVERIFY(question && question->isVisible());
         QVERIFY(!h.form->SyncClock->isEnabled() && !h.serial->PortOpen());
         h.form->SyncClock_Click(); // as a second press would
         h.form->StartStop_Click();
+        h.serial->receive(Fix);
+        QCOMPARE(h.clock->settings, QStringList{});
+        question->button(QMessageBox::Yes)->click();
+        QCOMPARE(h.clock->settings, QStringList{"20:00:05.00"});
         h.serial->receive(Fix);
         QCOMPARE(h.clock->settings.size(), 1);
         QVERIFY(!h.form->SyncClock->isEnabled());

@@ -63,13 +63,20 @@ class TestTimedated : public QObject
     QProcess m_bus;
     QProcess m_mock;
 
-    // Starts the mock; SetTime runs `code` (Python) when one is given.
-    void startMock(const QString &code = {})
+    // Starts dbusmock's timedated; SetTime runs `code` (Python) when one is
+    // given.
+    void startMock(const QString &code = {}) { startTemplate(QStringLiteral("timedated"), {}, code); }
+
+    // Starts the mock of `from` (a template's name or file) with the
+    // template's `parameters` (JSON).
+    void startTemplate(const QString &from, const QString &parameters, const QString &code = {})
     {
         stop(m_mock);
         QFile::remove(m_dir.filePath("calls.log"));
-        m_mock.start(Python,
-                     {"-m", "dbusmock", "--system", "-t", "timedated", "-l", m_dir.filePath("calls.log")});
+        QStringList arguments{"-m", "dbusmock", "--system", "-t", from, "-l", m_dir.filePath("calls.log")};
+        if (!parameters.isEmpty())
+            arguments << "-p" << parameters;
+        m_mock.start(Python, arguments);
         QVERIFY(m_mock.waitForStarted());
         QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
         QTRY_VERIFY(bus->isServiceRegistered(Service));
@@ -168,6 +175,10 @@ private Q_SLOTS:
         form.SyncClock_Click();
         receiver->receive(fix);
         QVERIFY(!form.SyncClock->isEnabled());
+        // 5:30 from this PC's zone (UTC): the move is confirmed first.
+        auto *question = form.findChild<QMessageBox *>();
+        QVERIFY(question && question->isVisible());
+        question->button(QMessageBox::Yes)->click();
         form.SyncClock_Click();
         form.StartStop_Click();
         receiver->receive(fix);
@@ -195,6 +206,9 @@ private Q_SLOTS:
         QTest::newRow("not authorised")
             << "org.freedesktop.DBus.Error.AccessDenied" << false << "not allowed to set the time"
             << TimedatedClock::Refusal::NotAllowed;
+        QTest::newRow("no polkit agent to ask for the password")
+            << "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired" << false
+            << "polkit authentication agent" << TimedatedClock::Refusal::NotAllowed;
         QTest::newRow("other") << "org.example.Error.Strange" << true << "org.example.Error.Strange"
                                << TimedatedClock::Refusal::Other;
     }
@@ -221,53 +235,89 @@ private Q_SLOTS:
         QCOMPARE(known.first().first().toBool(), synchronized);
     }
 
-    // Sync PC Clock where network time holds the clock: asked once whether
-    // to turn it off when it has not synchronized the clock, left alone
-    // when it has.
+    // Sync PC Clock where network time holds the clock, against a timedated
+    // that behaves as systemd's: asked once whether to turn it off when it
+    // has not synchronized the clock, left alone when it has. Turned off, the
+    // clock is set once timedated has finished, with the move planned at the
+    // fix (relative, so still right), and one press moves it once.
     void windowAndNetworkTime_data()
     {
         QTest::addColumn<bool>("synchronized");
+        QTest::addColumn<QString>("parameters"); // the mock's, besides NTPSynchronized
         QTest::addColumn<QString>("answer"); // to the question, if asked
         QTest::addColumn<QStringList>("ntpCalls");
-        QTest::addColumn<int>("setTimeCalls");
+        QTest::addColumn<int>("moves"); // SetTime calls that passed
         QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("notice"); // part of the message shown, if any
         QTest::newRow("not synchronized, turned off and set")
-            << false << "yes" << QStringList{"SetNTP False True"} << 2 << "timedatectl set-ntp true";
+            << false << ""
+            << "yes" << QStringList{"SetNTP False True"} << 1 << "timedatectl set-ntp true"
+            << "";
+        QTest::newRow("timedated's job takes 3 s: waited for, set once")
+            << false << R"("JobSeconds": 3.0)"
+            << "yes" << QStringList{"SetNTP False True"} << 1 << "timedatectl set-ntp true"
+            << "";
         QTest::newRow("not synchronized, left on")
-            << false << "no" << QStringList{} << 1 << "network time synchronization is on";
+            << false << ""
+            << "no" << QStringList{} << 0 << "network time synchronization is on"
+            << "";
         QTest::newRow("synchronized: left, not asked")
-            << true << "" << QStringList{} << 1 << "network time has synchronized it";
+            << true << ""
+            << "" << QStringList{} << 0 << "network time has synchronized it"
+            << "has already synchronized";
+        QTest::newRow("no polkit agent to ask for the password")
+            << false << R"("SetNTPError": "org.freedesktop.DBus.Error.InteractiveAuthorizationRequired")"
+            << "yes" << QStringList{"SetNTP False True"} << 0 << "The PC clock was not set"
+            << "polkit authentication agent";
     }
 
     void windowAndNetworkTime()
     {
         QFETCH(bool, synchronized);
+        QFETCH(QString, parameters);
         QFETCH(QString, answer);
         QFETCH(QStringList, ntpCalls);
-        QFETCH(int, setTimeCalls);
+        QFETCH(int, moves);
         QFETCH(QString, status);
-        startMock(QStringLiteral("if self.Get('%1', 'NTP'): %2")
-                      .arg(Service, refusal("org.freedesktop.timedate1.AutomaticTimeSyncEnabled")));
-        setSynchronized(synchronized);
+        QFETCH(QString, notice);
+        startTemplate(
+            SYSTEMD_TIMEDATED,
+            QStringLiteral(R"({"NTPSynchronized": %1%2})")
+                .arg(synchronized ? "true" : "false", parameters.isEmpty() ? "" : ", " + parameters));
         test::MemorySettingsStore settings;
         auto serial = std::make_unique<test::FakeSerialControl>();
         test::FakeSerialControl *receiver = serial.get();
         Form1 form(std::move(serial), settings, std::make_unique<TimedatedClock>());
         form.Form_Load();
         form.SyncClock_Click();
-        receiver->receive("$GPGGA," + QDateTime::currentDateTimeUtc().time().toString("hhmmss").toLatin1()
-                          + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n");
+        const QByteArray fix = "$GPGGA,"
+            + QDateTime::currentDateTimeUtc().time().toString("hhmmss").toLatin1()
+            + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n";
+        receiver->receive(fix);
+        // A press and fixes while the system answers must not move the clock again.
+        form.SyncClock_Click();
+        receiver->receive(fix);
         if (!answer.isEmpty()) {
             QMessageBox *question = nullptr;
             QTRY_VERIFY((question = form.findChild<QMessageBox *>()) && question->isVisible());
             QVERIFY(question->text().contains("Turn automatic time synchronization off"));
             question->button(answer == "yes" ? QMessageBox::Yes : QMessageBox::No)->click();
         }
-        QTRY_VERIFY(form.SyncClock->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(form.SyncClock->isEnabled(), 10000);
+        QTest::qWait(300);
         QVERIFY2(form.Label1->text().contains(status), qPrintable(form.Label1->text()));
         QCOMPARE(calls("SetNTP"), ntpCalls);
         const QStringList asked = calls().filter(QRegularExpression("^SetTime -?[0-9]+ True True$"));
-        QVERIFY2(asked.size() == setTimeCalls, qPrintable(calls().join(" | ")));
+        const QStringList passed = calls("TimeSet");
+        QVERIFY2(passed.size() == moves, qPrintable(calls().join(" | ")));
+        // Every request carries the move planned at the fix.
+        for (const QString &call : asked + passed)
+            QCOMPARE(call.split(' ').value(1), asked.first().split(' ').value(1));
+        const QStringList shown = test::visibleNotices(form);
+        if (notice.isEmpty())
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join(" | ")));
+        else
+            QVERIFY2(shown.size() == 1 && shown.first().contains(notice), qPrintable(shown.join(" | ")));
     }
 
     // Network time refuses the move; turned off, it lets the same move pass.

@@ -241,112 +241,218 @@ private Q_SLOTS:
     void fixTimes_data()
     {
         QTest::addColumn<QList<double>>("utc"); // second of the day of each fix; -1 none
+        QTest::addColumn<QList<int>>("restarts"); // fixes that came first after Start Log again
         QTest::addColumn<QList<double>>("expected"); // seconds from the first; empty: none
-        QTest::addColumn<int>("span"); // -1: none
+        QTest::addColumn<int>("span"); // logging time; -1: none
 
         QTest::newRow("across midnight")
-            << QList<double>{86398, 86399, 0, 1} << QList<double>{0, 1, 2, 3} << 3;
-        QTest::newRow("five a second") << QList<double>{7, 7, 7, 8, 8} << QList<double>{0, 0, 0, 1, 1} << 1;
+            << QList<double>{86398, 86399, 0, 1} << QList<int>{} << QList<double>{0, 1, 2, 3} << 3;
+        QTest::newRow("five a second")
+            << QList<double>{7, 7, 7, 8, 8} << QList<int>{} << QList<double>{0, 0, 0, 1, 1} << 1;
         QTest::newRow("four a second, with the fraction")
-            << QList<double>{7, 7.25, 7.5, 7.75, 8, 8.25} << QList<double>{0, 0.25, 0.5, 0.75, 1, 1.25} << 1;
-        QTest::newRow("a pause") << QList<double>{100, 101, 3701} << QList<double>{0, 1, 3601} << 3601;
+            << QList<double>{7, 7.25, 7.5, 7.75, 8, 8.25} << QList<int>{}
+            << QList<double>{0, 0.25, 0.5, 0.75, 1, 1.25} << 1;
+        // No fix for an hour while logging: the hour was logged.
+        QTest::newRow("a gap") << QList<double>{100, 101, 3701} << QList<int>{} << QList<double>{0, 1, 3601}
+                               << 3601;
+        // Stop Log, and Start Log an hour later: the hour was not.
+        QTest::newRow("a pause") << QList<double>{100, 101, 3701, 3702} << QList<int>{2}
+                                 << QList<double>{0, 1, 3601, 3602} << 2;
         // A receiver's clock stepping back ten seconds (humminbird-M37.log)
         // is not a day's logging.
-        QTest::newRow("a step back") << QList<double>{194120, 194124, 194114, 194118}
+        QTest::newRow("a step back") << QList<double>{194120, 194124, 194114, 194118} << QList<int>{}
                                      << QList<double>{0, 4, 4, 8} << 8;
-        QTest::newRow("a fix without time") << QList<double>{100, -1, 102} << QList<double>{} << 2;
+        QTest::newRow("a fix without time")
+            << QList<double>{100, -1, 102} << QList<int>{} << QList<double>{} << 2;
+        QTest::newRow("a fix without time, and a pause")
+            << QList<double>{100, -1, 101, 3701, 3703} << QList<int>{3} << QList<double>{} << 3;
     }
 
     void fixTimes()
     {
         QFETCH(QList<double>, utc);
+        QFETCH(QList<int>, restarts);
         QFETCH(QList<double>, expected);
         QFETCH(int, span);
         auto ring = std::make_unique<SampleRing>();
-        for (int i = 0; i < utc.size(); ++i)
+        for (int i = 0; i < utc.size(); ++i) {
+            if (restarts.contains(i))
+                ring->startLogging();
             ring->storeSample(4807 + i * 0.001, 1131, 500, at(utc[i]));
+        }
         const std::optional<std::vector<double>> seconds = average::fixSeconds(*ring);
         QCOMPARE(seconds ? QList<double>(seconds->begin(), seconds->end()) : QList<double>{}, expected);
         QCOMPARE(average::spreadOf(*ring, *average::averageSamples(*ring))->spanSeconds.value_or(-1), span);
     }
 
-    // Simulated sessions: errors north, east and up of 2 m each, first-order
-    // autoregressive with correlation times of 30 s to 5 min, one fix a
-    // second, sessions of 1 to 60 minutes. Where a figure is given, the 95 %
-    // radius must hold the true point in 90 to 98 % of sessions, and stay
-    // within 1.5 times the true 95 % radius for hour-long sessions; a
-    // one-minute session must get no figure.
+    // Simulated sessions, one fix a second: errors of 2 m north, east and up,
+    // first-order autoregressive with correlation times of 30 s to 5 min,
+    // sessions of 1 to 60 minutes; the same in blocks of 5 to 20 minutes
+    // logged hours apart; and errors of two time scales (half the variance
+    // over 10 s, half over the correlation time), a model the method does
+    // not assume. Prints the whole table (coverage %, share of sessions
+    // given a figure, median radius / true 95 % radius) and holds the
+    // method to its goals:
+    // - coverage 93-97 % pooled over the first-order cells and blocks;
+    // - in every cell where at least 10 sessions get a figure, coverage not
+    //   significantly below 90 % (one-sided binomial test at 1 %), and a
+    //   median radius at most twice the true one;
+    // - a figure for most 30-minute sessions with a two-minute correlation,
+    //   and none for a one-minute session.
+    // Two time scales with the slower one at 5 min fall short (see the
+    // README): they are printed, not held to the goals.
     void meanUncertaintyHolds()
     {
-        constexpr int Sessions = 250;
-        const int correlations[] = {30, 60, 120, 300};
-        const int minutes[] = {1, 5, 10, 20, 30, 60};
+        constexpr int Sessions = 250, Pause = 7200, Few = 10;
+        struct Part
+        {
+            double variance, tau; // m^2 per axis, s
+        };
+        struct Case
+        {
+            const char *model;
+            int tau;
+            std::vector<Part> parts;
+            std::vector<int> blocks; // minutes each, Pause apart
+        };
+        std::vector<Case> cases;
+        for (const int tau : {30, 60, 120, 300}) {
+            for (const int span : {1, 5, 10, 20, 30, 60})
+                cases.push_back({"first-order", tau, {{4, double(tau)}}, {span}});
+        }
+        for (const int tau : {30, 60, 120, 300}) {
+            for (const std::vector<int> &blocks : std::vector<std::vector<int>>{{10, 10},
+                                                                                {5, 5, 5, 5},
+                                                                                {20, 20},
+                                                                                {5, 20},
+                                                                                {10, 10, 10},
+                                                                                {20, 20, 20}})
+                cases.push_back({"blocks", tau, {{4, double(tau)}}, blocks});
+        }
+        for (const int tau : {60, 120, 300}) {
+            for (const int span : {10, 20, 30, 60})
+                cases.push_back({"two scales", tau, {{2, 10}, {2, double(tau)}}, {span}});
+        }
+
+        // The chance of at least `misses` misses in `n` if 10 % miss.
+        const auto binomialTail = [](int misses, int n) {
+            double tail = 0;
+            for (int k = misses; k <= n; ++k)
+                tail += std::exp(std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)
+                                 + k * std::log(0.1) + (n - k) * std::log(0.9));
+            return tail;
+        };
         std::mt19937_64 random(20260117);
-        std::normal_distribution<double> normal(0, 2);
+        std::normal_distribution<double> normal(0, 1);
         int givenAll[2] = {0, 0}, heldAll[2] = {0, 0};
-        qInfo("correlation span | horizontal: held given radius/true | vertical: held given radius/true");
-        for (const int tau : correlations) {
-            const double phi = std::exp(-1.0 / tau), innovation = std::sqrt(1 - phi * phi);
-            for (const int span : minutes) {
-                const int n = span * 60;
-                // The variance of the mean of n fixes of unit variance.
-                const double pairs = phi * (n * (1 - phi) - (1 - std::pow(phi, n))) / ((1 - phi) * (1 - phi));
-                const double sigma = 2 * std::sqrt((n + 2 * pairs) / n) / std::sqrt(double(n));
-                const double true95[2] = {std::sqrt(-2 * std::log(0.05)) * sigma, 1.959964 * sigma};
-                std::vector<double> seconds(std::size_t(n), 0);
-                std::vector<average::LocalPoint> points(static_cast<std::size_t>(n));
-                int given[2] = {0, 0}, held[2] = {0, 0};
-                double ratio[2] = {0, 0};
-                for (int i = 0; i < n; ++i)
-                    seconds[std::size_t(i)] = i;
-                for (int k = 0; k < Sessions; ++k) {
-                    average::LocalPoint error{normal(random), normal(random), normal(random)}, sum;
-                    for (int i = 0; i < n; ++i) {
-                        if (i > 0)
-                            error = {phi * error.north + innovation * normal(random),
-                                     phi * error.east + innovation * normal(random),
-                                     phi * error.up + innovation * normal(random)};
-                        points[std::size_t(i)] = error;
-                        sum = {sum.north + error.north, sum.east + error.east, sum.up + error.up};
-                    }
-                    // The points as offsets from their mean, which is off the true point by:
-                    const average::LocalPoint off{sum.north / n, sum.east / n, sum.up / n};
-                    for (average::LocalPoint &p : points)
-                        p = {p.north - off.north, p.east - off.east, p.up - off.up};
-                    const average::MeanUncertainty u = average::meanUncertainty(seconds, points);
-                    const std::optional<double> radius[2] = {u.horizontal95, u.vertical95};
-                    const double miss[2] = {std::hypot(off.north, off.east), std::fabs(off.up)};
-                    for (int h = 0; h < 2; ++h) {
-                        if (!radius[h])
-                            continue;
-                        ++given[h];
-                        held[h] += miss[h] <= *radius[h];
-                        ratio[h] += *radius[h] / true95[h];
+        qInfo("model       tau   blocks (min) | horizontal: held given radius/true | vertical: held given "
+              "radius/true");
+        for (const Case &c : cases) {
+            std::vector<double> seconds;
+            std::vector<int> blockStarts;
+            std::vector<int> lengths;
+            double clock = 0;
+            for (const int minutes : c.blocks) {
+                if (!seconds.empty())
+                    blockStarts.push_back(int(seconds.size()));
+                lengths.push_back(minutes * 60);
+                for (int i = 0; i < minutes * 60; ++i)
+                    seconds.push_back(clock + i);
+                clock += minutes * 60 + Pause;
+            }
+            const int n = int(seconds.size());
+            // The variance of the mean: blocks hours apart are independent;
+            // within a block, that of the mean of first-order errors.
+            double variance = 0;
+            for (const int length : lengths) {
+                for (const Part &part : c.parts) {
+                    const double phi = std::exp(-1 / part.tau);
+                    const double pairs
+                        = phi * (length * (1 - phi) - (1 - std::pow(phi, length))) / ((1 - phi) * (1 - phi));
+                    variance += part.variance * (length + 2 * pairs) / (double(n) * n);
+                }
+            }
+            const double true95[2]
+                = {std::sqrt(-2 * std::log(0.05) * variance), 1.959964 * std::sqrt(variance)};
+            std::vector<average::LocalPoint> points(static_cast<std::size_t>(n));
+            int given[2] = {0, 0}, held[2] = {0, 0};
+            std::vector<double> ratios[2];
+            for (int k = 0; k < Sessions; ++k) {
+                std::fill(points.begin(), points.end(), average::LocalPoint{});
+                for (const Part &part : c.parts) {
+                    const double phi = std::exp(-1 / part.tau), innovation = std::sqrt(1 - phi * phi);
+                    const double sd = std::sqrt(part.variance);
+                    average::LocalPoint error;
+                    for (int i = 0, block = 0; i < n; ++i) {
+                        // Each block starts afresh: hours apart, the errors
+                        // have forgotten the block before.
+                        const bool fresh = i == 0
+                            || (block < int(blockStarts.size()) && i == blockStarts[std::size_t(block)]);
+                        block += fresh && i > 0;
+                        const double keep = fresh ? 0 : phi, add = fresh ? 1 : innovation;
+                        error = {keep * error.north + add * normal(random),
+                                 keep * error.east + add * normal(random),
+                                 keep * error.up + add * normal(random)};
+                        average::LocalPoint &p = points[std::size_t(i)];
+                        p = {p.north + sd * error.north, p.east + sd * error.east, p.up + sd * error.up};
                     }
                 }
-                const auto percent
-                    = [](int part, int whole) { return whole ? 100.0 * part / whole : qQNaN(); };
-                qInfo("%5d s %4d min | %5.1f %% %5.1f %% %5.2f | %5.1f %% %5.1f %% %5.2f", tau, span,
-                      percent(held[0], given[0]), percent(given[0], Sessions), ratio[0] / given[0],
-                      percent(held[1], given[1]), percent(given[1], Sessions), ratio[1] / given[1]);
+                // The points as offsets from their mean, which is off the true point by:
+                average::LocalPoint off;
+                for (const average::LocalPoint &p : points)
+                    off = {off.north + p.north / n, off.east + p.east / n, off.up + p.up / n};
+                for (average::LocalPoint &p : points)
+                    p = {p.north - off.north, p.east - off.east, p.up - off.up};
+                const average::MeanUncertainty u = average::meanUncertainty(seconds, points, blockStarts);
+                const std::optional<double> radius[2] = {u.horizontal95, u.vertical95};
+                const double miss[2] = {std::hypot(off.north, off.east), std::fabs(off.up)};
                 for (int h = 0; h < 2; ++h) {
+                    if (!radius[h])
+                        continue;
+                    ++given[h];
+                    held[h] += miss[h] <= *radius[h];
+                    ratios[h].push_back(*radius[h] / true95[h]);
+                }
+            }
+            double median[2] = {qQNaN(), qQNaN()};
+            for (int h = 0; h < 2; ++h) {
+                std::sort(ratios[h].begin(), ratios[h].end());
+                if (!ratios[h].empty())
+                    median[h] = ratios[h][ratios[h].size() / 2];
+            }
+            const auto percent = [](int part, int whole) { return whole ? 100.0 * part / whole : qQNaN(); };
+            QStringList blocks;
+            for (const int minutes : c.blocks)
+                blocks << QString::number(minutes);
+            qInfo("%-11s %3d s %-12s | %5.1f %% %5.1f %% %5.2f | %5.1f %% %5.1f %% %5.2f", c.model, c.tau,
+                  qPrintable(blocks.join(QLatin1Char('+'))), percent(held[0], given[0]),
+                  percent(given[0], Sessions), median[0], percent(held[1], given[1]),
+                  percent(given[1], Sessions), median[1]);
+            const bool twoScales = c.parts.size() > 1;
+            const QString cell
+                = QStringLiteral("%1, %2 s, %3 min").arg(c.model).arg(c.tau).arg(blocks.join('+'));
+            for (int h = 0; h < 2; ++h) {
+                if (c.blocks == std::vector<int>{1})
+                    QCOMPARE(given[h], 0);
+                if (twoScales && c.tau > 120)
+                    continue;
+                if (!twoScales) {
                     givenAll[h] += given[h];
                     heldAll[h] += held[h];
-                    if (span == 1)
-                        QCOMPARE(given[h], 0);
-                    if (given[h] >= Sessions / 2) {
-                        QVERIFY2(percent(held[h], given[h]) >= 90 && percent(held[h], given[h]) <= 98,
-                                 qPrintable(QStringLiteral("%1 s, %2 min").arg(tau).arg(span)));
-                    }
-                    if (span == 60 && given[h] > 0)
-                        QVERIFY(ratio[h] / given[h] <= 1.5);
                 }
+                if (given[h] >= Few) {
+                    QVERIFY2(binomialTail(given[h] - held[h], given[h]) >= 0.01, qPrintable(cell));
+                    QVERIFY2(median[h] <= 2, qPrintable(cell));
+                }
+                if (!twoScales && c.tau == 120 && c.blocks == std::vector<int>{30})
+                    QVERIFY2(given[h] > Sessions / 2, qPrintable(cell));
             }
         }
         for (int h = 0; h < 2; ++h) {
-            qInfo("%s: held in %.1f %% of the %d sessions with a figure", h ? "vertical" : "horizontal",
-                  100.0 * heldAll[h] / givenAll[h], givenAll[h]);
-            QVERIFY(100.0 * heldAll[h] / givenAll[h] >= 90 && 100.0 * heldAll[h] / givenAll[h] <= 98);
+            const double pooled = 100.0 * heldAll[h] / givenAll[h];
+            qInfo("%s: held in %.1f %% of the %d first-order sessions (blocks too) with a figure",
+                  h ? "vertical" : "horizontal", pooled, givenAll[h]);
+            QVERIFY(pooled >= 93 && pooled <= 97);
         }
     }
 
@@ -404,26 +510,31 @@ private Q_SLOTS:
         QTest::addColumn<int>("elapsed");
         QTest::addColumn<bool>("met");
         QTest::addColumn<QString>("text"); // how the progress text starts
+        QTest::addColumn<int>("pauseAfter"); // fixes before a two-hour pause, 0 none
 
         using Kind = average::StopRule::Kind;
         QTest::newRow("fixes, not yet")
-            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes";
+            << int(Kind::Fixes) << 300.0 << 120 << 0 << false << "120 of 300 fixes" << 0;
         QTest::newRow("fixes, just met")
-            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes";
+            << int(Kind::Fixes) << 120.0 << 120 << 0 << true << "120 of 120 fixes" << 0;
         QTest::newRow("time, not yet")
-            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s";
+            << int(Kind::Time) << 600.0 << 0 << 125 << false << "2 min 05 s of 10 min 00 s" << 0;
         QTest::newRow("time, just met")
-            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s";
+            << int(Kind::Time) << 600.0 << 0 << 600 << true << "10 min 00 s of 10 min 00 s" << 0;
         const QString tooShort
             = QStringLiteral("Too short to tell how good the mean is; stop at \u00b10.50 m (95 %)");
         QTest::newRow("uncertainty, no fixes")
-            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort;
+            << int(Kind::Uncertainty) << 0.5 << 0 << 0 << false << tooShort << 0;
         QTest::newRow("uncertainty, a minute is too short")
-            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort;
+            << int(Kind::Uncertainty) << 0.5 << 60 << 60 << false << tooShort << 0;
         QTest::newRow("uncertainty, met")
-            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1";
+            << int(Kind::Uncertainty) << 0.5 << 1200 << 1200 << true << "Mean \u00b1" << 0;
         QTest::newRow("uncertainty, not yet")
-            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1";
+            << int(Kind::Uncertainty) << 0.001 << 1200 << 1200 << false << "Mean \u00b1" << 0;
+        // Ten minutes, Stop Log, and ten more two hours later, half a metre
+        // further north: a session of two stretches, not of two hours.
+        QTest::newRow("uncertainty, logged in two stretches")
+            << int(Kind::Uncertainty) << 10.0 << 1200 << 1200 << true << "Mean \u00b1" << 600;
     }
 
     void stopRule()
@@ -434,12 +545,17 @@ private Q_SLOTS:
         QFETCH(int, elapsed);
         QFETCH(bool, met);
         QFETCH(QString, text);
+        QFETCH(int, pauseAfter);
         auto ring = std::make_unique<SampleRing>();
         std::mt19937 random(1);
         std::normal_distribution<double> minutes(0, 0.0001);
-        for (int i = 0; i < fixes; ++i)
-            ring->storeSample(4807 + minutes(random), 1131 + minutes(random), 500 + 1000 * minutes(random),
-                              at(3600 + i));
+        for (int i = 0; i < fixes; ++i) {
+            const bool after = pauseAfter && i >= pauseAfter;
+            if (pauseAfter && i == pauseAfter)
+                ring->startLogging();
+            ring->storeSample(4807 + minutes(random) + (after ? 0.00027 : 0), 1131 + minutes(random),
+                              500 + 1000 * minutes(random), at(3600 + i + (after ? 7200 : 0)));
+        }
         const average::StopProgress progress
             = average::stopProgress({average::StopRule::Kind(kind), target}, *ring, elapsed);
         QVERIFY2(progress.text.startsWith(text), qPrintable(progress.text));
@@ -599,7 +715,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("format"); // PointFormat
         QTest::addColumn<QByteArray>("existing"); // empty: a new file
-        QTest::addColumn<int>("points"); // after saving; 0: refused
+        QTest::addColumn<int>("points"); // after saving (a new file: as many written); 0: refused
         QTest::addColumn<QByteArray>("kept");
 
         const int gpx = int(files::PointFormat::Gpx), kml = int(files::PointFormat::Kml),
@@ -628,7 +744,7 @@ private Q_SLOTS:
         QTest::newRow("GPX 1.0 is refused")
             << gpx << QByteArray(day).replace("1/1", "1/0") << 0 << QByteArray();
         QTest::newRow("text is refused") << gpx << QByteArray("lat,lon\n48,11\n") << 0 << QByteArray();
-        QTest::newRow("KML, new") << kml << QByteArray() << 1 << QByteArray("<Document>");
+        QTest::newRow("KML, two new") << kml << QByteArray() << 2 << QByteArray("<Document>");
         QTest::newRow("KML, into its Document")
             << kml
             << QByteArray("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Style id=\"s\"/>"
@@ -643,7 +759,7 @@ private Q_SLOTS:
                           "<Point><coordinates>11.5,48.1</coordinates></Point></Placemark></kml>")
             << 2 << QByteArray("<Document><Placemark><name>First");
         QTest::newRow("KML, a GPX file is refused") << kml << day << 0 << QByteArray();
-        QTest::newRow("GeoJSON, new") << json << QByteArray() << 1 << QByteArray("FeatureCollection");
+        QTest::newRow("GeoJSON, two new") << json << QByteArray() << 2 << QByteArray("FeatureCollection");
         QTest::newRow("GeoJSON, added to its collection")
             << json
             << QByteArray(
@@ -682,7 +798,8 @@ private Q_SLOTS:
         const auto kind = files::PointFormat(format);
         QString error;
         const std::optional<QByteArray> file = existing.isEmpty()
-            ? files::pointFile(kind, point, QStringLiteral("GPS Quorvel 1.1"))
+            ? files::pointsFile(kind, QList<files::MeanPoint>(points, point),
+                                QStringLiteral("GPS Quorvel 1.1"))
             : files::withPointAdded(kind, existing, point, &error);
         QCOMPARE(file.has_value(), points > 0);
         if (!file) {
@@ -763,6 +880,37 @@ private Q_SLOTS:
         }
         QCOMPARE(names.size(), points);
         QCOMPARE(names.last(), point.name);
+    }
+
+    // A point with all its figures, and one too short to tell, without the
+    // geoid's height or a time.
+    void pointsCsv()
+    {
+        files::MeanPoint known;
+        known.name = QStringLiteral("Stone \"4\", north");
+        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        known.latitude = 48.1173;
+        known.longitude = -0.00002;
+        known.elevation = 545.4;
+        known.geoidSeparation = 46.9;
+        known.spread.count = 600;
+        known.spread.cep50 = 0.5;
+        known.spread.cep95 = 1.204;
+        known.spread.mean.horizontal95 = 0.84;
+        known.spread.mean.vertical95 = 1.31;
+        files::MeanPoint brief;
+        brief.name = QStringLiteral("Pfahl ü");
+        brief.latitude = -33.5;
+        brief.longitude = 151.2;
+        brief.elevation = -2;
+        brief.spread.count = 3;
+        QCOMPARE(files::pointsCsv({known, brief}),
+                 QByteArray(
+                     "name,time_utc,latitude,longitude,elevation_msl_m,geoid_separation_m,fixes,cep50_m,"
+                     "cep95_m,mean_horizontal95_m,mean_vertical95_m\r\n"
+                     "\"Stone \"\"4\"\", north\",2026-03-14T12:00:05Z,48.11730000,-0.00002000,545.4,46.9,600,"
+                     "0.5,1.204,0.84,1.31\r\n"
+                     "Pfahl \xc3\xbc,,-33.50000000,151.20000000,-2,,3,0,0,,\r\n"));
     }
 };
 

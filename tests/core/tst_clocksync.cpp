@@ -79,6 +79,11 @@ private Q_SLOTS:
             << QStringList{"fix", "request", "zda late"} << QStringList{} << true << false;
         QTest::newRow("a burst already timed by another second: no epoch, waits")
             << QStringList{"fix", "request", "same burst, next second"} << QStringList{} << true << false;
+        QTest::newRow("a date decades ahead waits for the user; No leaves the clock")
+            << QStringList{"request", "fix in 2079", "no", "yes"} << QStringList{} << false << false;
+        QTest::newRow("a date decades ahead, Yes: moved once")
+            << QStringList{"request", "fix in 2079", "fix", "request", "yes", "yes"}
+            << QStringList{"14:30:05"} << false << true;
     }
 
     void oneRequestOneSetting()
@@ -105,6 +110,12 @@ private Q_SLOTS:
                 sync.cancel();
             } else if (step == "fix") {
                 take(at(14, 30, 5), burstAt(position, 14, 30, 5, 100));
+            } else if (step == "fix in 2079") {
+                nmea::SentenceTime time = at(14, 30, 5, nmea::TimeSentence::Rmc);
+                time.date = nmea::Date{2079, 12, 7};
+                take(time, burstAt(position, 14, 30, 5, 100));
+            } else if (step == "yes" || step == "no") {
+                sync.confirmMove(step == "yes");
             } else if (step == "rmc") {
                 take(at(14, 30, 5, nmea::TimeSentence::Rmc), burstAt(position, 14, 30, 5, 100));
             } else if (step == "zda") {
@@ -129,30 +140,47 @@ private Q_SLOTS:
 
     // The answer tells what was set with which offset, how far the clock
     // moved, and the PC's own zone where it differs (TZ=UTC here); a
-    // refusal passes on the system's reason.
+    // refusal passes on the system's reason, but never asks to turn off
+    // network time once it has been turned off.
     void answers_data()
     {
         QTest::addColumn<int>("offset"); // minutes
-        QTest::addColumn<qint64>("movedMs"); // -1: refused
+        QTest::addColumn<qint64>("movedMs");
+        QTest::addColumn<QStringList>("system"); // what the system answers, in turn
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("refusal");
 
         QTest::newRow("ahead, in the PC's zone")
-            << 0 << qint64(800) << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
+            << 0 << qint64(800) << QStringList{"set"}
+            << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
             << "";
-        QTest::newRow("back, in another zone") << 330 << qint64(-1250)
+        QTest::newRow("back, in another zone") << 330 << qint64(-1250) << QStringList{"set"}
                                                << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; "
                                                   "receiver delay 0 ms.\nThe PC's time zone "
                                                   "is UTC+0."
                                                << "";
-        QTest::newRow("refused") << 0 << qint64(-1) << "The PC clock was not set."
+        QTest::newRow("refused") << 0 << qint64(800) << QStringList{"timedated said no"}
+                                 << "The PC clock was not set."
                                  << "timedated said no";
+        QTest::newRow("network time turned off, then set")
+            << 0 << qint64(800) << QStringList{"network time on", "ntp off", "set"}
+            << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms.\n"
+               "Network time synchronization is now off; turn it on again in the system's date and time "
+               "settings, or with \"timedatectl set-ntp true\"."
+            << "";
+        QTest::newRow("network time turned off, still refused: not asked to turn it off")
+            << 0 << qint64(800) << QStringList{"network time on", "ntp off", "network time on"}
+            << "The PC clock was not set.\nNetwork time synchronization is now off; turn it on again in the "
+               "system's date and time settings, or with \"timedatectl set-ntp true\"."
+            << "Automatic time synchronization has been turned off, yet the time service still says it holds "
+               "the clock, so the clock was not set.\n\nPress Sync PC Clock again in a moment.";
     }
 
     void answers()
     {
         QFETCH(int, offset);
         QFETCH(qint64, movedMs);
+        QFETCH(QStringList, system);
         QFETCH(QString, status);
         QFETCH(QString, refusal);
         HeldClock clock;
@@ -160,20 +188,28 @@ private Q_SLOTS:
         clock::ClockSync sync(clock, syncPending);
         clock.requested = [] { return QString(); };
         QSignalSpy answered(&sync, &clock::ClockSync::answered);
+        connect(&sync, &clock::ClockSync::networkTimeOn, &sync, [&sync] { sync.turnNetworkTimeOff(true); });
         sync.request();
         // The PC's clock (TZ=UTC) `movedMs` away from GPS time plus the offset.
         const int local = (14 * 60 + 30 + offset) * 60 + 5;
         QVERIFY(sync.takeTime(at(14, 30, 5), burstAt(0, 0, 0, local, -int(movedMs)), offset));
         sync.setClock();
-        QVERIFY(sync.busy());
-        if (movedMs == -1)
-            Q_EMIT clock.refused(refusal);
-        else
-            Q_EMIT clock.timeSet(movedMs);
+        for (const QString &answer : system) {
+            QVERIFY(sync.busy());
+            if (answer == "set")
+                Q_EMIT clock.timeSet(movedMs);
+            else if (answer == "network time on")
+                Q_EMIT clock.refused("Turn it off", clock::SystemClock::Refusal::NetworkTimeOn);
+            else if (answer == "ntp off")
+                Q_EMIT clock.ntpSet(false);
+            else
+                Q_EMIT clock.refused(answer);
+        }
         QVERIFY(!sync.busy());
         QCOMPARE(answered.size(), 1);
         QCOMPARE(answered.first().at(0).toString(), status);
         QCOMPARE(answered.first().at(1).toString(), refusal);
+        QCOMPARE(clock.asked.size(), system.count("ntp off") + 1); // each request once, none twice
     }
 
     // The receiver's delay, measured: the median of at least ten seconds of

@@ -23,7 +23,7 @@ start_virtual_display
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 # Starts the installed program, and sets $window once its window is shown.
 start_program() {
-    XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb start_without_clock_right "$work/prefix/bin/quorvel" \
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb start_without_clock_right "$work/prefix/bin/quorvel" \
         2>"$work/quorvel.err"
     window=
     for _ in $(seq 300); do

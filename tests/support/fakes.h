@@ -107,7 +107,8 @@ public:
         moves << move;
         // The time of day (UTC, TZ=UTC in the tests) the clock would show
         // now, to the hundredth.
-        const auto moved = std::chrono::round<std::chrono::milliseconds>(clock::pcUtcNow() + move);
+        const auto moved
+            = std::chrono::round<std::chrono::milliseconds>(now.value_or(clock::pcUtcNow()) + move);
         const qint64 hundredths = (moved.time_since_epoch().count() + 5) / 10;
         settings << QDateTime::fromMSecsSinceEpoch(hundredths * 10, QTimeZone::utc())
                         .toString(QStringLiteral("hh:mm:ss.zzz"))
@@ -127,6 +128,9 @@ public:
     QStringList settings;
     QList<bool> ntp; // network time turned on or off
     bool synchronized = false;
+    // The PC's clock when a move is asked for, where a test fixes it (a move
+    // that waits for an answer); else the real one.
+    std::optional<clock::UtcTime> now;
     QList<std::chrono::microseconds> moves;
     bool holdAnswers = false; // the system answers only when the test says so
     // What a control of the window showed at each setting.

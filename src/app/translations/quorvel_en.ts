@@ -30,6 +30,27 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>%n point(s)</source>
+        <translation>
+            <numerusform>%n point</numerusform>
+            <numerusform>%n points</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Clear the list of the %n point(s) of the day?</source>
+        <translation>
+            <numerusform>Clear the list of the %n point of the day?</numerusform>
+            <numerusform>Clear the list of the %n points of the day?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n point(s) saved to %1.</source>
+        <translation>
+            <numerusform>%n point saved to %1.</numerusform>
+            <numerusform>%n points saved to %1.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%1 of %n fix(es)</source>
         <translation>
             <numerusform>%1 of %n fix</numerusform>
@@ -57,17 +78,17 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>Logging: %n fix(es) in %1.</source>
+        <source>Point %1: %n fix(es) in %2.</source>
         <translation>
-            <numerusform>Logging: %n fix in %1.</numerusform>
-            <numerusform>Logging: %n fixes in %1.</numerusform>
+            <numerusform>Point %1: %n fix in %2.</numerusform>
+            <numerusform>Point %1: %n fixes in %2.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>Logging off: %n fix(es) stored.</source>
+        <source>Point %1, logging off: %n fix(es).</source>
         <translation>
-            <numerusform>Logging off: %n fix stored.</numerusform>
-            <numerusform>Logging off: %n fixes stored.</numerusform>
+            <numerusform>Point %1, logging off: %n fix.</numerusform>
+            <numerusform>Point %1, logging off: %n fixes.</numerusform>
         </translation>
     </message>
 </context>

@@ -888,7 +888,7 @@ private Q_SLOTS:
     {
         files::MeanPoint known;
         known.name = QStringLiteral("Stone \"4\", north");
-        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), QTimeZone::utc());
         known.latitude = 48.1173;
         known.longitude = -0.00002;
         known.elevation = 545.4;

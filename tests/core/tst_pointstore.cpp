@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace quorvel::files;
 
@@ -17,7 +18,7 @@ KeptPoint point(int number, const QString &name, qint64 msSinceEpoch, double lat
     KeptPoint kept;
     kept.number = number;
     kept.point.name = name;
-    kept.point.time = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
+    kept.point.time = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, QTimeZone::utc());
     kept.point.latitude = latitude;
     kept.point.longitude = -179.99999999; // west of the antimeridian
     kept.point.elevation = 545.4;

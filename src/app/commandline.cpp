@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,16 +89,27 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
     }
     // Qt's platform messages hold the reason ("could not connect to display
     // :93", "Could not find the Qt platform plugin ..."); the fatal message
-    // itself only advises to reinstall the application.
-    QString reason = text;
+    // itself only advises to reinstall the application. Of a list of
+    // platforms, each tried says why it failed: a platform's own reason,
+    // else the plugin loader's ("Could not load the Qt platform plugin
+    // "xcb" ... even though it was found" only sums up the reason before it).
+    QStringList reasons;
+    bool explained = false;
     for (const HeldMessage &message : std::as_const(heldMessages)) {
-        if (message.category.startsWith("qt.qpa")) {
-            reason = message.text;
-            break;
+        if (!message.category.startsWith("qt.qpa"))
+            continue;
+        const bool loader = message.category == "qt.qpa.plugin";
+        if (!(loader && explained)) {
+            QString reason = message.text;
+            if (reason.endsWith(QLatin1Char('.')))
+                reason.chop(1);
+            if (reason.size() > 1 && reason[0].isUpper() && reason[1].isLower())
+                reason[0] = reason[0].toLower();
+            reasons << reason;
         }
+        explained = !loader;
     }
-    if (reason.endsWith(QLatin1Char('.')))
-        reason.chop(1);
+    const QString reason = reasons.isEmpty() ? text : reasons.join(QStringLiteral("; "));
     const QString line
         = QCoreApplication::translate("CommandLine",
                                       "quorvel: cannot show the window: %1. GPS Quorvel needs a "
@@ -178,12 +190,24 @@ CommandLine readCommandLine(int argc, const char *const *argv, const QByteArray 
     }
 
     // Without a display at all Qt would abort: say so before it starts. A
-    // display named but out of reach is caught as Qt starts (below).
-    const bool x11 = platform.isEmpty() || platform.startsWith("xcb");
-    const bool wayland = platform.isEmpty() || platform.startsWith("wayland");
-    const bool reachable = (!x11 && !wayland) || (x11 && (!display.isEmpty() || displayOption))
-        || (wayland && !waylandDisplay.isEmpty());
-    if (!reachable)
+    // display named but out of reach is caught as Qt starts (below). Qt
+    // tries a list of platforms ("wayland;xcb") in turn, each with its
+    // arguments after a colon ("xcb:nograb"): one within reach is enough.
+    const bool x11Reachable = !display.isEmpty() || displayOption;
+    const bool waylandReachable = !waylandDisplay.isEmpty();
+    const auto reachable = [&](const QByteArray &name) {
+        if (name.startsWith("xcb"))
+            return x11Reachable;
+        if (name.startsWith("wayland"))
+            return waylandReachable;
+        return true;
+    };
+    QList<QByteArray> platforms = platform.split(';');
+    platforms.removeAll(QByteArray());
+    const bool anyReachable = platforms.isEmpty()
+        ? x11Reachable || waylandReachable
+        : std::any_of(platforms.cbegin(), platforms.cend(), reachable);
+    if (!anyReachable)
         return {1, noDisplay(), {}};
     return {{}, {}, qtArguments};
 }

@@ -13,6 +13,7 @@
 #include "app/receiverdelay.h"
 #include "app/statusline.h"
 #include "app/stoprulemenu.h"
+#include "app/syncclockmenu.h"
 #include "app/translation.h"
 #include "average/average.h"
 #include "average/export.h"
@@ -64,7 +65,8 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
     new ClockQuestions(*m_sync, this);
-    m_delay = new ReceiverDelay(SyncClock, m_settings, *MSComm1, *m_clock, *m_sync, this);
+    m_syncMenu = new SyncClockMenu(SyncClock, this);
+    m_delay = new ReceiverDelay(m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -136,7 +138,9 @@ void Form1::wireEvents()
     connect(MSComm1, &link::SerialControl::notice, this, &Form1::onPortNotice);
     connect(m_sync, &clock::ClockSync::timedOut, this, &Form1::dropSync);
     connect(m_sync, &clock::ClockSync::answered, this, &Form1::onClockAnswer);
-    connect(m_delay, &ReceiverDelay::failed, this, &Form1::notify);
+    connect(m_delay, &ReceiverDelay::failed, this, &Form1::tellSettingsFailure);
+    // Sync PC Clock's menu: each piece adds its items, in this order.
+    connect(m_syncMenu, &SyncClockMenu::aboutToShow, m_delay, &ReceiverDelay::addMenuItems);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -295,7 +299,7 @@ void Form1::showPoints()
 void Form1::startNewPoint()
 {
     if (SampleCount == 0) {
-        showState(tr("Point %1 has no fixes yet.").arg(m_points->current()));
+        showState({tr("Point %1 has no fixes yet.").arg(m_points->current()), {}});
         return;
     }
     // The point's mean is that of all its fixes, those stored since Calc
@@ -396,7 +400,7 @@ void Form1::dropSync(const QString &why)
 {
     if (!Logging)
         closePort();
-    showState(why);
+    showState({why, {}});
 }
 
 void Form1::Option1_Click()
@@ -477,14 +481,14 @@ void Form1::onDeviceLost()
 void Form1::onDeviceBack()
 {
     m_status->setWaitingForReceiver(false);
-    showState(tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()));
+    showState({tr("Receiver on COM %1 is back.").arg(MSComm1->CommPort()), {}});
 }
 
-void Form1::onPortNotice(const QString &text)
+void Form1::onPortNotice(const QString &text, const QString &details)
 {
     if (MSComm1->receiverMissing())
         m_status->setWaitingForReceiver(true);
-    showState(text);
+    showState({text, details});
 }
 
 void Form1::setPortSource(int port, const QString &source)
@@ -546,18 +550,18 @@ int Form1::offsetInForce()
     return UtcOffsetMinutes;
 }
 
-void Form1::showState(const QString &held)
+void Form1::showState(const StatusMessage &held)
 {
-    m_status->showState({held, QString()});
+    m_status->showState(held);
     SyncClock->setToolTip(SyncPending
                               ? tr("Waiting for a fix to set the clock: press again, or Escape, to cancel.")
                               : QString());
 }
 
-void Form1::onClockAnswer(const QString &status, const QString &refusal)
+void Form1::onClockAnswer(const QString &status, const QString &details, const QString &refusal)
 {
     enableSync(true);
-    m_status->hold({status, QString()});
+    m_status->hold({status, details});
     if (!refusal.isEmpty())
         notify(refusal);
 }
@@ -599,8 +603,10 @@ void Form1::takeTime(const QString &line, qint64 sentenceStart)
         return; // its burst began before the port opened: a later one times the clock
     if (!burst)
         burst = link::BurstTiming::Burst{sentenceStart, clock::pcUtcNow()};
-    // The sync step: the first time sentence while a sync waits.
-    if (!m_sync->takeTime(*time, *burst, offsetInForce()))
+    // The sync step: the first time sentence while a sync waits. Only then
+    // is the zone's offset read: while the delay is measured, every burst
+    // comes here.
+    if (!m_sync->takeTime(*time, *burst, SyncPending ? offsetInForce() : UtcOffsetMinutes))
         return;
     enableSync(false); // until the system has answered
     if (!Logging)
@@ -622,12 +628,17 @@ bool Form1::writeSetting(const QString &section, const QString &key, const QStri
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
         return true;
-    if (std::exchange(m_settingsFailureReported, true))
-        return false;
-    notify(tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values in effect, "
-              "but will not remember them.")
-               .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    tellSettingsFailure(
+        tr("The settings could not be saved to %1: %2.\n\nGPS Quorvel goes on with the values "
+           "in effect, but will not remember them.")
+            .arg(m_settings.location(ApplicationName), m_settings.errorString()));
     return false;
+}
+
+void Form1::tellSettingsFailure(const QString &message)
+{
+    if (!std::exchange(m_settingsFailureReported, true))
+        notify(message);
 }
 
 void Form1::notify(const QString &text)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "app/statusline.h"
 #include "average/stoprule.h"
 #include "link/serialcontrol.h"
 
@@ -36,8 +37,8 @@ class MonitorFeed;
 class PointsOfTheDay;
 class PortMenu;
 class ReceiverDelay;
-class StatusLine;
 class StopRuleMenu;
+class SyncClockMenu;
 
 // The one window. It owns its controls, the serial control and the state
 // that all handlers share; each handler is named after its control and event.
@@ -147,7 +148,7 @@ private:
     void onDeviceBack();
     // A message of the serial control's; a receiver that could not be
     // reached is then waited for, as one that went away.
-    void onPortNotice(const QString &text);
+    void onPortNotice(const QString &text, const QString &details);
     // The COM buttons; port n is at index n - 1.
     QList<QRadioButton *> portOptions() const;
     // The receiver chosen for a COM port is stored and, for the port in
@@ -160,7 +161,7 @@ private:
     int offsetInForce();
     // The state has changed: the status line and the sync button say so;
     // with `held`, the line says that first.
-    void showState(const QString &held = {});
+    void showState(const StatusMessage &held = {});
     // Sync PC Clock is disabled while the system answers. Disabling the
     // focused button would move the focus on to the offset box, where the
     // next key would land: it comes back to the button with its enabling.
@@ -168,7 +169,7 @@ private:
     // Ends a pending sync without setting the clock, and says why.
     void cancelSync();
     void dropSync(const QString &why);
-    void onClockAnswer(const QString &status, const QString &refusal);
+    void onClockAnswer(const QString &status, const QString &details, const QString &refusal);
     // The stop rule chosen in Start Log's menu is kept and followed.
     void setStopRule(const std::optional<average::StopRule> &rule);
     // The rule stored, when it is not the one last read or written: one edited
@@ -185,6 +186,8 @@ private:
     bool keepPoint();
     // False when the value could not be stored; the first failure is told.
     bool writeSetting(const QString &section, const QString &key, const QString &value);
+    // The settings file cannot be written: told once a run, whoever wrote.
+    void tellSettingsFailure(const QString &message);
     // A message that does not wait for the user: one box, reused while open.
     void notify(const QString &text);
     void showModalMessage(const QString &text);
@@ -206,6 +209,7 @@ private:
     PortMenu *m_ports = nullptr;
     ControlKeys *m_keys = nullptr;
     StopRuleMenu *m_stopRules = nullptr;
+    SyncClockMenu *m_syncMenu = nullptr;
     ReceiverDelay *m_delay = nullptr;
     PointsOfTheDay *m_points = nullptr;
     std::unique_ptr<MonitorFeed> m_feed;

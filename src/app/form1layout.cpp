@@ -165,10 +165,7 @@ void Form1::createControls()
     CalcPos = button(tr("Calc Position"), 1800, 3240, 1215, 495);
     Exit = button(tr("Exit"), 3360, 4080, 1215, 495);
     Label1 = label(tr("GPS Quorvel %1 \u00b7 NMEA 0183").arg(ShortVersion), 120, 4080, 2895, 495);
-    Label1->setWordWrap(true); // the status line: two short lines at most
-    // Its text is its accessible name, so that a screen reader reads it and
-    // hears of each change.
-    Label1->setAccessibleDescription(tr("Status line"));
+    Label1->setWordWrap(true); // the status line: two short lines at most (StatusLine)
     Frame1 = new QGroupBox(tr("Port"), this);
     place(Frame1, 4320, 120, 1335, 2415);
     StartStop = button(tr("Start Log"), 120, 3240, 1215, 495);

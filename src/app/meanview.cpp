@@ -8,6 +8,7 @@
 #include "average/export.h"
 #include "average/numbertext.h"
 #include "files/pointfiles.h"
+#include "files/wholefile.h"
 #include "ring/samplering.h"
 
 #include <QClipboard>
@@ -21,13 +22,53 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 
 namespace quorvel {
+
+namespace {
+
+// Why `path` may be neither read nor saved over: it is there, but is no
+// regular file. Opening a named pipe to read it would wait for a writer for
+// good, and renaming a file over a device or a pipe would put a file in its
+// place; so they are refused before anything is opened. Empty where the
+// path is a file (or a link to one) or nothing yet.
+QString notAFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return {};
+    if (info.isDir())
+        return MeanView::tr("%1 could not be saved: it is a folder. Choose a file name.").arg(path);
+    return MeanView::tr(
+               "%1 could not be saved: it is a pipe, a device or a socket, not a file, and is left as "
+               "it is. Choose another name.")
+        .arg(path);
+}
+
+// A reason in the words of a library or the system ("Permission denied",
+// "line 1: Premature end of document."), set into a sentence of ours after
+// a colon or in brackets: it neither starts a sentence nor ends one.
+QString reasonText(QString reason)
+{
+    reason = reason.trimmed();
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    // After the line number too: "line 1: premature end of document".
+    for (qsizetype at = 0; at >= 0 && at + 1 < reason.size();) {
+        if (reason[at].isUpper() && reason[at + 1].isLower())
+            reason[at] = reason[at].toLower();
+        at = reason.indexOf(QStringLiteral(": "), at);
+        if (at >= 0)
+            at += 2;
+    }
+    return reason;
+}
+
+} // namespace
 
 MeanView::MeanView(QLineEdit *latitude, QLineEdit *longitude, QLineEdit *elevation, const SampleRing &fixes,
                    QWidget *window)
@@ -368,9 +409,13 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
 
     // A file that is there already: a day's points may go into one file.
     QFile existing(target);
+    if (const QString why = notAFile(target); !why.isEmpty()) {
+        Q_EMIT failed(why);
+        return false;
+    }
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, existing.errorString()));
+            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, reasonText(existing.errorString())));
             return false;
         }
         QString why;
@@ -386,7 +431,7 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
             box.setIcon(QMessageBox::Warning);
             box.setText(tr("%1 is not a %2 file the point can be added to (%3).\n\nReplace it with a file "
                            "that holds this point alone?")
-                            .arg(target, kindName, why));
+                            .arg(target, kindName, reasonText(why)));
         }
         QPushButton *replace = box.addButton(tr("&Replace the file"), QMessageBox::DestructiveRole);
         // Enter adds; nothing is replaced by a key pressed in passing.
@@ -407,13 +452,17 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
 
 bool MeanView::saveFile(const QString &path, const QByteArray &content)
 {
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
-        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()), QDir::toNativeSeparators(path)});
+    if (const QString why = notAFile(path); !why.isEmpty()) {
+        Q_EMIT failed(why);
+        return false;
+    }
+    QString error;
+    if (files::replaceFile(path, content, &error)) {
+        Q_EMIT told({tr("Saved to %1.").arg(QFileInfo(path).fileName()),
+                     tr("Saved to %1.").arg(QDir::toNativeSeparators(path))});
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, file.errorString()));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, reasonText(error)));
     return false;
 }
 

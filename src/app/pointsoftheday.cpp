@@ -6,13 +6,13 @@
 #include "app/appinfo.h"
 #include "app/pointswindow.h"
 #include "average/export.h"
+#include "files/wholefile.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -141,9 +141,8 @@ bool PointsOfTheDay::saveAll(const QString &path, int chosenType)
     const QByteArray content = csv
         ? files::pointsCsv(points)
         : files::pointsFile(*format, points, QStringLiteral("GPS Quorvel %1").arg(Version));
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
-    QSaveFile file(target);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit()) {
+    QString error;
+    if (files::replaceFile(target, content, &error)) {
         const QString saved = average::countedText("%n point(s) saved to %1.", int(points.size()))
                                   .arg(QFileInfo(target).fileName());
         Q_EMIT told({saved, QDir::toNativeSeparators(target)});
@@ -151,7 +150,7 @@ bool PointsOfTheDay::saveAll(const QString &path, int chosenType)
             m_list->setPoints(m_store.points(), saved + QLatin1Char(' ') + keepingText());
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(target, file.errorString()));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(target, error));
     return false;
 }
 
@@ -175,8 +174,19 @@ void PointsOfTheDay::askClear()
 
 void PointsOfTheDay::clear()
 {
-    changed(m_store.clear());
-    Q_EMIT told({tr("Points of the day cleared."), QString()});
+    const bool stored = m_store.clear();
+    if (!stored && m_store.storing()) {
+        // The file still holds the points: told even where a failure to
+        // store was told before, as they come back at the next start.
+        m_failing = true;
+        Q_EMIT failed(
+            tr("The list of points is cleared, but %1 could not be written: %2. The points are still "
+               "in it, and are listed again when GPS Quorvel starts.")
+                .arg(QDir::toNativeSeparators(m_store.path()), m_store.errorString()));
+    }
+    changed(stored);
+    if (stored || !m_store.storing())
+        Q_EMIT told({tr("Points of the day cleared."), QString()});
 }
 
 } // namespace quorvel

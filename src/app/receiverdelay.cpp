@@ -12,16 +12,18 @@
 
 #include <QInputDialog>
 #include <QMenu>
-#include <QPushButton>
 
 #include <optional>
+#include <utility>
 
 namespace quorvel {
 
 namespace {
 
 const QString ClockSection = QStringLiteral("Clock");
-const QString HandKey = QStringLiteral("ReceiverDelayMs");
+// Where earlier versions kept a delay set by hand, for every receiver.
+const QString EveryReceiverKey = QStringLiteral("ReceiverDelayMs");
+const QString HandSection = QStringLiteral("HandDelays");
 const QString MeasuredSection = QStringLiteral("MeasuredDelays");
 
 // Whole milliseconds within the range a receiver may take; nothing else.
@@ -32,36 +34,60 @@ std::optional<int> delayMs(const QString &text)
     return ok && ms >= 0 && ms <= ReceiverDelay::MaxDelayMs ? std::optional<int>(ms) : std::nullopt;
 }
 
+QString originText(const ReceiverDelay::Delay &delay)
+{
+    const qint64 ms = delay.delay.count();
+    switch (delay.origin) {
+    case ReceiverDelay::Origin::Hand:
+        return ReceiverDelay::tr("%1 ms, set by hand").arg(ms);
+    case ReceiverDelay::Origin::HandForEveryReceiver:
+        return ReceiverDelay::tr("%1 ms, set by hand for every receiver").arg(ms);
+    case ReceiverDelay::Origin::Measured:
+        return ReceiverDelay::tr("%1 ms, measured for this receiver").arg(ms);
+    case ReceiverDelay::Origin::None:
+        break;
+    }
+    return ReceiverDelay::tr("0 ms, not measured yet");
+}
+
 } // namespace
 
-ReceiverDelay::ReceiverDelay(QPushButton *syncButton, settings::SettingsStore &settings,
-                             const link::SerialControl &serial, clock::SystemClock &systemClock,
-                             clock::ClockSync &sync, QWidget *window)
+ReceiverDelay::ReceiverDelay(settings::SettingsStore &settings, const link::SerialControl &serial,
+                             clock::SystemClock &systemClock, clock::ClockSync &sync, QWidget *window)
     : QObject(window)
-    , m_button(syncButton)
     , m_settings(settings)
     , m_serial(serial)
     , m_window(window)
 {
-    m_button->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_button, &QPushButton::customContextMenuRequested, this,
-            [this](const QPoint &at) { showMenu(m_button->mapToGlobal(at)); });
     connect(&systemClock, &clock::SystemClock::synchronizedKnown, this, [this](bool synchronized) {
         m_measuring = synchronized;
         m_delays.clear();
     });
+    // Moved by the program, the PC's clock is no longer network time's.
+    connect(&systemClock, &clock::SystemClock::timeSet, this, &ReceiverDelay::stopMeasuring);
     connect(&sync, &clock::ClockSync::timed, this, &ReceiverDelay::onBurstTimed);
 }
 
 ReceiverDelay::Delay ReceiverDelay::delay() const
 {
     using std::chrono::milliseconds;
-    if (const auto hand = delayMs(m_settings.readSetting(ApplicationName, ClockSection, HandKey, {})))
+    if (const auto hand = delayMs(m_settings.readSetting(ApplicationName, HandSection, receiverName(), {})))
         return {milliseconds(*hand), Origin::Hand};
-    if (const auto measured
-        = delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, receiverName(), {})))
+    if (const auto measured = measuredMs())
         return {milliseconds(*measured), Origin::Measured};
+    // Set by an earlier version for whichever receiver was in use then: it
+    // counts only where nothing better is known.
+    if (const auto old = delayMs(m_settings.readSetting(ApplicationName, ClockSection, EveryReceiverKey, {})))
+        return {milliseconds(*old), Origin::HandForEveryReceiver};
     return {};
+}
+
+std::optional<int> ReceiverDelay::measuredMs() const
+{
+    const QString receiver = receiverName();
+    if (const auto found = m_measured.constFind(receiver); found != m_measured.cend())
+        return *found;
+    return delayMs(m_settings.readSetting(ApplicationName, MeasuredSection, receiver, {}));
 }
 
 void ReceiverDelay::stopMeasuring()
@@ -78,9 +104,11 @@ void ReceiverDelay::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime e
     if (!delay)
         return;
     // A delay measured for the receiver in use is remembered.
+    const QString receiver = receiverName();
+    m_measured.insert(receiver, int(delay->count()));
     const QString value = QString::number(delay->count());
-    if (m_settings.readSetting(ApplicationName, MeasuredSection, receiverName(), {}) != value)
-        write(MeasuredSection, receiverName(), value);
+    if (m_settings.readSetting(ApplicationName, MeasuredSection, receiver, {}) != value)
+        write(MeasuredSection, receiver, value);
 }
 
 QString ReceiverDelay::receiverName() const
@@ -91,49 +119,59 @@ QString ReceiverDelay::receiverName() const
     return named.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : named;
 }
 
-void ReceiverDelay::showMenu(const QPoint &at)
+void ReceiverDelay::addMenuItems(QMenu *menu)
 {
     const Delay inUse = delay();
-    QString origin;
-    switch (inUse.origin) {
-    case Origin::Hand:
-        origin = tr("%1 ms, set by hand").arg(inUse.delay.count());
-        break;
-    case Origin::Measured:
-        origin = tr("%1 ms, measured for this receiver").arg(inUse.delay.count());
-        break;
-    case Origin::None:
-        origin = tr("0 ms, not measured yet");
-        break;
-    }
-    auto *menu = new QMenu(m_window);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(origin), this, &ReceiverDelay::askDelay);
-    menu->popup(at);
+    menu->addAction(tr("Receiver &delay\u2026 (%1)").arg(originText(inUse)), this, &ReceiverDelay::askDelay);
+    const std::optional<int> measured = measuredMs();
+    QAction *back = menu->addAction(measured ? tr("Use the &measured delay (%1 ms)").arg(*measured)
+                                             : tr("Use the &measured delay (none measured yet)"),
+                                    this, &ReceiverDelay::useMeasured);
+    back->setEnabled(inUse.origin == Origin::Hand || inUse.origin == Origin::HandForEveryReceiver);
 }
 
 void ReceiverDelay::askDelay()
 {
-    bool ok = false;
-    const int ms = QInputDialog::getInt(
-        m_window, tr("Receiver delay"),
-        tr("The time from the UTC second to the first byte the receiver sends for it,\n"
-           "in whole milliseconds from 0 to %1 (receivers: 50 to 500). It is added when\n"
-           "the clock is set.\n\n"
-           "While the PC's clock is synchronised to network time, GPS Quorvel measures it\n"
-           "for each receiver; a delay set here is used instead.")
-            .arg(MaxDelayMs),
-        int(delay().delay.count()), 0, MaxDelayMs, 1, &ok);
-    if (ok)
-        write(ClockSection, HandKey, QString::number(ms));
+    const Delay inUse = delay();
+    QInputDialog dialog(m_window);
+    dialog.setWindowTitle(tr("Receiver delay"));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(0, MaxDelayMs);
+    dialog.setIntValue(int(inUse.delay.count()));
+    dialog.setLabelText(tr("The time from the UTC second to the first byte the receiver sends for it,\n"
+                           "in whole milliseconds from 0 to %1 (receivers: 50 to 500). It is added when\n"
+                           "the clock is set.\n\n"
+                           "In use for %2: %3.\n\n"
+                           "While the PC's clock is synchronized to network time, GPS Quorvel measures it\n"
+                           "for each receiver. A delay set here is this receiver's, and is used instead;\n"
+                           "OK with the value unchanged leaves it as it is.")
+                            .arg(MaxDelayMs)
+                            .arg(receiverName(), originText(inUse)));
+    if (dialog.exec() != QDialog::Accepted || dialog.intValue() == inUse.delay.count())
+        return; // a measured delay stays measured
+    write(HandSection, receiverName(), QString::number(dialog.intValue()));
+}
+
+void ReceiverDelay::useMeasured()
+{
+    if (delay().origin == Origin::Hand)
+        write(HandSection, receiverName(), QString());
+    // One set by an earlier version counts where nothing is measured: it goes
+    // too, for every receiver, as it was set.
+    if (delay().origin == Origin::HandForEveryReceiver)
+        write(ClockSection, EveryReceiverKey, QString());
 }
 
 bool ReceiverDelay::write(const QString &section, const QString &key, const QString &value)
 {
     if (m_settings.writeSetting(ApplicationName, section, key, value))
         return true;
-    Q_EMIT failed(tr("The receiver delay could not be saved to %1: %2.")
-                      .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    // A measurement completes every ten seconds: the file's fault is told once.
+    if (!std::exchange(m_failureTold, true)) {
+        Q_EMIT failed(tr("The receiver delay could not be saved to %1: %2.\n\nGPS Quorvel goes on with it, "
+                         "but will not remember it.")
+                          .arg(m_settings.location(ApplicationName), m_settings.errorString()));
+    }
     return false;
 }
 

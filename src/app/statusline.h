@@ -7,7 +7,10 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFont>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -16,6 +19,7 @@ class QLabel;
 namespace quorvel {
 
 struct AppState;
+class MessagesWindow;
 
 namespace clock {
 class ClockSync;
@@ -24,16 +28,27 @@ namespace link {
 class SerialControl;
 }
 
-// A message for the status line, with what its tooltip adds.
+// A message for the status line: `text` in two short lines, for the label,
+// and `details`, where the text leaves something out, with the whole of it.
+// The whole is the label's tooltip, and what the Messages window lists.
 struct StatusMessage
 {
     QString text;
     QString details;
+
+    QString whole() const { return details.isEmpty() ? text : details; }
 };
 
 // The status line (Label1): what is going on (logging, how many fixes, for
 // how long; the receiver missing; a sync waiting) and, for a while, a
 // message of its own. It reads the window's state; it changes none of it.
+//
+// Every message can be read in full: a text too long for the label's two
+// lines is shown in a smaller size, down to 7 points, else cut short with
+// "…"; the whole is in the tooltip and, where it says more than the text,
+// the accessible description (the text is the accessible name). The
+// messages of the session, with their times, are listed in the Messages
+// window (the label's context menu, or Ctrl+M anywhere in the window).
 class StatusLine : public QObject
 {
     Q_OBJECT
@@ -41,6 +56,19 @@ class StatusLine : public QObject
 public:
     StatusLine(QLabel *label, const AppState &state, const link::SerialControl &serial,
                const clock::ClockSync &sync, QObject *parent = nullptr);
+
+    // A message as the Messages window lists it: when it was shown, and the
+    // whole of it.
+    struct Entry
+    {
+        QDateTime at;
+        QString text;
+    };
+    // The messages of the session, oldest first; the latest MaxHistory.
+    static constexpr qsizetype MaxHistory = 1000;
+    const QList<Entry> &history() const { return m_history; }
+    // The Messages window, with what the line says now as its last entry.
+    void showMessages();
 
     // The state has changed: it replaces whatever the line says, or, with a
     // message of its own, is shown once that message has had its time. The
@@ -56,7 +84,8 @@ public:
     // for (false): the line says since when, and that time is not logged.
     void setWaitingForReceiver(bool waiting);
     // When logging is to stop by itself; nothing: at Stop Log only. While
-    // logging, the line shows the rule's progress.
+    // logging, the line shows the rule's progress; a rule chosen while
+    // logging that is met already stops it at once (stopRuleMet()).
     void setStopRule(const std::optional<average::StopRule> &rule);
     // A fix was stored: a rule on the count of fixes is checked at once,
     // the others once a second (the mean's takes some milliseconds).
@@ -77,8 +106,11 @@ private:
     // Once a second while logging or a sync waits: the count and the time,
     // unless a message of its own is still held.
     void followState();
-    QString stateText(QString *details) const;
-    void setText(const QString &text, const QString &details);
+    StatusMessage stateMessage() const;
+    // Shows `message` on the label; a message that is not merely the state
+    // brought up to date is listed in the Messages window too.
+    void show(const StatusMessage &message, bool listed);
+    void list(const QString &whole);
     // Adds the time logging has run since the last look, and goes on timing
     // only while fixes can arrive.
     void accountLoggingTime();
@@ -89,6 +121,10 @@ private:
     void stopByRule();
 
     QLabel *const m_label;
+    const QFont m_font; // the label's own, before any message was fitted
+    StatusMessage m_shown;
+    QList<Entry> m_history;
+    QPointer<MessagesWindow> m_messages;
     const AppState &m_state;
     const link::SerialControl &m_serial;
     const clock::ClockSync &m_sync;
@@ -106,7 +142,7 @@ private:
     // logging then goes on until Stop Log.
     bool m_ruleArmed = false;
     bool m_wasLogging = false;
-    QString m_stoppedBy; // the rule's progress when it stopped logging, until logging starts again
+    QString m_stoppedBy; // the rule's line when it stopped logging, until logging starts again
 };
 
 } // namespace quorvel

@@ -72,12 +72,14 @@ StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elap
         const int target = int(std::ceil(rule.target));
         progress.met = ring.SampleCount >= target;
         progress.text = countedText("%1 of %n fix(es)", target).arg(ring.SampleCount);
+        progress.line = QStringLiteral("Stop rule: %1.").arg(progress.text);
         break;
     }
     case StopRule::Kind::Time: {
         const int target = int(std::ceil(rule.target));
         progress.met = elapsedSeconds >= target;
         progress.text = QStringLiteral("%1 of %2").arg(durationText(elapsedSeconds), durationText(target));
+        progress.line = QStringLiteral("Stop rule: %1.").arg(progress.text);
         break;
     }
     case StopRule::Kind::Uncertainty: {
@@ -86,13 +88,17 @@ StopProgress stopProgress(const StopRule &rule, const SampleRing &ring, int elap
         const std::optional<double> radius
             = progress.scatter ? progress.scatter->spread.mean.horizontal95 : std::nullopt;
         progress.met = radius && *radius <= rule.target;
-        // The sentence starts with the figure, or with its absence.
-        progress.text = radius
-            ? QStringLiteral("Mean %1; stop at \u00b1%2 m").arg(uncertaintyText(radius, separator), target)
-            : QStringLiteral("Too short to tell how good the mean is; stop at \u00b1%1 m (95 %)").arg(target);
-        break;
+        progress.text = radius ? QStringLiteral("now %1").arg(uncertaintyText(radius, separator))
+                               : QStringLiteral("too short to tell how good the mean is yet");
+        const QString now = radius ? QStringLiteral("mean \u00b1%1 m").arg(fixedText(*radius, 2, separator))
+                                   : QStringLiteral("too short to tell");
+        progress.line = QStringLiteral("Stop at \u00b1%1 m: %2.").arg(target, now);
+        progress.stoppedLine = QStringLiteral("Stopped by its rule: %1.").arg(now);
+        return progress;
     }
     }
+    progress.stoppedLine
+        = QStringLiteral("Stopped by its rule: %1.").arg(stopRuleDescription(rule, separator));
     return progress;
 }
 

@@ -28,9 +28,14 @@ struct StopRule
 struct StopProgress
 {
     bool met = false;
-    // "120 of 300 fixes", "2 min 05 s of 10 min 00 s",
-    // "Mean ±0.84 m (95 %); stop at ±0.50 m"
+    // The whole of it: "120 of 300 fixes", "2 min 05 s of 10 min 00 s",
+    // "now ±0.84 m (95 %)", "too short to tell how good the mean is yet".
     QString text;
+    // One short line for the status line while logging ("Stop rule: 120 of
+    // 300 fixes.", "Stop at ±0.50 m: mean ±0.84 m."), and once the rule has
+    // stopped logging ("Stopped by its rule: after 300 fixes.").
+    QString line;
+    QString stoppedLine;
     // What a rule on the mean measured, for others to use; nothing for the
     // other rules.
     std::optional<Scatter> scatter;

@@ -159,23 +159,48 @@ QString localTimeText(const MoveRequest &sync)
     return timeText(wrapIntoDay(sinceMidnight(sync.gpsTime) + std::chrono::minutes(sync.offsetMinutes)));
 }
 
-QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff)
+namespace {
+
+// What the status texts of a move share: the date and time set, and the
+// move in seconds.
+struct MoveWords
+{
+    QString setTo; // "14:30:05.000", with the date in front where it was set
+    QString moved; // "+0.812"
+};
+
+MoveWords moveWords(const MoveRequest &sync, const ClockMove &move)
 {
     // The local time of the GPS second itself, as the receiver stamped it.
     const microseconds local = sinceMidnight(sync.gpsTime) + std::chrono::minutes(sync.offsetMinutes);
-    QString setTo = timeText(wrapIntoDay(local));
+    MoveWords words{timeText(wrapIntoDay(local)), {}};
     if (move.date == DateUse::Set) {
         const auto localDay = std::chrono::floor<days>(calendarDay(*sync.gpsDate) + local);
-        setTo = dateText(localDay) + QLatin1Char(' ') + setTo;
+        words.setTo = dateText(localDay) + QLatin1Char(' ') + words.setTo;
     }
     const qint64 movedMs = std::chrono::round<milliseconds>(move.move).count();
     // The user's decimal separator, but no grouping in a figure read as a time.
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString status = tr("Clock set to %1 (%2), moved %3%4 s; receiver delay %5 ms.")
-                         .arg(setTo, offsetLabel(sync.offsetMinutes),
-                              movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"),
-                              locale.toString(double(std::abs(movedMs)) / 1000, 'f', 3),
+    words.moved = (movedMs < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+        + locale.toString(double(std::abs(movedMs)) / 1000, 'f', 3);
+    return words;
+}
+
+// A box that disagrees with the PC's own zone has put the PC's UTC clock
+// off by the difference.
+bool zoneDiffers(const MoveRequest &sync)
+{
+    return sync.offsetMinutes * 60 != sync.zoneOffsetSeconds;
+}
+
+} // namespace
+
+QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff)
+{
+    const MoveWords words = moveWords(sync, move);
+    QString status = tr("Clock set to %1 (%2), moved %3 s; receiver delay %4 ms.")
+                         .arg(words.setTo, offsetLabel(sync.offsetMinutes), words.moved,
                               QString::number(sync.receiverDelay.count()));
     if (move.date == DateUse::NotBelievable)
         status += QLatin1Char('\n')
@@ -183,12 +208,26 @@ QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool netw
                   .arg(dateText(calendarDay(*sync.gpsDate)));
     if (networkTimeTurnedOff)
         status += QLatin1Char('\n') + networkTimeOffNote();
-    // A box that disagrees with the PC's own zone has put the PC's UTC clock
-    // off by the difference.
-    if (sync.offsetMinutes * 60 != sync.zoneOffsetSeconds)
+    if (zoneDiffers(sync))
         status += QLatin1Char('\n')
             + tr("The PC's time zone is %1.").arg(offsetLabel(sync.zoneOffsetSeconds / 60));
     return status;
+}
+
+QString clockSetBrief(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff)
+{
+    const MoveWords words = moveWords(sync, move);
+    const QString setTo = tr("Clock set to %1.").arg(words.setTo);
+    // The second line: what most needs to be known, the move where nothing does.
+    if (networkTimeTurnedOff)
+        return setTo + QLatin1Char('\n') + tr("Network time is now off.");
+    if (move.date == DateUse::NotBelievable)
+        return setTo + QLatin1Char('\n') + tr("The receiver's date was not used.");
+    if (zoneDiffers(sync))
+        return setTo + QLatin1Char('\n')
+            + tr("The PC's time zone is %1.").arg(offsetLabel(sync.zoneOffsetSeconds / 60));
+    return setTo + QLatin1Char('\n')
+        + tr("Moved %1 s (%2).").arg(words.moved, offsetLabel(sync.offsetMinutes));
 }
 
 QString networkTimeOffNote()

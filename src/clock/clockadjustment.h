@@ -93,15 +93,19 @@ std::optional<QString> moveQuestion(const MoveRequest &sync, const ClockMove &mo
 // millisecond ("14:30:05.000").
 QString localTimeText(const MoveRequest &sync);
 
-// The status line after the clock moved: "Clock set to 14:30:05.000
+// What was done, once the clock moved: "Clock set to 14:30:05.000
 // (UTC+5:30), moved +0.812 s; receiver delay 150 ms". The time is GPS time
 // plus the offset, with the date in front where it was set. Further lines say
-// why the receiver's date was not set, that network time synchronisation was
+// why the receiver's date was not set, that network time synchronization was
 // turned off (and how to turn it on again), and the PC's own zone where the
 // offset differs from it.
 QString clockSetStatus(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff = false);
+// The same in two short lines for the status line: the time set, then the
+// first of those further lines, or else the move ("Moved +0.812 s
+// (UTC+5:30).").
+QString clockSetBrief(const MoveRequest &sync, const ClockMove &move, bool networkTimeTurnedOff = false);
 
-// That network time synchronisation is now off, and how to turn it on again.
+// That network time synchronization is now off, and how to turn it on again.
 QString networkTimeOffNote();
 
 } // namespace quorvel::clock

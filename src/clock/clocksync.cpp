@@ -115,7 +115,7 @@ void ClockSync::confirmMove(bool move)
         return;
     }
     m_busy = false;
-    Q_EMIT answered(tr("The PC clock was not set: you chose to leave it."), QString());
+    Q_EMIT answered(tr("The PC clock was not set: you chose to leave it."), QString(), QString());
 }
 
 void ClockSync::onTimeSet()
@@ -123,7 +123,8 @@ void ClockSync::onTimeSet()
     if (!m_busy)
         return;
     m_busy = false;
-    Q_EMIT answered(clockSetStatus(m_request, m_move, m_networkTimeTurnedOff), QString());
+    Q_EMIT answered(clockSetBrief(m_request, m_move, m_networkTimeTurnedOff),
+                    clockSetStatus(m_request, m_move, m_networkTimeTurnedOff), QString());
 }
 
 void ClockSync::onRefused(const QString &message, int reason)
@@ -141,7 +142,8 @@ void ClockSync::onRefused(const QString &message, int reason)
     if (m_networkTimeTurnedOff) {
         // Never told to turn off what has just been turned off; told that it
         // is off now, and how to turn it on again.
-        Q_EMIT answered(tr("The PC clock was not set.") + QLatin1Char('\n') + networkTimeOffNote(),
+        Q_EMIT answered(tr("The PC clock was not set.") + QLatin1Char('\n') + tr("Network time is now off."),
+                        tr("The PC clock was not set.") + QLatin1Char('\n') + networkTimeOffNote(),
                         networkTimeHolds
                             ? tr("Automatic time synchronization has been turned off, yet the time service "
                                  "still says it holds the clock, so the clock was not set.\n\n"
@@ -150,12 +152,13 @@ void ClockSync::onRefused(const QString &message, int reason)
         return;
     }
     if (why == SystemClock::Refusal::NetworkTimeSynchronized) {
-        Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it, which is closer to "
+        Q_EMIT answered(tr("The PC clock was not set: network time has synchronized it."),
+                        tr("The PC clock was not set: network time has synchronized it, which is closer to "
                            "the true time than GPS sentences."),
                         message);
         return;
     }
-    Q_EMIT answered(tr("The PC clock was not set."), message);
+    Q_EMIT answered(tr("The PC clock was not set."), QString(), message);
 }
 
 void ClockSync::turnNetworkTimeOff(bool turnOff)
@@ -167,7 +170,8 @@ void ClockSync::turnNetworkTimeOff(bool turnOff)
         return;
     }
     m_busy = false;
-    Q_EMIT answered(tr("The PC clock was not set: network time synchronization is on."), QString());
+    Q_EMIT answered(tr("The PC clock was not set: network time synchronization is on."), QString(),
+                    QString());
 }
 
 void ClockSync::onNtpSet(bool on)

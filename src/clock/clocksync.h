@@ -93,9 +93,11 @@ Q_SIGNALS:
     // The move planned is one the user is to confirm first (confirmMove());
     // `question` says why, with the time before and after.
     void moveToConfirm(const QString &question);
-    // The system has answered: `status` says what was done, for the status
-    // line; `refusal`, when the clock was not set, says why and what to do.
-    void answered(const QString &status, const QString &refusal);
+    // The system has answered: `status` says what was done in two short
+    // lines, for the status line, and `details` the whole of it where the
+    // lines leave something out; `refusal`, when the clock was not set, says
+    // why and what to do.
+    void answered(const QString &status, const QString &details, const QString &refusal);
 
 private:
     void onTimeSet();

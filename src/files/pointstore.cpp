@@ -3,13 +3,14 @@
 
 #include "pointstore.h"
 
+#include "wholefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -78,7 +79,7 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line)
     p.elevation = number("elevation");
     // A point needs its number, its time and a position on the earth; the
     // rest describes it.
-    if (kept.number < 1 || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
+    if (kept.number < 1 || kept.number > MaxPointNumber || !p.time.isValid() || !(std::abs(p.latitude) <= 90)
         || !(std::abs(p.longitude) <= 180) || !std::isfinite(p.elevation))
         return std::nullopt;
     p.time = p.time.toUTC();
@@ -111,15 +112,21 @@ PointStore::PointStore(QString path)
 
 bool PointStore::read()
 {
-    QFile file(m_path);
-    if (!file.exists()) {
+    const QFileInfo info(m_path);
+    if (!info.exists()) {
         m_lines.clear();
         parseLines();
         return true;
     }
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        m_readFailure
-            = QFileInfo(m_path).isDir() ? QStringLiteral("a folder is in its place") : file.errorString();
+    // Opening a named pipe would wait for a writer for good.
+    if (!info.isFile()) {
+        m_readFailure = info.isDir() ? QStringLiteral("a folder is in its place")
+                                     : QStringLiteral("it is a pipe, a device or a socket, not a file");
+        return false;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_readFailure = file.errorString();
         return false;
     }
     QByteArray content = file.readAll();
@@ -201,11 +208,7 @@ bool PointStore::write()
         m_errorString = QStringLiteral("its folder cannot be made");
         return false;
     }
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
-        return true;
-    m_errorString = file.errorString();
-    return false;
+    return replaceFile(m_path, content, &m_errorString);
 }
 
 QString PointStore::problems() const

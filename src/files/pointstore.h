@@ -22,6 +22,11 @@ struct KeptPoint
     MeanPoint point;
 };
 
+// The highest number a kept point may have. The program numbers points one
+// after another from 1; a line with a number beyond this (edited by hand) is
+// no point, so that the numbers after the highest stay within an int.
+constexpr int MaxPointNumber = 1'000'000'000;
+
 // A kept point as one line of the points file, a JSON object without a
 // line break: {"number":2,"name":"Stone 4","time":"2026-05-04T09:12:30.250Z",
 // "latitude":48.1173,"longitude":11.51666667,"elevation":545.4,...}; and back.
@@ -38,9 +43,9 @@ std::optional<KeptPoint> readKeptPoint(QByteArrayView line);
 // The file may be edited by hand: a line that is no point (a torn last
 // line, a mistake) is left out of the points, kept as it is and told by
 // problems(). A file that is there but cannot be read (no permission, a
-// folder in its place) is never written over, nor read again: the points of
-// this session are then kept only while the program runs, and problems()
-// says why.
+// folder or a named pipe in its place) is never written over, nor read
+// again: the points of this session are then kept only while the program
+// runs, and problems() says why.
 class PointStore
 {
 public:

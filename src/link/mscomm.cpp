@@ -104,6 +104,9 @@ bool MSComm::setPortOpen(bool open)
         m_huntTimer.stop();
         m_hunt.reset();
         m_source.reset();
+        // What was read and not yet handed over is from before the close:
+        // only what arrives after the next open is read.
+        m_buffer.clear();
         m_state = State::Closed;
         m_lossTold = false;
         m_dropTold = false;
@@ -275,7 +278,8 @@ void MSComm::take()
     dropped = keepNewest(m_buffer, 0, InBufferSize) || dropped;
     if (dropped && !m_dropTold) {
         m_dropTold = true;
-        Q_EMIT notice(tr("COM %1 receives more than the window can show: the newest data is used, "
+        Q_EMIT notice(tr("COM %1 sends more than is shown: older data is dropped.").arg(m_portNumber),
+                      tr("COM %1 receives more than the window can show: the newest data is used, "
                          "older data is dropped.")
                           .arg(m_portNumber));
     }
@@ -323,8 +327,12 @@ void MSComm::onOpenFailed()
     m_lossTold = true;
     m_errorString = (listening ? tr("%1 could not be opened: %2.") : tr("%1 could not be reached: %2."))
                         .arg(portLabel(), reason);
-    Q_EMIT notice(m_errorString + QLatin1Char(' ')
-                  + tr("Trying again every %1 seconds.").arg(RetryMs / 1000));
+    Q_EMIT notice((listening ? tr("COM %1 could not be opened: %2; trying again.")
+                             : tr("COM %1 could not be reached: %2; trying again."))
+                      .arg(m_portNumber)
+                      .arg(reason),
+                  m_errorString + QLatin1Char(' ')
+                      + tr("Trying again every %1 seconds.").arg(RetryMs / 1000));
 }
 
 // The source failed or went away: it is dropped, and opened again later.

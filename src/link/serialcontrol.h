@@ -88,8 +88,9 @@ Q_SIGNALS:
     // Something the user should know that asks for nothing, for the status
     // line: received data was dropped because more came than the window
     // can take (the newest is kept), or a receiver could not be reached and
-    // is tried again.
-    void notice(const QString &message);
+    // is tried again. `message` fits two short lines; `details` is the
+    // whole of it.
+    void notice(const QString &message, const QString &details);
     // portDescription() has changed.
     void portChanged();
 };

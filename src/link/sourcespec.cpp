@@ -30,8 +30,21 @@ QString problem(const QString &text, const QString &what)
         .arg(text, what, forms());
 }
 
+// A source whose host and port could not be read: a port out of range is
+// said as such, anything else by `what`.
+QString hostPortProblem(const QString &text, const QString &badPort, const QString &what)
+{
+    return problem(text,
+                   badPort.isEmpty()
+                       ? what
+                       : QCoreApplication::translate("SourceSpec", "the port must be from 1 to 65535, not %1")
+                             .arg(badPort));
+}
+
 // "HOST:PORT", "[::1]:PORT" or, where the port may be left out, "HOST".
-bool splitHostPort(QString text, QString &host, quint16 &port, bool portRequired)
+// False for text of no such form; a number that is no port is put in
+// `badPort`.
+bool splitHostPort(QString text, QString &host, quint16 &port, bool portRequired, QString *badPort)
 {
     QString portText;
     if (text.startsWith(QLatin1Char('['))) {
@@ -54,8 +67,11 @@ bool splitHostPort(QString text, QString &host, quint16 &port, bool portRequired
     }
     if (portText.isEmpty())
         return !portRequired;
+    const bool digits = std::all_of(portText.cbegin(), portText.cend(), [](QChar c) { return c.isDigit(); });
     bool ok = false;
     const uint value = portText.toUInt(&ok);
+    if (digits && (!ok || value == 0 || value > 65535))
+        *badPort = portText;
     if (!ok || value == 0 || value > 65535)
         return false;
     port = quint16(value);
@@ -107,15 +123,19 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &raw)
     QString rest = text.mid(scheme + 3);
     if (kind == QLatin1String("tcp")) {
         spec.kind = SourceSpec::Kind::Tcp;
-        if (!splitHostPort(rest, spec.host, spec.port, true) || spec.host.isEmpty())
-            return problem(raw,
-                           QCoreApplication::translate("SourceSpec", "a TCP source needs a host and a port"));
+        QString badPort;
+        if (!splitHostPort(rest, spec.host, spec.port, true, &badPort) || spec.host.isEmpty())
+            return hostPortProblem(
+                raw, badPort,
+                QCoreApplication::translate("SourceSpec", "a TCP source needs a host and a port"));
         return spec;
     }
     if (kind == QLatin1String("udp")) {
         spec.kind = SourceSpec::Kind::Udp;
-        if (!splitHostPort(rest, spec.host, spec.port, true))
-            return problem(raw, QCoreApplication::translate("SourceSpec", "a UDP source needs a port"));
+        QString badPort;
+        if (!splitHostPort(rest, spec.host, spec.port, true, &badPort))
+            return hostPortProblem(raw, badPort,
+                                   QCoreApplication::translate("SourceSpec", "a UDP source needs a port"));
         return spec;
     }
     if (kind == QLatin1String("gpsd")) {
@@ -126,8 +146,10 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &raw)
             spec.device = rest.mid(slash);
             rest = rest.left(slash);
         }
-        if (!splitHostPort(rest, spec.host, spec.port, false) || spec.host.isEmpty())
-            return problem(raw, QCoreApplication::translate("SourceSpec", "a gpsd source needs a host"));
+        QString badPort;
+        if (!splitHostPort(rest, spec.host, spec.port, false, &badPort) || spec.host.isEmpty())
+            return hostPortProblem(raw, badPort,
+                                   QCoreApplication::translate("SourceSpec", "a gpsd source needs a host"));
         return spec;
     }
     return problem(raw,

@@ -3,13 +3,14 @@
 
 #include "inisettingsstore.h"
 
+#include "files/wholefile.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -392,11 +393,8 @@ bool IniSettingsStore::writeSetting(const QString &application, const QString &s
         m_errorString = QObject::tr("its folder could not be made");
         return false;
     }
-    QSaveFile disk(path);
-    if (!disk.open(QIODevice::WriteOnly) || disk.write(updated) != updated.size() || !disk.commit()) {
-        m_errorString = disk.errorString();
+    if (!files::replaceFile(path, updated, &m_errorString))
         return false;
-    }
 
     // What was written is known: the lines after the change move, and the
     // file is not read again for it.

@@ -2,23 +2,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/form1.h"
+#include "app/messageswindow.h"
 #include "app/pointswindow.h"
 #include "app/scatterwindow.h"
+#include "clock/clockadjustment.h"
+#include "clock/clocksync.h"
 #include "support/fakes.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QClipboard>
+#include <QDir>
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -26,6 +32,11 @@
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -138,6 +149,19 @@ QAction *menuItem(QWidget *widget, const QString &text)
         }
     }
     return nullptr;
+}
+
+// Why the status line does not show its message whole, if it does not: its
+// accessible name is the message's text, never cut short. With the face the
+// layout was made for, it is at the window's own size too.
+QString statusNotWhole(const QLabel &label, const QFont &windowFont)
+{
+    if (label.text() != label.accessibleName())
+        return "cut short: " + label.text();
+    if (QFontInfo(label.font()).family() == "Liberation Sans"
+        && label.font().pointSizeF() != windowFont.pointSizeF())
+        return "made smaller: " + label.text();
+    return {};
 }
 
 } // namespace
@@ -644,7 +668,7 @@ private Q_SLOTS:
             << "No fix came within 1 minute: the PC clock was not set\\." << false << false << false;
         QTest::newRow("a stop rule chosen stops logging at its count, mid-batch")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes"}
-            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: after 2 fixes\\." << false << false
             << false;
         QTest::newRow("two lines at most: a waiting sync before the stopped rule")
             << QStringList{"stop after 2 fixes", "Start Log", "fix", "3 fixes", "Sync"}
@@ -652,16 +676,19 @@ private Q_SLOTS:
             << true;
         QTest::newRow("a stop rule edited in the file meanwhile is followed")
             << QStringList{"Start Log", "Start Log", "edit fixes 2", "Start Log", "3 fixes"}
-            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: 2 of 2 fixes\\." << false << false
+            << "Point 1, logging off: 2 fixes\\.\nStopped by its rule: after 2 fixes\\." << false << false
             << false;
         QTest::newRow("a stop rule stored shows its progress")
             << QStringList{"stored fixes 3", "Start Log"}
             << "Point 1: 0 fixes in 0 s\\.\nStop rule: 0 of 3 fixes\\." << true << false << true;
         QTest::newRow("a rule on the mean in the window's decimal separator")
             << QStringList{"stored mean 0.5", "German", "Start Log"}
-            << "Point 1: 0 fixes in 0 s\\.\nStop rule: Too short to tell how good the mean is; stop at "
-               "\u00b10,50 m \\(95 %\\)\\."
-            << true << false << true;
+            << "Point 1: 0 fixes in 0 s\\.\nStop at \u00b10,50 m: too short to tell\\." << true << false
+            << true;
+        QTest::newRow("a rule chosen while logging that is met stops logging at once")
+            << QStringList{"Start Log", "3 fixes", "stop after 2 fixes"}
+            << "Point 1, logging off: 3 fixes\\.\nStopped by its rule: after 2 fixes\\." << false << false
+            << false;
         QTest::newRow("a rule met already lets logging run")
             << QStringList{"stored fixes 1", "Start Log", "3 fixes", "Start Log", "fix"}
             << "Point 1: 1 fix in 0 s\\." << true << false << true;
@@ -719,6 +746,8 @@ private Q_SLOTS:
                      .match(h.form->Label1->text())
                      .hasMatch(),
                  qPrintable(h.form->Label1->text()));
+        QVERIFY2(statusNotWhole(*h.form->Label1, h.form->font()).isEmpty(),
+                 qPrintable(statusNotWhole(*h.form->Label1, h.form->font())));
         QCOMPARE(h.form->Logging, logging);
         QCOMPARE(h.form->SyncPending, pending);
         QCOMPARE(h.serial->PortOpen(), open);
@@ -934,6 +963,8 @@ private Q_SLOTS:
         QTest::newRow("cancel") << gpx << "Cancel" << -1;
         QTest::newRow("not GPX: Return keeps it") << QByteArray("lat,lon\n") << "Return" << -1;
         QTest::newRow("not GPX, replaced when asked") << QByteArray("lat,lon\n") << "Replace the file" << 1;
+        // Opening it to read would wait for a writer for good.
+        QTest::newRow("a named pipe: refused, not opened") << QByteArray("fifo") << "" << -1;
     }
 
     void saveIntoExistingFile()
@@ -944,7 +975,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("day.gpx");
         QFile file(path);
-        if (!existing.isEmpty()) {
+        const bool fifo = existing == "fifo";
+        if (fifo) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (!existing.isEmpty()) {
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(existing);
             file.close();
@@ -954,7 +988,18 @@ private Q_SLOTS:
         h.form->CalcPos_Click();
         Answers answers({reply});
         QCOMPARE(h.form->saveMean(dir.filePath("day"), "Mark"), points > 0); // .gpx added
+        if (fifo) {
+            QVERIFY(answers.asked.isEmpty());
+            auto *notice = h.form->findChild<QMessageBox *>();
+            QVERIFY(notice && notice->text().contains("it is a pipe, a device or a socket"));
+            QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+            return;
+        }
         QCOMPARE(answers.asked.size(), existing.isEmpty() ? 0 : 1);
+        // The reason the file cannot be added to is set into the question's
+        // sentence: no capital after a colon, one full stop.
+        QVERIFY2(!answers.asked.value(0).contains(QRegularExpression("\\.\\)|: [A-Z][a-z]")),
+                 qPrintable(answers.asked.value(0)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray saved = file.readAll();
         if (points < 0)
@@ -1067,6 +1112,36 @@ private Q_SLOTS:
                                "2|Stone B|2|48.12563333|11.52500000";
         h.form->showPoints();
         QCOMPARE(rows(h.form.get()), listed);
+
+        // Cleared while the file cannot be written (not a byte may be
+        // written: root passes every permission), with a line of the user's
+        // that stays: the user is told the points are still in it, not that
+        // they are cleared, and a restart lists them again.
+        QFile file(h.data.filePath("Quorvel/points.jsonl"));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("a line of the user's\n");
+        file.close();
+        {
+            rlimit before{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+            const rlimit none{0, before.rlim_max};
+            const auto sigxfsz = std::signal(SIGXFSZ, SIG_IGN);
+            const auto restore = qScopeGuard([&] {
+                setrlimit(RLIMIT_FSIZE, &before);
+                std::signal(SIGXFSZ, sigxfsz);
+            });
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+            Answers clearIt({"Clear the list"});
+            for (QPushButton *button : h.form->findChild<PointsWindow *>()->findChildren<QPushButton *>()) {
+                if (button->text().remove('&') == QStringLiteral("Clear the list\u2026"))
+                    button->click();
+            }
+            QCOMPARE(clearIt.asked.size(), 1);
+        }
+        QVERIFY2(h.form->Label1->text() != "Points of the day cleared.", qPrintable(h.form->Label1->text()));
+        QVERIFY2(h.notices().size() == 1
+                     && h.notices().first().contains("listed again when GPS Quorvel starts"),
+                 qPrintable(h.notices().join('|')));
 
         Form1 again(std::make_unique<FakeSerialControl>(), h.settings, std::make_unique<FakeClock>());
         again.Form_Load();
@@ -1250,31 +1325,65 @@ private Q_SLOTS:
         QCOMPARE(h.serial->PortOpen(), logging || !done);
     }
 
-    // The receiver's delay: set by hand, else measured for the receiver in
-    // use while the PC's clock is synchronized (bursts 150 ms after their
-    // second here), else none. The menu says which; the sync adds it.
+    // The receiver's delay: set by hand for the receiver in use, else measured
+    // for it while the PC's clock is synchronized (bursts 150 ms after their
+    // second here) and until the program moves the clock, else one set by
+    // hand for every receiver by an earlier version, else none. The menu says
+    // which; the sync adds it.
     void receiverDelay_data()
     {
-        QTest::addColumn<QString>("hand"); // [Clock] ReceiverDelayMs
+        QTest::addColumn<QString>(
+            "hand"); // [HandDelays] for COM 1's receiver; "N (old)": [Clock] ReceiverDelayMs
         QTest::addColumn<QString>("measured"); // stored for COM 1's receiver
         QTest::addColumn<bool>("synchronized"); // the PC's clock, while eleven seconds are received
+        QTest::addColumn<QString>(
+            "step"); // before the seconds: "sync"; after: the dialog's reply, or "use measured"
         QTest::addColumn<QString>("menu");
         QTest::addColumn<int>("used");
         QTest::newRow("none") << ""
-                              << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+                              << "" << false << ""
+                              << "0 ms, not measured yet" << 0;
         QTest::newRow("set by hand") << "150"
-                                     << "" << false << "Receiver &delay… (150 ms, set by hand)" << 150;
-        QTest::newRow("measured before")
-            << ""
-            << "42" << false << "Receiver &delay… (42 ms, measured for this receiver)" << 42;
+                                     << "" << false << ""
+                                     << "150 ms, set by hand" << 150;
+        QTest::newRow("measured before") << ""
+                                         << "42" << false << ""
+                                         << "42 ms, measured for this receiver" << 42;
         QTest::newRow("set by hand wins") << "20"
-                                          << "42" << true << "Receiver &delay… (20 ms, set by hand)" << 20;
-        QTest::newRow("measured now, while synchronized")
+                                          << "42" << true << ""
+                                          << "20 ms, set by hand" << 20;
+        QTest::newRow("measured now, while synchronized") << ""
+                                                          << "42" << true << ""
+                                                          << "150 ms, measured for this receiver" << 150;
+        QTest::newRow("not measured while not synchronized") << ""
+                                                             << "" << false << ""
+                                                             << "0 ms, not measured yet" << 0;
+        QTest::newRow("not measured once the program has moved the clock") << ""
+                                                                           << "" << true << "sync"
+                                                                           << "0 ms, not measured yet" << 0;
+        QTest::newRow("an old delay for every receiver: this receiver's measured one wins")
+            << "305 (old)"
+            << "703" << false << ""
+            << "703 ms, measured for this receiver" << 703;
+        QTest::newRow("an old delay for every receiver, where nothing is measured")
+            << "305 (old)"
+            << "" << false << ""
+            << "305 ms, set by hand for every receiver" << 305;
+        QTest::newRow("OK without a change leaves a measured delay measured")
             << ""
-            << "42" << true << "Receiver &delay… (150 ms, measured for this receiver)" << 150;
-        QTest::newRow("not measured while not synchronized")
-            << ""
-            << "" << false << "Receiver &delay… (0 ms, not measured yet)" << 0;
+            << "42" << false << "42"
+            << "42 ms, measured for this receiver" << 42;
+        QTest::newRow("a delay typed is this receiver's") << ""
+                                                          << "42" << false << "250"
+                                                          << "250 ms, set by hand" << 250;
+        QTest::newRow("use the measured delay: the hand-set one goes")
+            << "20"
+            << "42" << false << "use measured"
+            << "42 ms, measured for this receiver" << 42;
+        QTest::newRow("use the measured delay: an old one for every receiver goes")
+            << "305 (old)"
+            << "" << false << "use measured"
+            << "0 ms, not measured yet" << 0;
     }
 
     void receiverDelay()
@@ -1282,16 +1391,24 @@ private Q_SLOTS:
         QFETCH(QString, hand);
         QFETCH(QString, measured);
         QFETCH(bool, synchronized);
+        QFETCH(QString, step);
         QFETCH(QString, menu);
         QFETCH(int, used);
         QHash<QString, QString> stored{{"Quorvel/Main/UTCOffset", "0"}};
-        if (!hand.isEmpty())
-            stored["Quorvel/Clock/ReceiverDelayMs"] = hand;
+        if (hand.endsWith(" (old)"))
+            stored["Quorvel/Clock/ReceiverDelayMs"] = hand.section(' ', 0, 0);
+        else if (!hand.isEmpty())
+            stored["Quorvel/HandDelays//dev/ttyS0"] = hand;
         if (!measured.isEmpty())
             stored["Quorvel/MeasuredDelays//dev/ttyS0"] = measured;
         Harness h(stored);
         h.clock->synchronized = synchronized;
         h.form->StartStop_Click();
+        if (step == "sync") {
+            h.form->SyncClock_Click();
+            h.serial->receive(Fix);
+            QCOMPARE(h.clock->settings.size(), 1);
+        }
         // Eleven seconds of bursts, each 150 ms after its second.
         using namespace std::chrono;
         const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(20);
@@ -1305,16 +1422,32 @@ private Q_SLOTS:
             h.serial->receive("$GPRMC," + time.toString("hhmmss").toLatin1()
                               + ".00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,A\r\n");
         }
-        h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
-        auto *shown = h.form->findChild<QMenu *>();
-        QVERIFY(shown);
-        QCOMPARE(shown->actions().first()->text(), menu);
-        shown->close();
+        const auto items = [&h] {
+            for (QMenu *old : h.form->findChildren<QMenu *>())
+                delete old;
+            h.form->SyncClock->customContextMenuRequested(QPoint(5, 5));
+            auto *shown = h.form->findChild<QMenu *>();
+            shown->close();
+            return shown->actions();
+        };
+        if (step == "use measured") {
+            QAction *back = items().value(1);
+            QVERIFY(back && back->isEnabled());
+            back->trigger();
+        } else if (!step.isEmpty() && step != "sync") {
+            Answers answers({step});
+            items().first()->trigger();
+            QVERIFY2(answers.asked.value(0).contains("In use for /dev/ttyS0: "),
+                     qPrintable(answers.asked.join("|")));
+        }
+        QCOMPARE(items().first()->text(), QStringLiteral("Receiver &delay\u2026 (%1)").arg(menu));
+        const QAction *back = items().value(1);
+        QCOMPARE(back && back->isEnabled(), menu.contains("by hand"));
         h.serial->burstEpoch.reset();
         h.form->SyncClock_Click();
         h.serial->receive(Fix);
-        QVERIFY2(h.form->Label1->text().contains(QStringLiteral("receiver delay %1 ms").arg(used)),
-                 qPrintable(h.form->Label1->text()));
+        QVERIFY2(h.form->Label1->toolTip().contains(QStringLiteral("receiver delay %1 ms").arg(used)),
+                 qPrintable(h.form->Label1->toolTip()));
     }
 
     // Until the system has answered, no second request can start; then the
@@ -1349,12 +1482,157 @@ private Q_SLOTS:
         Q_EMIT h.clock->timeSet(-1250);
         QVERIFY(h.form->SyncClock->isEnabled());
         QCOMPARE(QApplication::focusWidget(), h.form->SyncClock); // the next key is the button's again
+        // Two short lines: the time set, and that the PC's zone is not the
+        // offset's; the whole in the tooltip.
+        QCOMPARE(h.form->Label1->text(),
+                 QStringLiteral("Clock set to 20:00:05.000.\nThe PC's time zone is UTC+0."));
         QVERIFY2(QRegularExpression(
                      "^Clock set to 20:00:05\\.000 \\(UTC\\+5:30\\), moved [-+][0-9]+\\.[0-9]{3} s; "
                      "receiver delay 0 ms\\.\nThe PC's time zone is UTC\\+0\\.$")
+                     .match(h.form->Label1->toolTip())
+                     .hasMatch(),
+                 qPrintable(h.form->Label1->toolTip()));
+    }
+
+    // What the system answers is told in the status line's two lines, and
+    // in whole in its tooltip.
+    void clockAnswers_data()
+    {
+        QTest::addColumn<int>("refusal"); // clock::SystemClock::Refusal; -1: none, the clock is set
+        QTest::addColumn<QString>("reply"); // asked whether to turn network time off
+        QTest::addColumn<QString>("status"); // a pattern
+        QTest::addColumn<QString>("tip"); // how the tooltip ends
+
+        using Refusal = clock::SystemClock::Refusal;
+        QTest::newRow("set")
+            << -1 << ""
+            << "Clock set to 14:30:05\\.000\\.\nMoved [-+][0-9]+\\.[0-9]{3} s \\(UTC\\+0\\)\\."
+            << "receiver delay 0 ms.";
+        QTest::newRow("set once network time is turned off")
+            << int(Refusal::NetworkTimeOn) << "Yes"
+            << "Clock set to 14:30:05\\.000\\.\nNetwork time is now off\\."
+            << "\"timedatectl set-ntp true\".";
+        QTest::newRow("network time left on")
+            << int(Refusal::NetworkTimeOn) << "No"
+            << "The PC clock was not set: network time synchronization is on\\."
+            << "The PC clock was not set: network time synchronization is on.";
+        QTest::newRow("network time has synchronized the clock")
+            << int(Refusal::NetworkTimeSynchronized) << ""
+            << "The PC clock was not set: network time has synchronized it\\."
+            << "closer to the true time than GPS sentences.";
+    }
+
+    void clockAnswers()
+    {
+        QFETCH(int, refusal);
+        QFETCH(QString, reply);
+        QFETCH(QString, status);
+        QFETCH(QString, tip);
+        Harness h({{"Quorvel/Main/UTCOffset", "0"}});
+        h.clock->holdAnswers = true;
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
+        Answers answers({reply});
+        if (refusal < 0)
+            Q_EMIT h.clock->timeSet(0);
+        else
+            Q_EMIT h.clock->refused("the system said no", clock::SystemClock::Refusal(refusal));
+        if (!reply.isEmpty()) {
+            QTRY_COMPARE(answers.asked.size(), 1);
+            if (reply == "Yes")
+                Q_EMIT h.clock->timeSet(0); // the move asked for once network time was off
+        }
+        QTRY_VERIFY(h.form->SyncClock->isEnabled());
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(status))
                      .match(h.form->Label1->text())
                      .hasMatch(),
                  qPrintable(h.form->Label1->text()));
+        QVERIFY2(statusNotWhole(*h.form->Label1, h.form->font()).isEmpty(),
+                 qPrintable(statusNotWhole(*h.form->Label1, h.form->font())));
+        QVERIFY2(h.form->Label1->toolTip().endsWith(tip), qPrintable(h.form->Label1->toolTip()));
+        const bool more = h.form->Label1->toolTip() != h.form->Label1->accessibleName();
+        QCOMPARE(h.form->Label1->accessibleDescription(), more ? h.form->Label1->toolTip() : QString());
+    }
+
+    // The widest that a clock sync's two lines can be (a date, a fraction,
+    // an offset of +12:45) fits them; this test runs again with DejaVu Sans
+    // as the only face, where the line may be made smaller, never cut short.
+    void clockStatusFits_data()
+    {
+        QTest::addColumn<QString>("status");
+        using namespace std::chrono_literals;
+        clock::MoveRequest widest{
+            {23, 59, 59, 999'000'000, 3}, nmea::Date{2026, 12, 8}, {}, 999ms, 765, 765 * 60,
+            nmea::Date{2026, 12, 8}};
+        const clock::ClockMove back{-86'399'999'000us, clock::DateUse::Set};
+        QTest::newRow("with its date") << clock::clockSetBrief(widest, back);
+        QTest::newRow("network time turned off") << clock::clockSetBrief(widest, back, true);
+        widest.zoneOffsetSeconds = -12 * 3600;
+        QTest::newRow("the PC's zone not the offset's") << clock::clockSetBrief(widest, back);
+        widest.gpsDate = nmea::Date{1999, 8, 22};
+        QTest::newRow("the receiver's date not used")
+            << clock::clockSetBrief(widest, {back.move, clock::DateUse::NotBelievable});
+    }
+
+    void clockStatusFits()
+    {
+        QFETCH(QString, status);
+        Harness h;
+        QLabel label(h.form.get()); // as Label1 is
+        label.setGeometry(h.form->Label1->geometry());
+        label.setWordWrap(true);
+        bool pending = false;
+        clock::ClockSync sync(*h.clock, pending);
+        StatusLine line(&label, *h.form, *h.serial, sync);
+        line.hold({status, {}});
+        QVERIFY2(statusNotWhole(label, h.form->font()).isEmpty(),
+                 qPrintable(statusNotWhole(label, h.form->font())));
+    }
+
+    // Every message can be read whole: one too long for the label is cut
+    // short there, with the whole in its tooltip and accessible description;
+    // Ctrl+M, or the label's menu, lists the session's messages with their
+    // times, and copies the one shown.
+    void messagesReadWhole()
+    {
+        Harness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        h.form->storeSample(4807.038, -1131.000, 545.4);
+        h.form->CalcPos_Click();
+        QTemporaryDir dir;
+        const QString name = QString(90, 'n') + ".gpx";
+        QVERIFY(h.form->saveMean(dir.filePath(name), "Mark"));
+        QLabel *line = h.form->Label1;
+        const QString whole = "Saved to " + QDir::toNativeSeparators(dir.filePath(name)) + ".";
+        QVERIFY2(line->text().endsWith(u'\u2026') && line->text().count('\n') == 1, qPrintable(line->text()));
+        QCOMPARE(line->accessibleName(), "Saved to " + name + ".");
+        QCOMPARE(line->toolTip(), whole);
+        QCOMPARE(line->accessibleDescription(), whole);
+
+        QCOMPARE(line->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(line->actions().size(), 2);
+        line->actions().first()->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+        QCOMPARE(line->actions().last()->shortcut(), QKeySequence("Ctrl+M"));
+        QTest::keyClick(h.form->CalcPos, Qt::Key_M, Qt::ControlModifier);
+        auto *messages = h.form->findChild<MessagesWindow *>();
+        QVERIFY(messages && QTest::qWaitForWindowActive(messages));
+        const QStringList listed = messages->text().split('\n');
+        QCOMPARE(listed.size(), 3); // the greeting, the mean, the file
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d  GPS Quorvel \\d+\\.\\d+ \u00b7 NMEA 0183$")
+                     .match(listed[0])
+                     .hasMatch(),
+                 qPrintable(listed[0]));
+        QVERIFY2(
+            listed[1].endsWith("  1 fix; CEP50 0.00 m, CEP95 0.00 m; too short to tell how good the mean is"),
+            qPrintable(listed[1]));
+        QVERIFY2(listed.last().endsWith("  " + whole), qPrintable(listed.last()));
+        // A message shown while the window is open is added to it.
+        h.form->StartStop_Click();
+        QVERIFY2(messages->text().endsWith("  Point 1: 1 fix in 0 s."), qPrintable(messages->text()));
+        QTest::keyClick(messages->findChild<QPlainTextEdit *>(), Qt::Key_Escape);
+        QTRY_VERIFY(!h.form->findChild<MessagesWindow *>());
     }
 
     void clockRefusalIsShown()
@@ -1375,6 +1653,32 @@ private Q_SLOTS:
                      "The settings could not be saved to memory: No space left on device."),
                  qPrintable(h.notices().first()));
         QCOMPARE(h.serial->CommPort(), 2); // goes on with the value in effect
+
+        // A delay measured every ten seconds that cannot be saved is not told
+        // again, and is used all the same.
+        for (QMessageBox *box : h.form->findChildren<QMessageBox *>())
+            box->close();
+        h.clock->synchronized = true;
+        h.form->StartStop_Click();
+        using namespace std::chrono;
+        const auto start = floor<seconds>(clock::pcUtcNow()) - seconds(40);
+        for (int i = 0; i <= 33; ++i) {
+            const auto second = start + seconds(i);
+            h.serial->burstEpoch = second + milliseconds(150);
+            const QTime time
+                = QDateTime::fromSecsSinceEpoch(duration_cast<seconds>(second.time_since_epoch()).count(),
+                                                QTimeZone::utc())
+                      .time();
+            h.serial->receive("$GPRMC," + time.toString("hhmmss").toLatin1()
+                              + ".00,A,4807.038,N,01131.000,E,0.0,0.0,071226,,,A\r\n");
+            QCOMPARE(h.notices(), QStringList{});
+        }
+        QCOMPARE(h.settings.writes.filter("/dev/ttyS1=150").size(), 3); // tried at each measurement
+        h.serial->burstEpoch.reset();
+        h.form->SyncClock_Click();
+        h.serial->receive(Fix);
+        QVERIFY2(h.form->Label1->toolTip().contains("receiver delay 150 ms"),
+                 qPrintable(h.form->Label1->toolTip()));
     }
 };
 

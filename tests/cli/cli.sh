@@ -36,6 +36,10 @@ fi
 expect 1 "cannot show the window: could not connect to display :93\." env DISPLAY=:93 "${running[@]}"
 expect 1 "could not connect to display :99" "${running[@]}" -display=:99
 expect 1 'plugin "bogus"' env QT_QPA_PLATFORM=bogus "${running[@]}"
+# A list of platforms is tried in turn, as Qt does; each one's failure is told.
+expect 1 '; could not connect to display :93\.' \
+    env DISPLAY=:93 QT_QPA_PLATFORM='wayland;xcb' "${running[@]}"
+expect 0 "" timeout --preserve-status 3 env QT_QPA_PLATFORM='wayland;offscreen' "${running[@]}"
 # Qt reads only "-platform NAME"; "-platform=NAME" must reach it too. The
 # window runs until SIGTERM, which ends it with status 0.
 expect 0 "" timeout --preserve-status 3 "${running[@]}" -platform=offscreen

@@ -147,31 +147,35 @@ private Q_SLOTS:
         QTest::addColumn<int>("offset"); // minutes
         QTest::addColumn<qint64>("movedMs");
         QTest::addColumn<QStringList>("system"); // what the system answers, in turn
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("status"); // two short lines
+        QTest::addColumn<QString>("details"); // the whole, where the lines leave something out
         QTest::addColumn<QString>("refusal");
 
+        const QString offNote
+            = "Network time synchronization is now off; turn it on again in the system's date "
+              "and time settings, or with \"timedatectl set-ntp true\".";
         QTest::newRow("ahead, in the PC's zone")
-            << 0 << qint64(800) << QStringList{"set"}
+            << 0 << qint64(800) << QStringList{"set"} << "Clock set to 14:30:05.000.\nMoved +0.800 s (UTC+0)."
             << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms."
             << "";
         QTest::newRow("back, in another zone") << 330 << qint64(-1250) << QStringList{"set"}
+                                               << "Clock set to 20:00:05.000.\nThe PC's time zone is UTC+0."
                                                << "Clock set to 20:00:05.000 (UTC+5:30), moved -1.250 s; "
                                                   "receiver delay 0 ms.\nThe PC's time zone "
                                                   "is UTC+0."
                                                << "";
         QTest::newRow("refused") << 0 << qint64(800) << QStringList{"timedated said no"}
                                  << "The PC clock was not set."
+                                 << ""
                                  << "timedated said no";
         QTest::newRow("network time turned off, then set")
             << 0 << qint64(800) << QStringList{"network time on", "ntp off", "set"}
-            << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms.\n"
-               "Network time synchronization is now off; turn it on again in the system's date and time "
-               "settings, or with \"timedatectl set-ntp true\"."
-            << "";
+            << "Clock set to 14:30:05.000.\nNetwork time is now off."
+            << "Clock set to 14:30:05.000 (UTC+0), moved +0.800 s; receiver delay 0 ms.\n" + offNote << "";
         QTest::newRow("network time turned off, still refused: not asked to turn it off")
             << 0 << qint64(800) << QStringList{"network time on", "ntp off", "network time on"}
-            << "The PC clock was not set.\nNetwork time synchronization is now off; turn it on again in the "
-               "system's date and time settings, or with \"timedatectl set-ntp true\"."
+            << "The PC clock was not set.\nNetwork time is now off."
+            << "The PC clock was not set.\n" + offNote
             << "Automatic time synchronization has been turned off, yet the time service still says it holds "
                "the clock, so the clock was not set.\n\nPress Sync PC Clock again in a moment.";
     }
@@ -182,6 +186,7 @@ private Q_SLOTS:
         QFETCH(qint64, movedMs);
         QFETCH(QStringList, system);
         QFETCH(QString, status);
+        QFETCH(QString, details);
         QFETCH(QString, refusal);
         HeldClock clock;
         bool syncPending = false;
@@ -208,7 +213,8 @@ private Q_SLOTS:
         QVERIFY(!sync.busy());
         QCOMPARE(answered.size(), 1);
         QCOMPARE(answered.first().at(0).toString(), status);
-        QCOMPARE(answered.first().at(1).toString(), refusal);
+        QCOMPARE(answered.first().at(1).toString(), details);
+        QCOMPARE(answered.first().at(2).toString(), refusal);
         QCOMPARE(clock.asked.size(), system.count("ntp off") + 1); // each request once, none twice
     }
 

@@ -3,7 +3,8 @@
 
 // The serial control's states on sources the test drives: a receiver that
 // goes away and comes back, a connection that is refused, bytes that came
-// just before a loss, the bit-rate hunt and a receiver faster than the window.
+// just before a loss or a close, the bit-rate hunt and a receiver faster
+// than the window.
 
 #include "link/mscomm.h"
 #include "support/memorysettingsstore.h"
@@ -155,7 +156,8 @@ private Q_SLOTS:
         QTest::newRow("refused: not reached, told once, tried again")
             << tcp << "" << 0 << QStringList{"open", "refuse", "retry", "refuse", "retry", "send A"}
             << QStringList{"make 0",
-                           "notice COM 1 (" + tcp
+                           "notice COM 1 could not be reached: connection refused; trying again.",
+                           "COM 1 (" + tcp
                                + ") could not be reached: connection refused. Trying again every 2 seconds.",
                            "make 0",
                            "make 0",
@@ -172,10 +174,13 @@ private Q_SLOTS:
             << "/dev/ttyUSB0"
             << "19200" << 19200 << QStringList{"open", "hear"}
             << QStringList{"make 19200", "data " + Gga, "wrote /dev/ttyUSB0=19200"};
+        QTest::newRow("bytes taken before a close are not read after the next open")
+            << tcp << "" << 0 << QStringList{"open", "take A", "close", "open", "send B"}
+            << QStringList{"make 0", "make 0", "data B"};
         QTest::newRow("faster than the window: told once")
             << tcp << "" << 0 << QStringList{"open", "flood A", "flood B"}
-            << QStringList{"make 0",
-                           "notice COM 1 receives more than the window can show: the newest data is used, "
+            << QStringList{"make 0", "notice COM 1 sends more than is shown: older data is dropped.",
+                           "COM 1 receives more than the window can show: the newest data is used, "
                            "older data is dropped.",
                            "data A", "data B"};
     }
@@ -207,7 +212,7 @@ private Q_SLOTS:
                 [&] { log << "lost " + control->errorString(); });
         connect(control.get(), &SerialControl::deviceBack, this, [&] { log << QStringLiteral("back"); });
         connect(control.get(), &SerialControl::notice, this,
-                [&](const QString &text) { log << "notice " + text; });
+                [&](const QString &text, const QString &details) { log << "notice " + text << details; });
         const auto count = [&log](const char *what) {
             return std::count_if(log.cbegin(), log.cend(),
                                  [what](const QString &entry) { return entry.startsWith(what); });
@@ -222,7 +227,10 @@ private Q_SLOTS:
                 stopOnData = true;
             } else if (verb == "open") {
                 QVERIFY(control->setPortOpen(true));
-            } else if (verb == "send" || verb == "flood" || verb == "hold") {
+            } else if (verb == "close") {
+                QVERIFY(control->setPortOpen(false));
+            } else if (verb == "send" || verb == "flood" || verb == "hold" || verb == "take") {
+                // "take": read into the control, not yet handed to the window.
                 sources.current->arrive(bytes, verb != "hold", verb == "flood");
             } else if (verb == "lose") {
                 sources.current->lose();

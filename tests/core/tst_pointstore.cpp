@@ -5,9 +5,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+
+#include <limits>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 
 using namespace quorvel::files;
 
@@ -106,6 +114,15 @@ private Q_SLOTS:
         QVERIFY(store.clear());
         QCOMPARE(contentOf(path), "not a point\n" + torn + "\n");
 
+        // A number edited up to the highest an int holds is no point: the
+        // point after it would have no number.
+        const QByteArray highest
+            = keptPointLine(point(std::numeric_limits<int>::max(), "C", 1'777'000'000'000, 48.1));
+        write(path, highest + "\n");
+        PointStore edited(path);
+        QVERIFY2(edited.problems().contains("Line 1 of"), qPrintable(edited.problems()));
+        QCOMPARE(edited.nextNumber(), 1);
+
         QVERIFY(QDir(dir.path()).mkdir("folder.jsonl"));
         PointStore folder(dir.filePath("folder.jsonl"));
         QVERIFY(!folder.storing());
@@ -113,6 +130,33 @@ private Q_SLOTS:
         QVERIFY(!folder.keep(point(1, "A", 1'777'000'000'000, 48.1)));
         QCOMPARE(folder.points().size(), 1); // for this session
         QVERIFY(QFileInfo(dir.filePath("folder.jsonl")).isDir());
+
+        // A file that cannot take the new content (not a byte may be
+        // written: root passes every permission) stays as it was.
+        {
+            write(path, good + "\n");
+            PointStore full(path);
+            rlimit before{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+            const rlimit none{0, before.rlim_max};
+            const auto sigxfsz = std::signal(SIGXFSZ, SIG_IGN);
+            bool kept = false;
+            {
+                const auto restore = qScopeGuard([&] {
+                    setrlimit(RLIMIT_FSIZE, &before);
+                    std::signal(SIGXFSZ, sigxfsz);
+                });
+                QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+                kept = full.keep(point(2, "B", 1'777'000'600'000, 48.2));
+            }
+            QVERIFY(!kept);
+            QCOMPARE(contentOf(path), good + "\n");
+        }
+
+        // A named pipe is never opened: reading it would wait for a writer for good.
+        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath("pipe.jsonl")).constData(), 0600), 0);
+        PointStore pipe(dir.filePath("pipe.jsonl"));
+        QVERIFY2(pipe.problems().contains("not a file"), qPrintable(pipe.problems()));
     }
 };
 

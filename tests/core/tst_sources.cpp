@@ -70,7 +70,11 @@ private Q_SLOTS:
         QTest::newRow("rate not a serial rate") << "/dev/ttyUSB0@9601" << none << "bit rate after '@'";
         QTest::newRow("relative path") << "ttyUSB0" << none << "full path";
         QTest::newRow("tcp without port") << "tcp://host" << none << "needs a host and a port";
-        QTest::newRow("udp port out of range") << "udp://:70000" << none << "needs a port";
+        QTest::newRow("udp port not a number") << "udp://:x" << none << "needs a port";
+        QTest::newRow("tcp port beyond 65535")
+            << "tcp://127.0.0.1:99999" << none << "the port must be from 1 to 65535, not 99999.";
+        QTest::newRow("gpsd port 0") << "gpsd://localhost:0" << none
+                                     << "the port must be from 1 to 65535, not 0.";
         QTest::newRow("unknown scheme") << "http://x:1" << none << "not a kind of source";
         QTest::newRow("empty") << "  " << none << "it is empty";
     }

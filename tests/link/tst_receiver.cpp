@@ -247,7 +247,7 @@ private Q_SLOTS:
         if (waits)
             QTRY_VERIFY(form->Label1->text().contains(told.first()));
         QCOMPARE(form->Logging && form->MSComm1->PortOpen(), waits);
-        const QString message = waits ? form->Label1->text() : test::visibleNotices(*form).value(0);
+        const QString message = waits ? form->Label1->toolTip() : test::visibleNotices(*form).value(0);
         for (const QString &part : told)
             QVERIFY2(message.contains(part), qPrintable(message));
         QVERIFY(lost.isEmpty()); // it never was there

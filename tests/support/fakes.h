@@ -83,7 +83,8 @@ public:
     void notReached()
     {
         missing = true;
-        Q_EMIT notice(QStringLiteral("COM %1 could not be reached: connection refused.").arg(commPort));
+        Q_EMIT notice(QStringLiteral("COM %1 could not be reached: connection refused.").arg(commPort),
+                      QString());
     }
 
     int commPort = 1;

@@ -16,8 +16,9 @@ run_packages=(xvfb xauth libcap2-bin)
 # own GeoConvert; the package checks lintian, reuse and the tools that build
 # the manual page and the .deb; the number tests a locale whose decimal point
 # is two bytes, built from the locales sources; the test against the real
-# timedated debootstrap and systemd-nspawn.
-clang_format=clang-format-14
+# timedated debootstrap and systemd-nspawn. The formatter is the one version
+# Debian 12 and 13 both ship (19.1.7): versions format differently.
+clang_format=clang-format-19
 test_packages=(dbus python3-dbusmock libcap2-bin clang libclang-rt-dev "$clang_format" appstream
                desktop-file-utils xvfb xauth x11-utils xdotool imagemagick gpsd lintian reuse dpkg-dev file
                man-db locales geographiclib-tools debootstrap systemd-container)

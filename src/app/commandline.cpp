@@ -107,7 +107,14 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
                 reason[0] = reason[0].toLower();
             reasons << reason;
         }
-        explained = !loader;
+        // A platform is done with once the loader names it ("Could not load
+        // the Qt platform plugin "xcb" ..."); its hints before that (Qt 6.5
+        // on: "xcb-cursor0 or libxcb-cursor0 is needed") add nothing to a
+        // reason already given.
+        if (!loader)
+            explained = true;
+        else if (message.text.contains(QLatin1String("platform plugin \"")))
+            explained = false;
     }
     const QString reason = reasons.isEmpty() ? text : reasons.join(QStringLiteral("; "));
     const QString line

@@ -103,7 +103,7 @@ UtcTime pcUtcNow()
 int zoneOffsetSeconds(UtcTime at)
 {
     const qint64 ms = std::chrono::floor<milliseconds>(at.time_since_epoch()).count();
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).offsetFromUtc();
+    return QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc(); // in local time
 }
 
 int zoneOffsetSeconds(const QTimeZone &zone, UtcTime at)

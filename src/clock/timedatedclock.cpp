@@ -244,8 +244,7 @@ void TimedatedClock::readProperty(const QString &name, std::function<void(bool)>
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         // Answered later, as over the bus.
-        QMetaObject::invokeMethod(
-            this, [answer] { answer(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [answer] { answer(false); }, Qt::QueuedConnection);
         return;
     }
     QDBusMessage get = timedatedCall(Properties, QStringLiteral("Get"));

@@ -17,7 +17,8 @@ public:
 
     // The stored text, or `defaultValue` when application, section or key is absent.
     virtual QString readSetting(const QString &application, const QString &section, const QString &key,
-                                const QString &defaultValue) const = 0;
+                                const QString &defaultValue) const
+        = 0;
     // Stores the text at once. Returns false when it could not be written;
     // errorString() then says why.
     virtual bool writeSetting(const QString &application, const QString &section, const QString &key,

@@ -82,8 +82,7 @@ private:
     void hearAtRate()
     {
         if (m_rate == m_receiverRate)
-            QMetaObject::invokeMethod(
-                this, [this] { arrive(Gga, true); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this] { arrive(Gga, true); }, Qt::QueuedConnection);
     }
 
     QStringList &m_log;

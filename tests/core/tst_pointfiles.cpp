@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringEncoder>
 #include <QTest>
+#include <QTimeZone>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
@@ -103,7 +104,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, kept);
         files::MeanPoint point; // near 0, 0: numbers an exponent would be written for
         point.name = QStringLiteral("Mark <1> & \"2\"");
-        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), QTimeZone::utc());
         point.latitude = 0.00001;
         point.longitude = -0.00002;
         point.elevation = 545.4;
@@ -393,7 +394,7 @@ private Q_SLOTS:
         QFETCH(QString, error);
         files::MeanPoint point;
         point.name = name;
-        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        point.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), QTimeZone::utc());
         point.latitude = 48.1;
         point.longitude = 11.5;
         point.elevation = 500;
@@ -432,7 +433,7 @@ private Q_SLOTS:
     {
         files::MeanPoint known;
         known.name = QStringLiteral("Stone \"4\", north");
-        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), Qt::UTC);
+        known.time = QDateTime(QDate(2026, 3, 14), QTime(12, 0, 5), QTimeZone::utc());
         known.latitude = 48.1173;
         known.longitude = -0.00002;
         known.elevation = 545.4;

@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <limits>
 
@@ -25,7 +26,7 @@ KeptPoint point(int number, const QString &name, qint64 msSinceEpoch, double lat
     KeptPoint kept;
     kept.number = number;
     kept.point.name = name;
-    kept.point.time = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC);
+    kept.point.time = QDateTime::fromMSecsSinceEpoch(msSinceEpoch, QTimeZone::utc());
     kept.point.latitude = latitude;
     kept.point.longitude = -179.99999999; // west of the antimeridian
     kept.point.elevation = 545.4;

@@ -304,7 +304,7 @@ QString TimedatedClock::explainRefusal(const QDBusError &error, bool synchronize
         return tr("The PC clock was not set: you are not allowed to set the time (%1).\n\n"
                   "Ask an administrator for the right to set the system time, "
                   "or run GPS Quorvel with that right.")
-            .arg(error.message());
+            .arg(withoutFullStop(error.message()));
     }
     return tr("The PC clock was not set: the time service answered \"%1\" (%2).").arg(error.message(), name);
 }

@@ -110,8 +110,10 @@ void ClockWatch::onBurstTimed(const nmea::TimeOfDay &gpsTime, link::UtcTime epoc
     const bool had = m_last.has_value();
     const int segments = m_offset.segmentsBegun();
     m_offset.add(gpsTime, epoch, at, m_delayInUse);
+    // The clock moved, the bursts paused, or the receiver changed: what was
+    // measured is past.
     if (m_offset.segmentsBegun() != segments)
-        m_last.reset(); // the clock moved, or the receiver changed: what was measured is past
+        m_last.reset();
     if (const std::optional<clock::ClockOffset::Point> estimate = m_offset.estimate()) {
         m_last = estimate;
         m_lastSeen = now;

@@ -83,8 +83,8 @@ void ClockKeeper::onRefused(const QString &message, int reason)
              "rule (man quorvel shows one).")
         : QString();
     Q_EMIT stopped(
-        tr("Keeping the clock on GPS time has stopped. %1%2\n\nTurn it on again in Sync PC Clock's "
-           "menu once that is mended.")
+        tr("Keeping the clock on GPS time has stopped. %1%2\n\nOnce that is mended, choose Keep the clock "
+           "on GPS time in Sync PC Clock's menu again.")
             .arg(message, rule));
 }
 

@@ -61,12 +61,18 @@ void ClockOffset::add(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch, Stead
     } else if (m_last) {
         // The PC's UTC clock against its monotonic clock: a drift, a slew or
         // a setting of the time.
-        const microseconds jump
-            = (epoch - m_last->epoch) - std::chrono::duration_cast<microseconds>(at - m_last->at);
-        const double allowed
-            = duration<double>(StepAtLeast).count() + SlewPpm * 1e-6 * seconds(at - m_last->at);
-        if (std::abs(duration<double>(jump).count()) > allowed)
+        const SteadyTime::duration gap = at - m_last->at;
+        const microseconds jump = (epoch - m_last->epoch) - std::chrono::duration_cast<microseconds>(gap);
+        const double allowed = duration<double>(StepAtLeast).count() + SlewPpm * 1e-6 * seconds(gap);
+        if (std::abs(duration<double>(jump).count()) > allowed) {
             startSegment(jump);
+        } else if (gap > Span) {
+            // After a pause in the bursts (the port closed for a while) a
+            // move, a press's among them, can hide in what the clock may
+            // have drifted or slewed meanwhile: on a level of its own, what
+            // comes now cannot tilt the drift.
+            startSegment(std::nullopt);
+        }
     }
     m_last = burst;
 

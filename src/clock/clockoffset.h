@@ -28,8 +28,9 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 // of the bursts of the last Span. Over the session each Span's median is kept
 // as a point. A move of the clock (by this program or anything else, or the
 // PC waking from sleep) shows as a jump between the PC's UTC clock and its
-// monotonic clock: it starts a new segment, and the drift is fitted as one
-// line per segment with a slope they share.
+// monotonic clock: it starts a new segment, as does a pause in the bursts,
+// across which a move cannot be told from a drift; the drift is fitted as
+// one line per segment with a slope they share.
 class ClockOffset
 {
 public:
@@ -64,7 +65,8 @@ public:
         std::chrono::milliseconds receiverDelay{0};
         // How far the PC's clock was moved before this segment began
         // (against its monotonic clock); nothing for the first segment, or
-        // one begun by a new receiver or delay.
+        // one begun by a new receiver or delay, or after a pause in the
+        // bursts longer than Span.
         std::optional<std::chrono::microseconds> step;
     };
     struct Drift

@@ -247,8 +247,8 @@ private Q_SLOTS:
     // How far the PC's clock is from GPS time: one burst a second for
     // `seconds` s from 23:50:00, the clock `startMs` ahead and gaining `ppm`;
     // at second `moveAt` it is moved by `moveMs`, or the receiver delay in use
-    // grows by `moveMs` where `delayChange`; the bursts at `late` come 400 ms
-    // late.
+    // grows by `moveMs` where `delayChange`, after a pause of `pause` s in the
+    // bursts; the bursts at `late` come 400 ms late.
     void offset_data()
     {
         QTest::addColumn<int>("seconds");
@@ -257,6 +257,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("moveAt"); // -1: never
         QTest::addColumn<int>("moveMs");
         QTest::addColumn<bool>("delayChange");
+        QTest::addColumn<int>("pause");
         QTest::addColumn<QList<int>>("late");
         QTest::addColumn<int>("estimateMs"); // -1000: none
         QTest::addColumn<int>("segments");
@@ -264,19 +265,21 @@ private Q_SLOTS:
         QTest::addColumn<double>("drift"); // ppm; -1000: none yet
 
         QTest::newRow("behind, to the millisecond")
-            << 8 << -312 << 0.0 << -1 << 0 << false << QList<int>{} << -312 << 1 << 0 << -1000.0;
+            << 8 << -312 << 0.0 << -1 << 0 << false << 0 << QList<int>{} << -312 << 1 << 0 << -1000.0;
         QTest::newRow("late bursts do not count")
-            << 8 << 20 << 0.0 << -1 << 0 << false << QList<int>{2, 5} << 20 << 1 << 0 << -1000.0;
+            << 8 << 20 << 0.0 << -1 << 0 << false << 0 << QList<int>{2, 5} << 20 << 1 << 0 << -1000.0;
         QTest::newRow("four bursts tell nothing yet")
-            << 4 << 20 << 0.0 << -1 << 0 << false << QList<int>{} << -1000 << 1 << 0 << -1000.0;
+            << 4 << 20 << 0.0 << -1 << 0 << false << 0 << QList<int>{} << -1000 << 1 << 0 << -1000.0;
         QTest::newRow("across midnight")
-            << 900 << 150 << 0.0 << -1 << 0 << false << QList<int>{} << 150 << 1 << 0 << 0.0;
+            << 900 << 150 << 0.0 << -1 << 0 << false << 0 << QList<int>{} << 150 << 1 << 0 << 0.0;
         QTest::newRow("a move begins a segment with its step")
-            << 40 << 300 << 0.0 << 20 << -300 << false << QList<int>{} << 0 << 2 << -300 << -1000.0;
+            << 40 << 300 << 0.0 << 20 << -300 << false << 0 << QList<int>{} << 0 << 2 << -300 << -1000.0;
         QTest::newRow("another receiver delay begins a segment, no step")
-            << 40 << 300 << 0.0 << 20 << 100 << true << QList<int>{} << 200 << 2 << 0 << -1000.0;
+            << 40 << 300 << 0.0 << 20 << 100 << true << 0 << QList<int>{} << 200 << 2 << 0 << -1000.0;
         QTest::newRow("the drift through the segments between moves")
-            << 600 << 0 << 50.0 << 300 << -40 << false << QList<int>{7, 400} << -10 << 2 << -40 << 50.0;
+            << 600 << 0 << 50.0 << 300 << -40 << false << 0 << QList<int>{7, 400} << -10 << 2 << -40 << 50.0;
+        QTest::newRow("a move while the bursts pause begins a segment: no drift")
+            << 600 << 0 << 0.0 << 300 << 300 << false << 1200 << QList<int>{} << 300 << 2 << 0 << 0.0;
     }
 
     void offset()
@@ -287,6 +290,7 @@ private Q_SLOTS:
         QFETCH(int, moveAt);
         QFETCH(int, moveMs);
         QFETCH(bool, delayChange);
+        QFETCH(int, pause);
         QFETCH(QList<int>, late);
         QFETCH(int, estimateMs);
         QFETCH(int, segments);
@@ -297,15 +301,16 @@ private Q_SLOTS:
         const clock::SteadyTime start{hours(100)};
         for (int i = 0; i < seconds; ++i) {
             const bool moved = moveAt >= 0 && i >= moveAt;
+            const int t = i + (moved ? pause : 0); // seconds since the first burst
             const milliseconds delay(150 + (moved && delayChange ? moveMs : 0));
             const auto ahead = microseconds(startMs * 1000 + (moved && !delayChange ? moveMs * 1000 : 0))
-                + microseconds(std::lround(ppm * i));
-            const int second = 23 * 3600 + 50 * 60 + i;
+                + microseconds(std::lround(ppm * t));
+            const int second = 23 * 3600 + 50 * 60 + t;
             const nmea::TimeOfDay gps{second / 3600 % 24, second / 60 % 60, second % 60};
             // A late burst is late on both clocks: the PC was busy.
             const milliseconds lateness(late.contains(i) ? 400 : 0);
             const link::UtcTime epoch = burstAt(0, 0, 0, second, 150).epoch + ahead + lateness;
-            offset.add(gps, epoch, start + std::chrono::seconds(i) + lateness, delay);
+            offset.add(gps, epoch, start + std::chrono::seconds(t) + lateness, delay);
         }
         const std::optional<clock::ClockOffset::Point> estimate = offset.estimate();
         QCOMPARE(estimate ? int(round<milliseconds>(estimate->offset).count()) : -1000, estimateMs);

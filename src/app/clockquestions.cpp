@@ -4,13 +4,14 @@
 #include "clockquestions.h"
 
 #include "app/appinfo.h"
+#include "clock/clockkeeper.h"
 #include "clock/clocksync.h"
 
 #include <QAbstractButton>
 
 namespace quorvel {
 
-ClockQuestions::ClockQuestions(clock::ClockSync &sync, QWidget *window)
+ClockQuestions::ClockQuestions(clock::ClockSync &sync, clock::ClockKeeper &keeper, QWidget *window)
     : QObject(window)
     , m_sync(sync)
     , m_window(window)
@@ -19,6 +20,12 @@ ClockQuestions::ClockQuestions(clock::ClockSync &sync, QWidget *window)
         ask(tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock was "
                "not set.\n\nTurn automatic time synchronization off and set the clock from GPS?"),
             QMessageBox::Yes, [this](bool yes) { m_sync.turnNetworkTimeOff(yes); });
+    });
+    connect(&keeper, &clock::ClockKeeper::networkTimeOn, this, [this, &keeper] {
+        ask(tr("Automatic time synchronization is on but has not synchronized the PC clock, so the clock "
+               "cannot be kept on GPS time.\n\nTurn automatic time synchronization off and keep the clock "
+               "on GPS time?"),
+            QMessageBox::Yes, [&keeper](bool yes) { keeper.turnNetworkTimeOff(yes); });
     });
     // A move this large is more likely a fault than a wish: No is the default.
     connect(&m_sync, &clock::ClockSync::moveToConfirm, this, [this](const QString &question) {

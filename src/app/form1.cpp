@@ -67,11 +67,11 @@ Form1::Form1(std::unique_ptr<link::SerialControl> serial, settings::SettingsStor
     createControls();
     m_sync = new clock::ClockSync(*m_clock, SyncPending, this);
     m_sync->setEarliestDate({ReleaseYear, ReleaseMonth, ReleaseDay});
-    new ClockQuestions(*m_sync, this);
     m_syncMenu = new SyncClockMenu(SyncClock, this);
     m_delay = new ReceiverDelay(m_settings, *MSComm1, *m_clock, *m_sync, this);
     m_watch
         = new ClockWatch(SyncClock, *this, Keeping, m_settings, *MSComm1, *m_clock, *m_sync, *m_delay, this);
+    new ClockQuestions(*m_sync, m_watch->keeper(), this);
     m_status = new StatusLine(Label1, *this, *MSComm1, *m_sync, this);
     m_results = new MeanView(Latitidue, Longitude, Elevation, *this, this);
     m_ports = new PortMenu(portOptions(), *MSComm1, m_settings, this);
@@ -609,7 +609,8 @@ void Form1::onKeepingStopped(const QString &why)
     writeSetting(ClockSection, ClockWatch::KeepKey, QStringLiteral("false"));
     if (!portWanted())
         closePort();
-    notify(why);
+    if (!why.isEmpty())
+        notify(why);
 }
 
 void Form1::MSComm1_OnComm()

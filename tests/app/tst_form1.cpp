@@ -1464,8 +1464,9 @@ private Q_SLOTS:
     // "keep" (the menu item), "N ms xK" (K bursts of a GGA sentence a second
     // apart, the PC's clock N ms ahead), "late" (one burst 400 ms late, the
     // PC busy), "synchronized" (by network time), "refuse" (the system
-    // refuses every setting), "press" (Sync PC Clock), "log" (Start or Stop
-    // Log).
+    // refuses every setting), "ntp on" (network time holds the clock,
+    // unsynchronized), "yes"/"no" (to the question), "press" (Sync PC
+    // Clock), "log" (Start or Stop Log).
     void keeping_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -1488,6 +1489,12 @@ private Q_SLOTS:
         QTest::newRow("a refusal stops keeping, once")
             << QStringList{"keep", "refuse", "80 ms x70"} << QList<int>{-80} << false << false
             << "Keeping the clock stopped";
+        QTest::newRow("network time on: asked, turned off, kept")
+            << QStringList{"keep", "ntp on", "80 ms x10", "yes"} << QList<int>{-80, -80} << true << true
+            << "Clock kept on GPS time:\nmoved -0.080 s.";
+        QTest::newRow("network time left on: keeping stops")
+            << QStringList{"keep", "ntp on", "80 ms x10", "no"} << QList<int>{-80} << false << false
+            << "network time is on";
         QTest::newRow("a sync waiting moves the clock itself")
             << QStringList{"keep", "80 ms x4", "press", "80 ms x1"} << QList<int>{-80} << true << true
             << "Clock set to";
@@ -1538,6 +1545,15 @@ private Q_SLOTS:
                 h.clock->synchronized = true;
             } else if (step == "refuse") {
                 h.clock->refusal = "You are not allowed to set the time.";
+            } else if (step == "ntp on") {
+                h.clock->ntpOn = true;
+            } else if (step == "yes" || step == "no") {
+                auto *question = h.form->findChild<QMessageBox *>();
+                QAbstractButton *answer = question
+                    ? question->button(step == "yes" ? QMessageBox::Yes : QMessageBox::No)
+                    : nullptr;
+                QVERIFY2(answer, "no question asked");
+                answer->click();
             } else if (step == "press") {
                 h.form->SyncClock_Click();
             } else if (step == "log") {

@@ -120,12 +120,18 @@ public:
             Q_EMIT refused(refusal, Refusal::NotAllowed);
             return;
         }
+        if (ntpOn) {
+            Q_EMIT refused(QStringLiteral("Automatic time synchronization is enabled."),
+                           Refusal::NetworkTimeOn);
+            return;
+        }
         if (!holdAnswers)
             Q_EMIT timeSet(std::chrono::round<std::chrono::milliseconds>(move).count());
     }
     void setNtp(bool on) override
     {
         ntp << on;
+        ntpOn = on;
         Q_EMIT ntpSet(on);
     }
     void checkSynchronized() override { Q_EMIT synchronizedKnown(synchronized); }
@@ -133,6 +139,7 @@ public:
     QStringList settings;
     QList<bool> ntp; // network time turned on or off
     bool synchronized = false;
+    bool ntpOn = false; // network time holds the clock, unsynchronized: settings are refused
     // The PC's clock when a move is asked for, where a test fixes it (a move
     // that waits for an answer); else the real one.
     std::optional<clock::UtcTime> now;

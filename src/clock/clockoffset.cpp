@@ -54,7 +54,7 @@ void ClockOffset::add(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch, Stead
     const Burst burst{at, epoch, offset};
 
     if (receiverDelay != m_delay && !m_broken)
-        breakSegment();
+        rebase(receiverDelay - m_delay);
     m_delay = receiverDelay;
     if (m_broken) {
         startSegment(std::nullopt);
@@ -88,6 +88,24 @@ void ClockOffset::add(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch, Stead
 void ClockOffset::breakSegment()
 {
     m_broken = true;
+}
+
+void ClockOffset::rebase(std::chrono::milliseconds by)
+{
+    // Every figure of the segment assumes the delay, so another one (a delay
+    // measured anew, or set by hand) shifts them all alike: the drift, which
+    // each segment's own level leaves out, stays as it was.
+    for (Burst &burst : m_recent)
+        burst.offset -= by;
+    for (Burst &burst : m_bin)
+        burst.offset -= by;
+    if (m_estimate)
+        m_estimate->offset -= by;
+    if (!m_segments.empty()) {
+        for (Point &point : m_segments.back().points)
+            point.offset -= by;
+        m_segments.back().receiverDelay += by;
+    }
 }
 
 void ClockOffset::startSegment(std::optional<microseconds> step)

@@ -65,8 +65,8 @@ public:
         std::chrono::milliseconds receiverDelay{0};
         // How far the PC's clock was moved before this segment began
         // (against its monotonic clock); nothing for the first segment, or
-        // one begun by a new receiver or delay, or after a pause in the
-        // bursts longer than Span.
+        // one begun by a new receiver, or after a pause in the bursts longer
+        // than Span.
         std::optional<std::chrono::microseconds> step;
     };
     struct Drift
@@ -79,7 +79,8 @@ public:
 
     // The burst of GPS second `gpsTime` (UTC, with its fraction) began at
     // `epoch` on the PC's UTC clock and at `at` on its monotonic clock; the
-    // receiver's delay in use is `receiverDelay`.
+    // receiver's delay in use is `receiverDelay`. Another delay than before
+    // shifts the current segment's figures onto it.
     void add(const nmea::TimeOfDay &gpsTime, link::UtcTime epoch, SteadyTime at,
              std::chrono::milliseconds receiverDelay);
     // What comes next is not comparable with what came before (another
@@ -117,6 +118,7 @@ private:
     std::optional<Drift> fitDrift() const;
     void closeBin();
     void startSegment(std::optional<std::chrono::microseconds> step);
+    void rebase(std::chrono::milliseconds by);
 
     std::deque<Segment> m_segments;
     std::size_t m_points = 0; // in all segments

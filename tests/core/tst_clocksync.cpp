@@ -274,8 +274,8 @@ private Q_SLOTS:
             << 900 << 150 << 0.0 << -1 << 0 << false << 0 << QList<int>{} << 150 << 1 << 0 << 0.0;
         QTest::newRow("a move begins a segment with its step")
             << 40 << 300 << 0.0 << 20 << -300 << false << 0 << QList<int>{} << 0 << 2 << -300 << -1000.0;
-        QTest::newRow("another receiver delay begins a segment, no step")
-            << 40 << 300 << 0.0 << 20 << 100 << true << 0 << QList<int>{} << 200 << 2 << 0 << -1000.0;
+        QTest::newRow("another receiver delay shifts the segment onto it")
+            << 40 << 300 << 0.0 << 20 << 100 << true << 0 << QList<int>{} << 200 << 1 << 0 << -1000.0;
         QTest::newRow("the drift through the segments between moves")
             << 600 << 0 << 50.0 << 300 << -40 << false << 0 << QList<int>{7, 400} << -10 << 2 << -40 << 50.0;
         QTest::newRow("a move while the bursts pause begins a segment: no drift")

@@ -46,7 +46,9 @@ void ClockKeeper::consider(const ClockOffset::Point &estimate, std::chrono::mill
 
 void ClockKeeper::onSynchronizedKnown(bool synchronized)
 {
-    if (!m_busy || m_moving)
+    // Also asked for by others (a port opening): while the user is asked
+    // about network time, the answer waits for that.
+    if (!m_busy || m_moving || m_turningNtpOff)
         return;
     if (synchronized) {
         leftToNetworkTime();
@@ -107,7 +109,8 @@ void ClockKeeper::turnNetworkTimeOff(bool turnOff)
 {
     if (!m_busy || !m_turningNtpOff || m_moving)
         return;
-    if (turnOff) {
+    // Keeping may have been turned off while the question was open.
+    if (turnOff && m_keeping) {
         m_clock.setNtp(false);
         return;
     }

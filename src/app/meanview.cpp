@@ -26,7 +26,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 
 namespace quorvel {
 
@@ -200,9 +199,8 @@ QString MeanView::pointBeforeText() const
     const grids::Comparison seen = grids::compareWith(
         {average::latitudeDegrees(*m_shownMean), average::longitudeDegrees(*m_shownMean)},
         {before.latitude, before.longitude}, std::nullopt);
-    return tr("Previous point (%1): %2 at %3\u00b0 from the mean")
-        .arg(before.name, grids::distanceText(seen.distance, QLocale().decimalPoint()))
-        .arg(int(std::lround(seen.bearing)) % 360);
+    return tr("Previous point (%1): %2 from the mean")
+        .arg(before.name, grids::legText(seen, QLocale().decimalPoint()));
 }
 
 bool MeanView::setKnownPoint(const QString &text, QString *error)

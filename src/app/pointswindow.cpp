@@ -112,7 +112,9 @@ void PointsWindow::setPoints(const QList<files::KeptPoint> &points, const QStrin
             const grids::Comparison leg = grids::compareWith(
                 {p.latitude, p.longitude}, {before.latitude, before.longitude}, std::nullopt);
             cells[Distance] = tr("%1 m").arg(fixed(leg.distance, 3));
-            cells[Bearing] = tr("%1\u00b0").arg(fixed(leg.bearing, 2));
+            // On the same spot to the millimetre, a direction would be noise.
+            if (leg.distance >= 0.0005)
+                cells[Bearing] = tr("%1\u00b0").arg(fixed(leg.bearing, 2));
         }
         // The whole description, as the point files have it, for the mouse and for a screen reader.
         const QString description = average::spreadDescription(p.spread, separator);

@@ -85,24 +85,29 @@ QString distanceText(double metres, QStringView separator)
                          : QStringLiteral("%1 km").arg(fixedText(metres / 1000, 3, separator));
 }
 
+QString legText(const Comparison &comparison, QStringView separator)
+{
+    if (comparison.distance < 0.005)
+        return distanceText(0, separator);
+    return QStringLiteral("%1 at %2\u00b0")
+        .arg(distanceText(comparison.distance, separator))
+        .arg(int(std::lround(comparison.bearing)) % 360);
+}
+
 QString comparisonText(const Comparison &comparison, QStringView separator, Wording wording)
 {
-    const QString distance = distanceText(comparison.distance, separator);
-    const int bearing = int(std::lround(comparison.bearing)) % 360;
+    const QString distance = legText(comparison, separator);
     if (wording == Wording::Brief) {
         const QString where = !comparison.withinRadius ? QStringLiteral("Too short to tell if within 95 %.")
             : *comparison.withinRadius                 ? QStringLiteral("Within the 95 % radius.")
                                                        : QStringLiteral("Outside the 95 % radius.");
-        return QStringLiteral("Known point: %1 at %2\u00b0.\n%3").arg(distance).arg(bearing).arg(where);
+        return QStringLiteral("Known point: %1.\n%2").arg(distance, where);
     }
     const QString where = !comparison.withinRadius
         ? QStringLiteral("too short to tell whether it lies within the 95 % radius")
         : *comparison.withinRadius ? QStringLiteral("within the 95 % radius")
                                    : QStringLiteral("outside the 95 % radius");
-    return QStringLiteral("Known point: %1 at %2\u00b0 from the mean; %3")
-        .arg(distance)
-        .arg(bearing)
-        .arg(where);
+    return QStringLiteral("Known point: %1 from the mean; %2").arg(distance, where);
 }
 
 } // namespace quorvel::grids

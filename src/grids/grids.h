@@ -57,6 +57,10 @@ Comparison compareWith(const GeoPoint &mean, const GeoPoint &known, std::optiona
 // "12.34 m"; from a kilometre on "1.234 km", with `separator` before a fraction.
 QString distanceText(double metres, QStringView separator = u".");
 
+// "12.34 m at 123°"; just "0.00 m" where the distance reads so, as a
+// direction beside it would be noise.
+QString legText(const Comparison &comparison, QStringView separator = u".");
+
 // "Known point: 12.34 m at 123° from the mean; within the 95 % radius"
 // (or outside it, or too short to tell); beyond a kilometre in km, with
 // `separator` before a fraction. Brief, as two short lines for the status

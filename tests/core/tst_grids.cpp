@@ -223,6 +223,8 @@ private Q_SLOTS:
         QTest::newRow("metres; 359.9 degrees shown as 0")
             << 0.0001 << -0.0000002 << 20.0 << 11.0574 << 359.884636 << 1
             << known.arg("11.06 m at 0\u00b0", "within the 95 % radius");
+        QTest::newRow("on the point: no direction") << 0.0 << 0.00000002 << 1.0 << 0.0022 << 90.0 << 1
+                                                    << known.arg("0.00 m", "within the 95 % radius");
     }
 
     void compare()

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 
 namespace quorvel::link {
 
@@ -30,52 +31,47 @@ QString problem(const QString &text, const QString &what)
         .arg(text, what, forms());
 }
 
-// A source whose host and port could not be read: a port out of range is
-// said as such, anything else by `what`.
-QString hostPortProblem(const QString &text, const QString &badPort, const QString &what)
-{
-    return problem(text,
-                   badPort.isEmpty()
-                       ? what
-                       : QCoreApplication::translate("SourceSpec", "the port must be from 1 to 65535, not %1")
-                             .arg(badPort));
-}
-
-// "HOST:PORT", "[::1]:PORT" or, where the port may be left out, "HOST".
-// False for text of no such form; a number that is no port is put in
-// `badPort`.
-bool splitHostPort(QString text, QString &host, quint16 &port, bool portRequired, QString *badPort)
+// "HOST:PORT", "[::1]:PORT" or, where the port may be left out, "HOST", read
+// into the spec's host and port. Nothing where it reads; else what is wrong:
+// a number that is no port is said as such, anything else by `what`.
+std::optional<QString> readHostPort(const QString &text, SourceSpec &spec, bool portRequired,
+                                    bool hostRequired, const QString &what)
 {
     QString portText;
     if (text.startsWith(QLatin1Char('['))) {
         const qsizetype close = text.indexOf(QLatin1Char(']'));
         if (close < 0)
-            return false;
-        host = text.mid(1, close - 1);
+            return what;
+        spec.host = text.mid(1, close - 1);
         const QString rest = text.mid(close + 1);
         if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(':')))
-            return false;
+            return what;
         portText = rest.mid(1);
-        if (rest.isEmpty())
-            portText.clear();
     } else {
         const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-        host = colon < 0 ? text : text.left(colon);
+        spec.host = colon < 0 ? text : text.left(colon);
         portText = colon < 0 ? QString() : text.mid(colon + 1);
         if (colon >= 0 && portText.isEmpty())
-            return false;
+            return what;
     }
-    if (portText.isEmpty())
-        return !portRequired;
-    const bool digits = std::all_of(portText.cbegin(), portText.cend(), [](QChar c) { return c.isDigit(); });
-    bool ok = false;
-    const uint value = portText.toUInt(&ok);
-    if (digits && (!ok || value == 0 || value > 65535))
-        *badPort = portText;
-    if (!ok || value == 0 || value > 65535)
-        return false;
-    port = quint16(value);
-    return true;
+    if (portText.isEmpty() && portRequired)
+        return what;
+    if (!portText.isEmpty()) {
+        bool ok = false;
+        const uint value = portText.toUInt(&ok);
+        if (!ok || value == 0 || value > 65535) {
+            const bool digits
+                = std::all_of(portText.cbegin(), portText.cend(), [](QChar c) { return c.isDigit(); });
+            return digits
+                ? QCoreApplication::translate("SourceSpec", "the port must be from 1 to 65535, not %1")
+                      .arg(portText)
+                : what;
+        }
+        spec.port = quint16(value);
+    }
+    if (hostRequired && spec.host.isEmpty())
+        return what;
+    return std::nullopt;
 }
 
 } // namespace
@@ -123,19 +119,18 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &raw)
     QString rest = text.mid(scheme + 3);
     if (kind == QLatin1String("tcp")) {
         spec.kind = SourceSpec::Kind::Tcp;
-        QString badPort;
-        if (!splitHostPort(rest, spec.host, spec.port, true, &badPort) || spec.host.isEmpty())
-            return hostPortProblem(
-                raw, badPort,
-                QCoreApplication::translate("SourceSpec", "a TCP source needs a host and a port"));
+        if (const std::optional<QString> why
+            = readHostPort(rest, spec, true, true,
+                           QCoreApplication::translate("SourceSpec", "a TCP source needs a host and a port")))
+            return problem(raw, *why);
         return spec;
     }
     if (kind == QLatin1String("udp")) {
         spec.kind = SourceSpec::Kind::Udp;
-        QString badPort;
-        if (!splitHostPort(rest, spec.host, spec.port, true, &badPort))
-            return hostPortProblem(raw, badPort,
-                                   QCoreApplication::translate("SourceSpec", "a UDP source needs a port"));
+        if (const std::optional<QString> why
+            = readHostPort(rest, spec, true, false,
+                           QCoreApplication::translate("SourceSpec", "a UDP source needs a port")))
+            return problem(raw, *why);
         return spec;
     }
     if (kind == QLatin1String("gpsd")) {
@@ -146,10 +141,10 @@ std::variant<SourceSpec, QString> parseSourceSpec(const QString &raw)
             spec.device = rest.mid(slash);
             rest = rest.left(slash);
         }
-        QString badPort;
-        if (!splitHostPort(rest, spec.host, spec.port, false, &badPort) || spec.host.isEmpty())
-            return hostPortProblem(raw, badPort,
-                                   QCoreApplication::translate("SourceSpec", "a gpsd source needs a host"));
+        if (const std::optional<QString> why
+            = readHostPort(rest, spec, false, true,
+                           QCoreApplication::translate("SourceSpec", "a gpsd source needs a host")))
+            return problem(raw, *why);
         return spec;
     }
     return problem(raw,

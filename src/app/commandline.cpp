@@ -4,6 +4,7 @@
 #include "commandline.h"
 
 #include "app/appinfo.h"
+#include "text/reasontext.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -99,14 +100,8 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
         if (!message.category.startsWith("qt.qpa"))
             continue;
         const bool loader = message.category == "qt.qpa.plugin";
-        if (!(loader && explained)) {
-            QString reason = message.text;
-            if (reason.endsWith(QLatin1Char('.')))
-                reason.chop(1);
-            if (reason.size() > 1 && reason[0].isUpper() && reason[1].isLower())
-                reason[0] = reason[0].toLower();
-            reasons << reason;
-        }
+        if (!(loader && explained))
+            reasons << text::reasonText(message.text);
         // A platform is done with once the loader names it ("Could not load
         // the Qt platform plugin "xcb" ..."); its hints before that (Qt 6.5
         // on: "xcb-cursor0 or libxcb-cursor0 is needed") add nothing to a
@@ -116,7 +111,7 @@ void holdMessage(QtMsgType type, const QMessageLogContext &context, const QStrin
         else if (message.text.contains(QLatin1String("platform plugin \"")))
             explained = false;
     }
-    const QString reason = reasons.isEmpty() ? text : reasons.join(QStringLiteral("; "));
+    const QString reason = reasons.isEmpty() ? text::reasonText(text) : reasons.join(QStringLiteral("; "));
     const QString line
         = QCoreApplication::translate("CommandLine",
                                       "quorvel: cannot show the window: %1. GPS Quorvel needs a "

@@ -11,6 +11,7 @@
 #include "files/pointfiles.h"
 #include "files/wholefile.h"
 #include "ring/samplering.h"
+#include "text/reasontext.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -28,29 +29,6 @@
 #include <algorithm>
 
 namespace quorvel {
-
-namespace {
-
-// A reason in the words of a library or the system ("Permission denied",
-// "line 1: Premature end of document."), set into a sentence of ours after
-// a colon or in brackets: it neither starts a sentence nor ends one.
-QString reasonText(QString reason)
-{
-    reason = reason.trimmed();
-    while (reason.endsWith(QLatin1Char('.')))
-        reason.chop(1);
-    // After the line number too: "line 1: premature end of document".
-    for (qsizetype at = 0; at >= 0 && at + 1 < reason.size();) {
-        if (reason[at].isUpper() && reason[at + 1].isLower())
-            reason[at] = reason[at].toLower();
-        at = reason.indexOf(QStringLiteral(": "), at);
-        if (at >= 0)
-            at += 2;
-    }
-    return reason;
-}
-
-} // namespace
 
 MeanView::MeanView(QLineEdit *latitude, QLineEdit *longitude, QLineEdit *elevation, const SampleRing &fixes,
                    QWidget *window)
@@ -398,7 +376,8 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
     }
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            Q_EMIT failed(tr("%1 could not be read: %2.").arg(target, reasonText(existing.errorString())));
+            Q_EMIT failed(
+                tr("%1 could not be read: %2.").arg(target, text::reasonText(existing.errorString())));
             return false;
         }
         QString why;
@@ -414,7 +393,7 @@ bool MeanView::saveMean(const QString &path, const QString &name, std::optional<
             box.setIcon(QMessageBox::Warning);
             box.setText(tr("%1 is not a %2 file the point can be added to (%3).\n\nReplace it with a file "
                            "that holds this point alone?")
-                            .arg(target, kindName, reasonText(why)));
+                            .arg(target, kindName, text::reasonText(why)));
         }
         QPushButton *replace = box.addButton(tr("&Replace the file"), QMessageBox::DestructiveRole);
         // Enter adds; nothing is replaced by a key pressed in passing.
@@ -445,7 +424,7 @@ bool MeanView::saveFile(const QString &path, const QByteArray &content)
                      tr("Saved to %1.").arg(QDir::toNativeSeparators(path))});
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, reasonText(error)));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(path, text::reasonText(error)));
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include "app/savetarget.h"
 #include "average/export.h"
 #include "files/wholefile.h"
+#include "text/reasontext.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -80,7 +81,7 @@ QString PointsOfTheDay::keepingText() const
         return m_store.problems();
     if (m_failing)
         return tr("The points could not be stored in %1: %2. They are kept until GPS Quorvel ends.")
-            .arg(where, m_store.errorString());
+            .arg(where, text::reasonText(m_store.errorString()));
     if (m_store.points().isEmpty())
         return tr("No points yet. A mean is kept here when it is saved with Save mean as, and when New point "
                   "in Start Log's menu begins the next point. The points are kept in %1.")
@@ -155,7 +156,7 @@ bool PointsOfTheDay::saveAll(const QString &path, int chosenType)
             m_list->setPoints(m_store.points(), saved + QLatin1Char(' ') + keepingText());
         return true;
     }
-    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(target, error));
+    Q_EMIT failed(tr("%1 could not be saved: %2.").arg(target, text::reasonText(error)));
     return false;
 }
 
@@ -187,7 +188,7 @@ void PointsOfTheDay::clear()
         Q_EMIT failed(
             tr("The list of points is cleared, but %1 could not be written: %2. The points are still "
                "in it, and are listed again when GPS Quorvel starts.")
-                .arg(QDir::toNativeSeparators(m_store.path()), m_store.errorString()));
+                .arg(QDir::toNativeSeparators(m_store.path()), text::reasonText(m_store.errorString())));
     }
     changed(stored);
     if (stored || !m_store.storing())

@@ -4,6 +4,7 @@
 #include "mscomm.h"
 
 #include "settings/settingsstore.h"
+#include "text/reasontext.h"
 
 #include <QLocale>
 
@@ -12,15 +13,6 @@ namespace quorvel::link {
 namespace {
 
 const QString RatesSection = QStringLiteral("Rates");
-
-// An error text of Qt's or the system's inside a sentence: "Connection
-// refused" becomes "connection refused" (but "IPv6 ..." stays).
-QString lowerFirst(QString text)
-{
-    if (text.size() > 1 && text[0].isUpper() && text[1].isLower())
-        text[0] = text[0].toLower();
-    return text;
-}
 
 } // namespace
 
@@ -318,7 +310,7 @@ void MSComm::onOpenFailed()
 {
     if (m_state != State::Open)
         return;
-    const QString reason = lowerFirst(m_source->errorString());
+    const QString reason = text::reasonText(m_source->errorString());
     const bool listening = m_spec && m_spec->kind == SourceSpec::Kind::Udp;
     dropSource();
     Q_EMIT portChanged();
